@@ -1,0 +1,27 @@
+// Process-wide run settings and the helpers every stage shares: the fatal
+// open and the choice of the output destination.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+struct RunSettings {
+    std::string program_name;
+    std::string cif_name;
+    std::string out_name;
+    int summary_flag = 0;   // -s
+    int group_flag = 0;     // -r
+    int linkage_flag = 1;   // off only with exactly -nolinkage
+    int to_file = 0;        // 1 once out_stream is open
+    std::FILE* cif_stream = nullptr;
+    std::FILE* out_stream = nullptr;
+};
+
+extern RunSettings run_settings;
+
+// Opens `name` with the stdio mode `mode`; on failure prints
+// "Error opening file %s\n" on stderr and ends the process with status 1.
+std::FILE* open_or_exit(const std::string& name, const char* mode);
+
+// Where every write to the output goes: out_stream when to_file is 1, else stdout.
+std::FILE* output_destination();

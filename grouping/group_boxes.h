@@ -1,0 +1,3 @@
+#pragma once
+// Reads premason.file, groups touching boxes into structures, writes postmason.file.
+void group_boxes();

@@ -1,0 +1,2 @@
+#include "layers/process_layers.h"
+void process_layers() {}

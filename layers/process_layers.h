@@ -1,0 +1,3 @@
+#pragma once
+// Derives the device bodies from the layer files and writes premason.file.
+void process_layers();

@@ -1,0 +1,153 @@
+#include "polygon/gpc.h"
+
+#include <vector>
+
+#include "polygon/engine.h"
+#include "polygon/polygon_io.h"
+
+namespace {
+
+gpc_vertex_list make_list(const std::vector<gpc_vertex>& vertices) {
+    gpc_vertex_list list{static_cast<int>(vertices.size()), nullptr};
+    if (!vertices.empty()) {
+        list.vertex = new gpc_vertex[vertices.size()];
+        for (size_t i = 0; i < vertices.size(); ++i) list.vertex[i] = vertices[i];
+    }
+    return list;
+}
+
+}  // namespace
+
+void gpc_read_polygon(std::FILE* fp, int read_hole_flags, gpc_polygon* polygon) {
+    std::vector<std::vector<gpc_vertex>> contours;
+    std::vector<int> holes;
+    int count = 0;
+    if (scan_int(fp, count)) {
+        // The count is only a promise: contours are kept as they are read, so a
+        // short file gives the complete contours before its end.
+        for (int c = 0; c < count; ++c) {
+            int hole = 0;
+            int n = 0;
+            if (!scan_int(fp, n)) break;
+            if (read_hole_flags && !scan_int(fp, hole)) break;
+            std::vector<gpc_vertex> vertices;
+            bool complete = true;
+            for (int v = 0; v < n; ++v) {
+                gpc_vertex p{};
+                if (!scan_double(fp, p.x) || !scan_double(fp, p.y)) {
+                    complete = false;
+                    break;
+                }
+                vertices.push_back(p);
+            }
+            if (!complete) break;
+            contours.push_back(std::move(vertices));
+            holes.push_back(hole);
+        }
+    }
+    polygon->num_contours = static_cast<int>(contours.size());
+    polygon->hole = nullptr;
+    polygon->contour = nullptr;
+    if (!contours.empty()) {
+        polygon->hole = new int[contours.size()];
+        polygon->contour = new gpc_vertex_list[contours.size()];
+        for (size_t c = 0; c < contours.size(); ++c) {
+            polygon->hole[c] = holes[c];
+            polygon->contour[c] = make_list(contours[c]);
+        }
+    }
+}
+
+void gpc_free_polygon(gpc_polygon* polygon) {
+    for (int c = 0; c < polygon->num_contours; ++c) delete[] polygon->contour[c].vertex;
+    delete[] polygon->contour;
+    delete[] polygon->hole;
+    polygon->contour = nullptr;
+    polygon->hole = nullptr;
+    polygon->num_contours = 0;
+}
+
+void gpc_free_tristrip(gpc_tristrip* tristrip) {
+    for (int s = 0; s < tristrip->num_strips; ++s) delete[] tristrip->strip[s].vertex;
+    delete[] tristrip->strip;
+    tristrip->strip = nullptr;
+    tristrip->num_strips = 0;
+}
+
+bool gpc_is_rectilinear(const gpc_polygon* polygon) {
+    for (int c = 0; c < polygon->num_contours; ++c) {
+        const gpc_vertex_list& l = polygon->contour[c];
+        for (int i = 0; i < l.num_vertices; ++i) {
+            const gpc_vertex& a = l.vertex[i];
+            const gpc_vertex& b = l.vertex[(i + 1) % l.num_vertices];
+            if (a.x != b.x && a.y != b.y) return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+polyclip::Contours to_contours(const gpc_polygon* p) {
+    polyclip::Contours out(p->num_contours > 0 ? p->num_contours : 0);
+    for (int c = 0; c < p->num_contours; ++c) {
+        const gpc_vertex_list& l = p->contour[c];
+        out[c].reserve(l.num_vertices > 0 ? l.num_vertices : 0);
+        for (int i = 0; i < l.num_vertices; ++i) out[c].push_back({l.vertex[i].x, l.vertex[i].y});
+    }
+    return out;
+}
+
+polyclip::Operation to_operation(gpc_op op) {
+    switch (op) {
+        case GPC_DIFF: return polyclip::Operation::Difference;
+        case GPC_INT: return polyclip::Operation::Intersection;
+        case GPC_XOR: return polyclip::Operation::ExclusiveOr;
+        default: return polyclip::Operation::Union;
+    }
+}
+
+std::vector<gpc_vertex> to_vertices(const std::vector<polyclip::Point>& points) {
+    std::vector<gpc_vertex> v;
+    v.reserve(points.size());
+    for (const auto& p : points) v.push_back({p.x, p.y});
+    return v;
+}
+
+}  // namespace
+
+void gpc_polygon_clip(gpc_op op, gpc_polygon* subject, gpc_polygon* clip, gpc_polygon* result) {
+    polyclip::PolygonResult r;
+    if (gpc_is_rectilinear(subject) && gpc_is_rectilinear(clip))
+        r = polyclip::clip_to_polygon(to_operation(op), to_contours(subject), to_contours(clip));
+    // The result may be the subject itself: release it only after reading it.
+    if (result == subject) gpc_free_polygon(subject);
+    result->num_contours = static_cast<int>(r.contours.size());
+    result->hole = nullptr;
+    result->contour = nullptr;
+    if (!r.contours.empty()) {
+        result->hole = new int[r.contours.size()];
+        result->contour = new gpc_vertex_list[r.contours.size()];
+        for (size_t c = 0; c < r.contours.size(); ++c) {
+            result->hole[c] = r.holes[c] ? 1 : 0;
+            result->contour[c] = make_list(to_vertices(r.contours[c]));
+        }
+    }
+}
+
+void gpc_tristrip_clip(gpc_op op, gpc_polygon* subject, gpc_polygon* clip, gpc_tristrip* result) {
+    polyclip::Strips strips;
+    if (gpc_is_rectilinear(subject) && gpc_is_rectilinear(clip))
+        strips = polyclip::clip_to_strips(to_operation(op), to_contours(subject), to_contours(clip));
+    result->num_strips = static_cast<int>(strips.size());
+    result->strip = nullptr;
+    if (!strips.empty()) {
+        result->strip = new gpc_vertex_list[strips.size()];
+        for (size_t s = 0; s < strips.size(); ++s) result->strip[s] = make_list(to_vertices(strips[s]));
+    }
+}
+
+void gpc_polygon_to_tristrip(gpc_polygon* polygon, gpc_tristrip* result) {
+    gpc_polygon empty{0, nullptr, nullptr};
+    gpc_tristrip_clip(GPC_DIFF, polygon, &empty, result);
+}
