@@ -1,0 +1,21 @@
+// The header and footer that frame every kavrit file.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+// The maintainer and contact lines of the header.
+inline constexpr const char* HEADER_MAINTAINER = "cif2kavrit developers";
+inline constexpr const char* HEADER_CONTACT = "cif2kavrit@users.invalid";
+
+// "# generated on %d %B %Y, %H:%M.\n" for the given time, month names in English.
+std::string format_time_line(const std::tm& when);
+
+// The header for the given time, written to the output destination.
+void write_header_at(const std::tm& when);
+
+// The header with the current local time, written to the output destination.
+void write_header();
+
+// "#\n# end of kavrit file\n" to the output destination.
+void write_footer();
