@@ -74,3 +74,7 @@ void close_layer_stream();
 
 // Closes the layer file and forgets everything of an earlier scan.
 void reset_cif_scanner();
+
+// Bytes that the layer look-aheads of the current scan have read (a measure
+// of the scan's work beyond the single pass).
+long lookahead_bytes_read();

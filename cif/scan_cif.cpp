@@ -31,6 +31,7 @@ struct LookaheadChain {
     int count = 0;
 };
 LookaheadChain lookahead_chain;
+long lookahead_bytes = 0;  // bytes read by look-aheads since the scan began
 
 // Single precision as the token reader stores it; out-of-range values become
 // infinities rather than an undefined conversion.
@@ -120,6 +121,7 @@ int count_following_boxes(std::FILE* in, long semicolon) {
         chain.semicolons.push_back(semicolon + read);
     }
 done:
+    lookahead_bytes += read;
     chain.count = count;
     if (semicolon < 0) chain.stream = nullptr;  // positions unknown: keep no chain
     if (read > 0) std::fseek(in, -read, SEEK_CUR);
@@ -328,7 +330,10 @@ void reset_cif_scanner() {
     cif_state.point_count = 0;
     cif_state.token_buffer.clear();
     lookahead_chain = LookaheadChain{};
+    lookahead_bytes = 0;
 }
+
+long lookahead_bytes_read() { return lookahead_bytes; }
 
 void scan_cif() {
     std::FILE* in = run_settings.cif_stream;
