@@ -1,0 +1,48 @@
+// Parallel projections of the layout and the drawing order of its boxes.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "export/mesh.h"
+
+namespace kavrit {
+
+enum class ViewName { iso, top, front, side };
+
+std::optional<ViewName> parse_view_name(const std::string& text);
+const char* view_title(ViewName view);
+
+// A parallel projection: `toward_viewer` points from the scene to the eye;
+// `right` and `up` span the picture (x to the right, y upwards).  The three
+// are orthogonal, and right x up points toward the viewer.
+struct View {
+    Vec3 toward_viewer;
+    Vec3 right;
+    Vec3 up;
+};
+
+// iso looks from the front left above (from -x, -y, +z), top from +z, front
+// from -y and side from +x.
+View make_view(ViewName view);
+
+struct Point2 {
+    double x;
+    double y;
+};
+Point2 project(const View& view, const Vec3& p);
+
+// Distance toward the viewer (larger is nearer).
+double nearness(const View& view, const Vec3& p);
+
+// Painter's order for boxes that do not pierce each other: the indices of
+// `boxes`, each box before every box that hides part of it, so that drawing
+// them in this order shows at each point of the picture the nearest box.
+// Boxes whose pictures overlap are ordered by the plane that separates them;
+// the rest follow nearness of their centres.  Should boxes hide each other
+// in a ring (possible with long interleaved bars), the farthest box left is
+// taken next regardless, so the order always holds every box once.
+std::vector<std::size_t> painter_order(const View& view, const std::vector<Cuboid>& boxes);
+
+}  // namespace kavrit
