@@ -1,0 +1,300 @@
+#include "grouping/grouping_table.h"
+
+#include <algorithm>
+#include <functional>
+#include <limits>
+#include <queue>
+
+#include "grouping/box_index.h"
+
+// How the table's result is reached without rescanning every slot for every box
+// and restarting every merge pass from slot 0.
+//
+// Placing. While boxes are being placed no merge has happened, so a slot's list
+// holds only boxes added to it directly and its bounds contain all of them: the
+// slot accepts a box exactly when one of its boxes touches it. The lowest slot
+// that accepts box b is therefore the lowest slot of the earlier boxes that touch
+// b, found through a spatial index. The same query gives each box's touching
+// boxes once and for all; the merge phase only ever needs those.
+//
+// Merging. A pass of the table takes the first slot i (in number order) that has
+// a box p (in list order) accepted by another active slot, and merges into i the
+// lowest active slot j that accepts p. Call a box "clear" when no active slot
+// other than its own accepts it. The merge below keeps a set of "suspect" boxes
+// per slot with the invariant: every box outside the suspect sets is clear.
+// Then the first suspect slot, examined in list order with clear suspects
+// dropped, yields exactly the box and the slot a pass from slot 0 would find,
+// because every box of a lower slot, and every earlier box of the same slot, is
+// clear. When no suspect is left, a pass would find nothing, and merging ends
+// with the table's result.
+//
+// The invariant survives a merge of j into i because of what a merge changes:
+// only the list of i grows (by the boxes of j), j stops being active, and no
+// bounds change. A clear box of i or of j stays clear: the other slots' lists and
+// bounds are as before, and j's disappearance only takes away a slot that might
+// accept. A clear box p of a third slot stays clear with respect to every slot
+// but i; i now accepts p only if i's bounds touch p and p touches a box that came
+// from j. So exactly those boxes become suspects again: the boxes touching one
+// of j's boxes, outside i, that i's bounds touch.
+//
+// Positions. Suspects are ordered by their position in their slot's list. A
+// merge appends the whole list of j behind that of i, so positions are kept in a
+// union-find over boxes whose links carry offsets: a merge shifts all of j's
+// positions by the length of i in one step. Within one slot the relative order
+// of two boxes never changes, so each slot's suspects can live in a binary heap
+// keyed by the current positions; merging two heaps pushes the smaller into the
+// larger.
+
+namespace {
+
+constexpr std::int32_t NONE = -1;
+
+class MergeTable {
+public:
+    explicit MergeTable(const std::vector<Box>& boxes) : boxes_(boxes) {}
+
+    void place_all() {
+        const BoxIndex index(boxes_);
+        const std::size_t n = boxes_.size();
+        neighbor_start_.assign(n + 1, 0);
+        slot_of_placed_.assign(n, NONE);
+        next_.assign(n, NONE);
+        std::vector<std::int32_t> found;
+        for (std::size_t b = 0; b < n; ++b) {
+            found.clear();
+            index.touching(boxes_[b], found);
+            std::int32_t lowest = std::numeric_limits<std::int32_t>::max();
+            for (std::int32_t q : found) {
+                if (static_cast<std::size_t>(q) == b) continue;
+                neighbors_.push_back(q);
+                if (static_cast<std::size_t>(q) < b) lowest = std::min(lowest, slot_of_placed_[static_cast<std::size_t>(q)]);
+            }
+            neighbor_start_[b + 1] = neighbors_.size();
+            const auto box = static_cast<std::int32_t>(b);
+            if (lowest == std::numeric_limits<std::int32_t>::max()) {
+                lowest = static_cast<std::int32_t>(bounds_.size());
+                bounds_.push_back(boxes_[b]);
+                head_.push_back(box);
+                tail_.push_back(box);
+                length_.push_back(1);
+            } else {
+                const auto k = static_cast<std::size_t>(lowest);
+                bounds_[k] = bounding_union(bounds_[k], boxes_[b]);
+                next_[static_cast<std::size_t>(tail_[k])] = box;
+                tail_[k] = box;
+                ++length_[k];
+            }
+            slot_of_placed_[b] = lowest;
+        }
+    }
+
+    void merge_all() {
+        const std::size_t n = boxes_.size();
+        const std::size_t slots = bounds_.size();
+        active_.assign(slots, 1);
+        queued_.assign(slots, 0);
+        suspects_.assign(slots, {});
+        slot_root_.assign(slots, NONE);
+        uf_parent_.assign(n, NONE);
+        uf_offset_.assign(n, 0);
+        uf_size_.assign(n, 1);
+        root_slot_.assign(n, NONE);
+        suspect_.assign(n, 1);
+        // Every box starts as a suspect; each slot's list order is already a
+        // valid heap order (positions increase along it).
+        for (std::size_t k = 0; k < slots; ++k) {
+            const std::int32_t root = head_[k];
+            slot_root_[k] = root;
+            root_slot_[static_cast<std::size_t>(root)] = static_cast<std::int32_t>(k);
+            uf_size_[static_cast<std::size_t>(root)] = length_[k];
+            std::int64_t position = 0;
+            for (std::int32_t b = root; b != NONE; b = next_[static_cast<std::size_t>(b)], ++position) {
+                if (b != root) {
+                    uf_parent_[static_cast<std::size_t>(b)] = root;
+                    uf_offset_[static_cast<std::size_t>(b)] = position;
+                }
+                suspects_[k].push_back(b);
+            }
+            queue_.push(static_cast<std::int32_t>(k));
+            queued_[k] = 1;
+        }
+
+        while (!queue_.empty()) {
+            const std::int32_t i = queue_.top();
+            queue_.pop();
+            const auto si = static_cast<std::size_t>(i);
+            queued_[si] = 0;
+            if (!active_[si]) continue;
+            std::vector<std::int32_t>& heap = suspects_[si];
+            while (!heap.empty()) {
+                const std::int32_t p = heap.front();
+                const std::int32_t j = lowest_accepting_slot(p, i);
+                if (j == NONE) {
+                    std::pop_heap(heap.begin(), heap.end(), later_in_list());
+                    heap.pop_back();
+                    suspect_[static_cast<std::size_t>(p)] = 0;
+                    continue;
+                }
+                merge_slots(i, j);
+                enqueue(i);  // p may be accepted by yet another slot
+                break;
+            }
+        }
+    }
+
+    Grouping result() const {
+        Grouping g;
+        g.order.reserve(boxes_.size());
+        for (std::size_t k = 0; k < bounds_.size(); ++k) {
+            if (!active_[k]) continue;
+            for (std::int32_t b = head_[k]; b != NONE; b = next_[static_cast<std::size_t>(b)]) g.order.push_back(b);
+            g.ends.push_back(g.order.size());
+        }
+        return g;
+    }
+
+private:
+    // Root and list position of box x, compressing the path to the root.
+    std::int32_t find(std::int32_t x, std::int64_t* position) {
+        path_.clear();
+        std::int32_t r = x;
+        while (uf_parent_[static_cast<std::size_t>(r)] != NONE) {
+            path_.push_back(r);
+            r = uf_parent_[static_cast<std::size_t>(r)];
+        }
+        // Offsets along the path, summed from the root downwards.
+        std::int64_t above = 0;
+        for (auto it = path_.rbegin(); it != path_.rend(); ++it) {
+            const auto v = static_cast<std::size_t>(*it);
+            above += uf_offset_[v];
+            uf_offset_[v] = above;
+            uf_parent_[v] = r;
+        }
+        if (position != nullptr) *position = (path_.empty() ? 0 : uf_offset_[static_cast<std::size_t>(x)]) + uf_offset_[static_cast<std::size_t>(r)];
+        return r;
+    }
+
+    std::int32_t slot_of(std::int32_t x) { return root_slot_[static_cast<std::size_t>(find(x, nullptr))]; }
+
+    std::int64_t position_of(std::int32_t x) {
+        std::int64_t pos = 0;
+        find(x, &pos);
+        return pos;
+    }
+
+    // Heap order: the box with the lowest list position on top.
+    struct LaterInList {
+        MergeTable* table;
+        bool operator()(std::int32_t a, std::int32_t b) const { return table->position_of(a) > table->position_of(b); }
+    };
+    LaterInList later_in_list() { return LaterInList{this}; }
+
+    // The lowest active slot other than `own` whose bounds touch box p and which
+    // holds a box touching p; NONE when there is none.
+    std::int32_t lowest_accepting_slot(std::int32_t p, std::int32_t own) {
+        const Box& box = boxes_[static_cast<std::size_t>(p)];
+        std::int32_t best = NONE;
+        for (std::size_t e = neighbor_start_[static_cast<std::size_t>(p)]; e < neighbor_start_[static_cast<std::size_t>(p) + 1]; ++e) {
+            const std::int32_t s = slot_of(neighbors_[e]);
+            if (s == own || (best != NONE && s >= best)) continue;
+            if (boxes_touch(bounds_[static_cast<std::size_t>(s)], box)) best = s;
+        }
+        return best;
+    }
+
+    void enqueue(std::int32_t k) {
+        if (!queued_[static_cast<std::size_t>(k)]) {
+            queued_[static_cast<std::size_t>(k)] = 1;
+            queue_.push(k);
+        }
+    }
+
+    void make_suspect(std::int32_t p, std::int32_t slot) {
+        if (suspect_[static_cast<std::size_t>(p)]) return;
+        suspect_[static_cast<std::size_t>(p)] = 1;
+        std::vector<std::int32_t>& heap = suspects_[static_cast<std::size_t>(slot)];
+        heap.push_back(p);
+        std::push_heap(heap.begin(), heap.end(), later_in_list());
+        enqueue(slot);
+    }
+
+    // Slot i absorbs slot j: j's list goes behind i's, i's bounds stay.
+    void merge_slots(std::int32_t i, std::int32_t j) {
+        const auto si = static_cast<std::size_t>(i);
+        const auto sj = static_cast<std::size_t>(j);
+        // Boxes of other slots that i may accept from now on.
+        const Box& bounds_i = bounds_[si];
+        for (std::int32_t q = head_[sj]; q != NONE; q = next_[static_cast<std::size_t>(q)]) {
+            for (std::size_t e = neighbor_start_[static_cast<std::size_t>(q)]; e < neighbor_start_[static_cast<std::size_t>(q) + 1]; ++e) {
+                const std::int32_t p = neighbors_[e];
+                if (suspect_[static_cast<std::size_t>(p)]) continue;
+                const std::int32_t s = slot_of(p);
+                if (s == i || s == j) continue;
+                if (boxes_touch(bounds_i, boxes_[static_cast<std::size_t>(p)])) make_suspect(p, s);
+            }
+        }
+
+        // Positions: every box of j moves back by the length of i.
+        const std::int32_t ri = slot_root_[si];
+        const std::int32_t rj = slot_root_[sj];
+        const std::int64_t len_i = length_[si];
+        if (uf_size_[static_cast<std::size_t>(rj)] <= uf_size_[static_cast<std::size_t>(ri)]) {
+            uf_parent_[static_cast<std::size_t>(rj)] = ri;
+            uf_offset_[static_cast<std::size_t>(rj)] += len_i - uf_offset_[static_cast<std::size_t>(ri)];
+            uf_size_[static_cast<std::size_t>(ri)] += uf_size_[static_cast<std::size_t>(rj)];
+        } else {
+            uf_parent_[static_cast<std::size_t>(ri)] = rj;
+            uf_offset_[static_cast<std::size_t>(rj)] += len_i;
+            uf_offset_[static_cast<std::size_t>(ri)] -= uf_offset_[static_cast<std::size_t>(rj)];
+            uf_size_[static_cast<std::size_t>(rj)] += uf_size_[static_cast<std::size_t>(ri)];
+            slot_root_[si] = rj;
+        }
+        root_slot_[static_cast<std::size_t>(slot_root_[si])] = i;
+
+        next_[static_cast<std::size_t>(tail_[si])] = head_[sj];
+        tail_[si] = tail_[sj];
+        length_[si] += length_[sj];
+        active_[sj] = 0;
+
+        // The suspects of both slots now order by positions in i.
+        std::vector<std::int32_t>& into = suspects_[si];
+        std::vector<std::int32_t>& from = suspects_[sj];
+        if (from.size() > into.size()) into.swap(from);
+        for (std::int32_t p : from) {
+            into.push_back(p);
+            std::push_heap(into.begin(), into.end(), later_in_list());
+        }
+        std::vector<std::int32_t>().swap(from);
+    }
+
+    const std::vector<Box>& boxes_;
+    // Touching boxes of every box, in one array.
+    std::vector<std::size_t> neighbor_start_;
+    std::vector<std::int32_t> neighbors_;
+    std::vector<std::int32_t> slot_of_placed_;
+    // Slots: bounds of the directly added boxes, list ends, list length.
+    std::vector<Box> bounds_;
+    std::vector<std::int32_t> head_, tail_;
+    std::vector<std::int64_t> length_;
+    std::vector<std::int32_t> next_;  // list links, per box
+    std::vector<char> active_, queued_;
+    std::vector<std::vector<std::int32_t>> suspects_;  // heap per slot
+    std::vector<char> suspect_;                         // per box
+    std::priority_queue<std::int32_t, std::vector<std::int32_t>, std::greater<>> queue_;
+    // Union-find over boxes; the position of a box is the sum of the offsets on
+    // its path, the root's own offset included.
+    std::vector<std::int32_t> uf_parent_;
+    std::vector<std::int64_t> uf_offset_;
+    std::vector<std::int64_t> uf_size_;
+    std::vector<std::int32_t> slot_root_, root_slot_;
+    std::vector<std::int32_t> path_;
+};
+
+}  // namespace
+
+Grouping group_into_structures(const std::vector<Box>& boxes) {
+    MergeTable table(boxes);
+    table.place_all();
+    table.merge_all();
+    return table.result();
+}

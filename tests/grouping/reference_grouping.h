@@ -1,0 +1,19 @@
+// A plain, slow rendering of the grouping table, step by step as the rules
+// read: every placement scans all slots, every merge pass restarts at slot 0.
+// Used only to check the fast grouping against it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "grouping/box.h"
+
+namespace reference {
+
+// The structures in slot order, each its boxes in list order.
+std::vector<std::vector<Box>> group(const std::vector<Box>& boxes);
+
+// The text of postmason.file for those structures.
+std::string grouped_text(const std::vector<std::vector<Box>>& structures);
+
+}  // namespace reference
