@@ -1,0 +1,148 @@
+// The CIF split seen from outside: what reaches the output before the header,
+// what stays in the directory, and hostile input that must end cleanly.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "harness.h"
+
+namespace {
+
+using e2e::InputFile;
+using e2e::run_cif2kavrit;
+using Names = std::set<std::string>;
+
+// Output up to the header's first line.
+std::string before_header(const std::string& output) {
+    std::size_t at = output.find("#\n# cif input file: ");
+    return at == std::string::npos ? output : output.substr(0, at);
+}
+
+e2e::RunResult convert(const std::string& cif) {
+    return run_cif2kavrit({"-o", "out.kav", "in.cif"}, {{"in.cif", cif}});
+}
+
+void expect_clean_conversion(const e2e::RunResult& r) {
+    EXPECT_TRUE(r.ended_cleanly()) << "status " << r.exit_status << " signal " << r.signal << "\n" << r.err;
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.file_names(), (Names{"in.cif", "out.kav"}));
+    EXPECT_TRUE(r.outside_files.empty());
+    ASSERT_TRUE(r.output_file.has_value());
+    std::string masked = e2e::mask_time_line(*r.output_file);
+    EXPECT_NE(masked.find(e2e::expected_header("in.cif")), std::string::npos);
+    EXPECT_EQ(masked.substr(masked.size() - e2e::FOOTER.size()), e2e::FOOTER);
+}
+
+TEST(CifSplit, EndLinesComeBeforeTheHeader) {
+    auto r = convert("L CPS;\r\nB 400 200 1000 500;\r\nE first\r\n(E is no comment)\nL CPT;\nB 400 200 1000 500;\nE\n");
+    expect_clean_conversion(r);
+    EXPECT_EQ(before_header(*r.output_file), " first\r\n\n");
+}
+
+TEST(CifSplit, EndAsTheLastByteWritesNothing) {
+    auto r = convert("L CPS;\nB 400 200 1000 500;\nE");
+    expect_clean_conversion(r);
+    EXPECT_EQ(before_header(*r.output_file), "");
+}
+
+TEST(CifSplit, EveryLayerFileIsRemoved) {
+    std::string cif;
+    for (const char* layer : {"COL", "COT", "COF", "CPS", "CPT", "CMB", "CCM", "CHM", "CHO", "CHT", "XYZ", "cps"})
+        cif += std::string("L ") + layer + ";\nB 400 200 1000 500;\nB 200 200 3000 500;\n";
+    cif += "L CPS ;\nB 400 200 1000 500;\nE\n";
+    expect_clean_conversion(convert(cif));
+}
+
+TEST(CifSplit, LayerNamesNeverWriteOutsideTheCurrentDirectory) {
+    auto r = convert("L ../escape;\nB 400 200 1000 500;\nL ../../escape;\nB 400 200 1000 500;\n"
+                     "L /tmp/cif2kavrit_escape;\nB 400 200 1000 500;\nL ;\nB 1 1 0 0;\nE\n");
+    expect_clean_conversion(r);
+    EXPECT_FALSE(std::filesystem::exists("/tmp/cif2kavrit_escape.gpc"));
+}
+
+TEST(CifSplit, TooManyPointsGoesToStandardOutput) {
+    std::string polygon = "P";
+    for (int i = 0; i < 600; ++i) polygon += " " + std::to_string(i) + " 0";
+    auto r = convert("L CPS;\nB 400 200 1000 500;\n" + polygon + ";\nE\n");
+    expect_clean_conversion(r);
+    EXPECT_EQ(r.out, "Too many points in line.\r\n");
+}
+
+// Hostile input: none of it may crash or hang the run, and the directory
+// must be left as it was found.
+
+TEST(HostileInput, BinaryJunk) {
+    for (unsigned seed : {1u, 2u, 3u}) {
+        std::mt19937 random(seed);
+        std::uniform_int_distribution<int> byte(0, 255);
+        std::string junk;
+        for (int i = 0; i < 300000; ++i) junk.push_back(static_cast<char>(byte(random)));
+        expect_clean_conversion(convert(junk));
+    }
+}
+
+TEST(HostileInput, JunkMadeOfCommandCharacters) {
+    std::mt19937 random(7);
+    const std::string alphabet = "BLPWE9(); -0123456789CPSOTHMxyz\n\r\t:";
+    std::uniform_int_distribution<int> pick(0, static_cast<int>(alphabet.size()) - 1);
+    std::string junk;
+    for (int i = 0; i < 300000; ++i) junk.push_back(alphabet[pick(random)]);
+    auto r = convert(junk);
+    EXPECT_TRUE(r.ended_cleanly()) << r.err;
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_FALSE(r.has_file("CPS.gpc"));
+}
+
+TEST(HostileInput, TenMegabyteLines) {
+    const std::string big(10 * 1024 * 1024, '4');
+    expect_clean_conversion(convert("L CPS;\nB " + big + " 200 1000 500;\nB 400 200 1000 500;\nE\n"));
+    expect_clean_conversion(convert("(" + big + "\nL CPS;\nB 400 200 1000 500;\nE\n"));
+    expect_clean_conversion(convert("L CPS;\nB 400 200 1000 500;\nE " + big + "\n"));
+    expect_clean_conversion(convert("P " + big + "\n"));
+    expect_clean_conversion(convert("L " + std::string(10 * 1024 * 1024, 'N')));  // no ';' ever
+}
+
+TEST(HostileInput, ByteTwoFiftyFive) {
+    auto r = convert("L CPS;\nB 400 200 1000 500;\n\xff\xff" "E after\n");
+    expect_clean_conversion(r);
+    EXPECT_EQ(before_header(*r.output_file), "");  // the scan ended at the first 255
+    expect_clean_conversion(convert(std::string(100000, '\xff')));
+}
+
+TEST(HostileInput, NumbersOfTwoHundredDigits) {
+    const std::string digits(200, '9');
+    const std::string negative = "-" + digits;
+    expect_clean_conversion(convert("L CPS;\nB " + digits + " " + digits + " " + negative + " " + digits +
+                                    ";\nB 400 200 1000 500;\nP " + digits + " " + negative + " 1e" + digits +
+                                    " 2;\nW " + digits + " 1 1 2 2;\nE\n"));
+}
+
+TEST(HostileInput, FiveThousandCharacterLayerName) {
+    const std::string name(5000, 'N');
+    // Without boxes the name makes no file.
+    expect_clean_conversion(convert("L " + name + ";\nL CPS;\nB 400 200 1000 500;\nE\n"));
+    // With boxes the file system refuses the name: a clear message, status 1.
+    auto r = convert("L " + name + ";\nB 400 200 1000 500;\nE\n");
+    EXPECT_TRUE(r.ended_cleanly()) << r.err;
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(r.err, "Error opening file " + name + ".gpc\n");
+}
+
+TEST(HostileInput, FilesOfOneLetter) {
+    for (char letter : {'B', 'L', 'P', 'W', 'E', '(', '9', ';'}) {
+        auto r = convert(std::string(200000, letter));
+        EXPECT_TRUE(r.ended_cleanly()) << letter << "\n" << r.err;
+        EXPECT_EQ(r.exit_status, 0) << letter;
+        EXPECT_EQ(r.file_names(), (Names{"in.cif", "out.kav"})) << letter;
+    }
+}
+
+TEST(HostileInput, EmptyFileAndLayerCommandsWithoutEnd) {
+    expect_clean_conversion(convert(""));
+    expect_clean_conversion(convert("L CPS;\nB 400 200 1000 500;\n"));  // no end command: file closed all the same
+    expect_clean_conversion(convert("L CPS;\nB 400 200"));
+}
+
+}  // namespace
