@@ -1,0 +1,64 @@
+// The table of structures read from postmason.file, and the operations of the
+// structure output stage over it. Structures are numbered from 1 in the order
+// of their groups in postmason.file; record 0 is never used.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "grouping/box.h"
+
+struct HingeBox {
+    std::int16_t kind = 0;  // 1 low hinge box, 2 high hinge box, 0 none
+    std::int32_t xmin = 0, xmax = 0, ymin = 0, ymax = 0;
+};
+
+struct Structure {
+    bool anchor = false;         // holds a box with zmin 0
+    bool has_low_hinge = false;
+    std::int32_t parent = 0;     // -1 none; stays 0 when linkage is off
+    std::vector<std::int32_t> chain;  // the structure itself, then its parents, nearest first
+    std::int32_t chain_length = 0;    // parents in `chain`
+    std::int32_t last_hinge = 0;      // index of the last hinge box; 0 for none and for one
+    std::vector<HingeBox> hinges;     // in the order read
+    bool has_reflector = false;
+    Box reflector;                    // the last reflector box read
+    std::vector<std::int32_t> neighbors;  // in the order found
+    bool emitted = false;
+
+    std::int32_t neighbor_count() const { return static_cast<std::int32_t>(neighbors.size()); }
+    // Hinge entry e; an entry never filled (entry 0 of a structure without hinge
+    // boxes) is all zero, of kind 0.
+    HingeBox hinge(std::int32_t e) const {
+        return static_cast<std::size_t>(e) < hinges.size() ? hinges[static_cast<std::size_t>(e)] : HingeBox{};
+    }
+};
+
+struct StructureTable {
+    std::vector<Structure> records{1};  // records[0] unused
+    std::int64_t box_total = 0;         // anchor and plain boxes written into blocks
+    std::int32_t count() const { return static_cast<std::int32_t>(records.size()) - 1; }
+    Structure& operator[](std::int32_t i) { return records[static_cast<std::size_t>(i)]; }
+    const Structure& operator[](std::int32_t i) const { return records[static_cast<std::size_t>(i)]; }
+};
+
+extern StructureTable structure_table;
+
+// Classes of boxes, by their exact (zmin, zmax).
+enum class BoxClass { anchor, low_hinge, high_hinge, reflector, plain };
+BoxClass classify_box(const Box& b);
+
+// Two hinge entries match: kinds 1 and 2 in either order, equal x and y extent.
+bool hinges_match(const HingeBox& a, const HingeBox& b);
+
+// Reads postmason.file into the table and writes one block per structure to
+// tmpdata1.file.
+void read_structures();
+// Neighbours from the hinge boxes, for every structure.
+void find_neighbors();
+// Parents and chains, for every structure (linkage on only).
+void compute_linkage();
+// The summary, with -s only.
+void write_summary();
+// The structure blocks, in index order or, with -r, grouped.
+void emit_all_structures();
