@@ -19,7 +19,8 @@ constexpr double TITLE_HEIGHT = 34;
 constexpr double LEGEND_GAP = 30;
 constexpr double LEGEND_ROW = 18;
 constexpr double LEGEND_COLUMN = 200;
-constexpr int LEGEND_MIN_ROWS = 20;
+constexpr std::size_t LEGEND_MIN_ROWS = 20;
+constexpr std::size_t LEGEND_MAX_COLUMNS = 4;
 const char* const FONT = "DejaVu Sans, Liberation Sans, Arial, sans-serif";
 const char* const REFLECTOR_FILL = "#ffc933";
 const char* const REFLECTOR_STROKE = "#d1232a";
@@ -235,8 +236,11 @@ std::string render_svg(const Layout& layout, ViewName view_name) {
     // Legend rows: the structures, then the keys for reflector and axis.
     const bool any_reflector = layout.reflector_count() > 0;
     const std::size_t rows = layout.structures.size() + (any_reflector ? 1 : 0) + (axes.empty() ? 0 : 1);
+    // Columns as tall as the drawing, at least LEGEND_MIN_ROWS rows, and no
+    // more than LEGEND_MAX_COLUMNS of them: a long legend grows downwards.
     const std::size_t rows_per_column = std::max<std::size_t>(
-        LEGEND_MIN_ROWS, static_cast<std::size_t>(std::max(0.0, draw_h - 24) / LEGEND_ROW));
+        {LEGEND_MIN_ROWS, static_cast<std::size_t>(std::max(0.0, draw_h - 24) / LEGEND_ROW),
+         (rows + LEGEND_MAX_COLUMNS - 1) / LEGEND_MAX_COLUMNS});
     const std::size_t columns = std::max<std::size_t>(1, (rows + rows_per_column - 1) / rows_per_column);
     const double legend_x = MARGIN + draw_w + LEGEND_GAP;
     const double legend_h = 24 + static_cast<double>(std::min(rows, rows_per_column)) * LEGEND_ROW;
@@ -260,13 +264,16 @@ std::string render_svg(const Layout& layout, ViewName view_name) {
     std::vector<Cuboid> cuboids;
     for (const DrawnBox& d : boxes) cuboids.push_back(d.box);
     const bool shaded = view_name == ViewName::iso;
+    // Edges thin out on small boxes, so that a dense layout keeps its colours.
+    const double edge = std::clamp(0.2 * scale, 0.1, 0.6);
+    const std::string edge_stroke = num(edge), reflector_stroke = num(std::max(0.5, edge * 2.3));
     for (std::size_t idx : painter_order(view, cuboids)) {
         const DrawnBox& d = boxes[idx];
         const Structure& s = layout.structures[d.structure];
         const Rgb base = parse_hex(d.reflector ? REFLECTOR_FILL : colours[d.structure]);
         o += std::string("<g class=\"") + (d.reflector ? "box reflector" : "box") + "\" data-structure=\"" +
              std::to_string(s.number()) + "\" stroke=\"" + (d.reflector ? REFLECTOR_STROKE : "#303030") +
-             "\" stroke-width=\"" + (d.reflector ? "1.4" : "0.6") + "\">";
+             "\" stroke-width=\"" + (d.reflector ? reflector_stroke : edge_stroke) + "\">";
         for (const BoxFace& f : BOX_FACES) {
             Vec3 normal{0, 0, 0};
             normal[f.axis] = f.side;
