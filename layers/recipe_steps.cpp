@@ -43,8 +43,10 @@ void clip_layers(int op, const std::string& first, const std::string& second, co
     gpc_read_polygon(first_stream, 0, &subject);
     gpc_read_polygon(second_stream, 0, &clip);
 
+    // Only the library's operation codes name an operation; any other value
+    // gives no strips (and is never converted to the enumeration).
     gpc_tristrip strips{0, nullptr};
-    gpc_tristrip_clip(static_cast<gpc_op>(op), &subject, &clip, &strips);
+    if (op >= GPC_DIFF && op <= GPC_UNION) gpc_tristrip_clip(static_cast<gpc_op>(op), &subject, &clip, &strips);
 
     // The result is created only now, after both operands have been read.
     std::FILE* result_stream = open_created_file(result_file, "w");

@@ -78,6 +78,14 @@ TEST_F(ClipLayers, OverlapWithinOneOperandIsOutside) {
     EXPECT_EQ(read_file("ply1.gpc"), "2\n" + quad_text(0, 0, 5, 10) + quad_text(10, 0, 15, 10));
 }
 
+TEST_F(ClipLayers, UnknownOperationCodeGivesAnEmptyResult) {
+    write_layer("a", {{0, 0, 10, 4}});
+    clip_layers(7, "a", "a", "r");
+    clip_layers(-1, "a", "a", "s");
+    EXPECT_EQ(read_file("r.gpc"), "0\n");
+    EXPECT_EQ(read_file("s.gpc"), "0\n");
+}
+
 TEST_F(ClipLayers, MissingEmptyFileEndsTheRun) {
     std::remove("empty.gpc");
     write_layer("CPS", {{0, 0, 1, 1}});
