@@ -1,0 +1,45 @@
+// A fresh temporary directory made the current directory for one test, and
+// small file helpers. The stages read and write fixed file names in the
+// current directory.
+#pragma once
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+class ScratchDir {
+public:
+    ScratchDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "output-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(path_);
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        std::filesystem::current_path(previous_, ec);
+        std::filesystem::remove_all(path_, ec);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+private:
+    std::filesystem::path path_, previous_;
+};
+
+inline void write_file(const std::string& name, const std::string& text) {
+    std::ofstream out(name, std::ios::binary);
+    out << text;
+}
+
+inline std::string read_file(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
