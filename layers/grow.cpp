@@ -1,7 +1,11 @@
 #include "layers/grow.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <numeric>
+
+#include "polygon/engine.h"
 
 namespace grow {
 
@@ -58,12 +62,124 @@ std::vector<gpc_vertex> reread_corners(const FloatBox& b) {
     return corners;
 }
 
+namespace {
+
+struct Extent {
+    double xmin, xmax, ymin, ymax;
+};
+
+Extent extent_of(const std::vector<gpc_vertex>& c) {
+    Extent e{c[0].x, c[0].x, c[0].y, c[0].y};
+    for (const gpc_vertex& v : c) {
+        e.xmin = std::min(e.xmin, v.x);
+        e.xmax = std::max(e.xmax, v.x);
+        e.ymin = std::min(e.ymin, v.y);
+        e.ymax = std::max(e.ymax, v.y);
+    }
+    return e;
+}
+
+int find_root(std::vector<int>& parent, int i) {
+    while (parent[i] != i) {
+        parent[i] = parent[parent[i]];
+        i = parent[i];
+    }
+    return i;
+}
+
+// Groups contours whose closed bounding boxes meet, directly or through others.
+std::vector<int> touching_groups(const std::vector<Extent>& extents) {
+    const int n = static_cast<int>(extents.size());
+    std::vector<int> parent(n);
+    std::iota(parent.begin(), parent.end(), 0);
+    std::vector<int> order(n);
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return extents[a].xmin < extents[b].xmin; });
+    std::vector<int> active;
+    for (int i : order) {
+        const Extent& e = extents[i];
+        size_t keep = 0;
+        for (int j : active) {
+            if (extents[j].xmax < e.xmin) continue;  // left behind for good
+            active[keep++] = j;
+            if (extents[j].ymin <= e.ymax && e.ymin <= extents[j].ymax) parent[find_root(parent, i)] = find_root(parent, j);
+        }
+        active.resize(keep);
+        active.push_back(i);
+    }
+    for (int i = 0; i < n; ++i) parent[i] = find_root(parent, i);
+    return parent;
+}
+
+
+polyclip::Contour to_contour(const std::vector<gpc_vertex>& c) {
+    polyclip::Contour out;
+    out.reserve(c.size());
+    for (const gpc_vertex& v : c) out.push_back({v.x, v.y});
+    return out;
+}
+
+// One union as the growing step makes it: the accumulator as subject, one
+// contour as clip.
+polyclip::Contours unite(const polyclip::Contours& accumulator, const polyclip::Contours& clip) {
+    return polyclip::clip_to_polygon(polyclip::Operation::Union, accumulator, clip).contours;
+}
+
+}  // namespace
+
+// Uniting one contour at a time costs a pass over the whole accumulator per
+// contour. A pass changes the accumulator only within the closed bounding box
+// of the contour it adds, except for one effect everywhere: where two vertical
+// sides of the accumulator meet end to end at one point (a zero-length step
+// that the previous union left), the pass joins them into one side with a
+// vertex at that point. So contours whose bounding boxes never meet, directly
+// or through others, can be united group by group, each group on its own
+// accumulator, provided that this joining is applied wherever the real order
+// would have applied it: before a contour whose predecessor in file order lies
+// in another group, and at the end for every group but the one holding the
+// last contour. A pass with an empty clip performs exactly that joining.
 void unite_in_order(const std::vector<std::vector<gpc_vertex>>& contours, gpc_polygon* accumulator) {
-    for (const auto& c : contours) {
-        gpc_vertex_list list{static_cast<int>(c.size()), const_cast<gpc_vertex*>(c.data())};
-        int hole = 0;
-        gpc_polygon box{1, &hole, &list};
-        gpc_polygon_clip(GPC_UNION, accumulator, &box, accumulator);
+    bool usable = accumulator->num_contours == 0;
+    for (const auto& c : contours) usable = usable && !c.empty();
+    if (!usable || contours.size() < 2) {
+        for (const auto& c : contours) {
+            gpc_vertex_list list{static_cast<int>(c.size()), const_cast<gpc_vertex*>(c.data())};
+            int hole = 0;
+            gpc_polygon box{1, &hole, &list};
+            gpc_polygon_clip(GPC_UNION, accumulator, &box, accumulator);
+        }
+        return;
+    }
+    std::vector<Extent> extents;
+    extents.reserve(contours.size());
+    for (const auto& c : contours) extents.push_back(extent_of(c));
+    const std::vector<int> group = touching_groups(extents);
+    const int n = static_cast<int>(contours.size());
+
+    std::vector<std::vector<int>> members(n);
+    for (int i = 0; i < n; ++i) members[group[i]].push_back(i);
+
+    polyclip::Contours united;
+    for (int g = 0; g < n; ++g) {
+        if (members[g].empty()) continue;
+        polyclip::Contours acc;
+        int previous = -1;
+        for (int i : members[g]) {
+            if (previous >= 0 && previous != i - 1) acc = unite(acc, {});
+            acc = unite(acc, {to_contour(contours[i])});
+            previous = i;
+        }
+        if (previous != n - 1) acc = unite(acc, {});
+        for (auto& c : acc) united.push_back(std::move(c));
+    }
+    gpc_free_polygon(accumulator);
+    accumulator->num_contours = static_cast<int>(united.size());
+    accumulator->hole = new int[united.size()]();
+    accumulator->contour = new gpc_vertex_list[united.size()];
+    for (size_t c = 0; c < united.size(); ++c) {
+        accumulator->contour[c].num_vertices = static_cast<int>(united[c].size());
+        accumulator->contour[c].vertex = new gpc_vertex[united[c].size()];
+        for (size_t v = 0; v < united[c].size(); ++v) accumulator->contour[c].vertex[v] = {united[c][v].x, united[c][v].y};
     }
 }
 

@@ -165,6 +165,8 @@ struct Slot {
     int strip_right = -1;
     int poly = -1;        // partial contour of the side below y
     int poly_above = -1;  // partial contour of the side above y, computed at y
+    int next_at_rank = -1;  // next active slot of equal x, in activation order
+    int prev_at_rank = -1;
 };
 
 struct SweepPoint {
@@ -322,7 +324,8 @@ void sweep(Operation op, const Contours& subject, const Contours& clip, Mode& mo
     std::vector<Slot> slots;
     slots.reserve(in.bounds.size());
     std::vector<int> edge_slot(edge_count, -1);
-    std::vector<std::vector<int>> buckets(rank_count);
+    // Active slots of each x, in activation order, as intrusive lists.
+    std::vector<int> rank_first(rank_count, -1), rank_last(rank_count, -1);
     RankSet occupied(rank_count);
     XorFenwick below_parity(rank_count);
     uint64_t next_seq = 0;
@@ -373,8 +376,14 @@ void sweep(Operation op, const Contours& subject, const Contours& clip, Mode& mo
             const int s = static_cast<int>(slots.size());
             slots.push_back(slot);
             edge_slot[b.first_edge] = s;
-            buckets[slot.rank].push_back(s);
-            occupied.insert(slot.rank);
+            if (rank_last[slot.rank] < 0) {
+                rank_first[slot.rank] = s;
+                occupied.insert(slot.rank);
+            } else {
+                slots[rank_last[slot.rank]].next_at_rank = s;
+                slots[s].prev_at_rank = rank_last[slot.rank];
+            }
+            rank_last[slot.rank] = s;
             start_bits[slot.rank] ^= static_cast<uint8_t>(1u << in.edges[b.first_edge].type);
             events.push_back(s);
         }
@@ -389,16 +398,15 @@ void sweep(Operation op, const Contours& subject, const Contours& clip, Mode& mo
             processed_ranks.push_back(r);
             uint8_t below_state = below_parity.prefix(r);
             uint8_t above_state = below_state ^ horizontal;
-            const std::vector<int>& bucket = buckets[r];
             int head = -1;
             uint8_t above_flags = 0;
-            for (int s : bucket) {
+            for (int s = rank_first[r]; s >= 0; s = slots[s].next_at_rank) {
                 if (in.edges[slots[s].edge].ytop > y) {
                     head = s;
                     above_flags ^= static_cast<uint8_t>(1u << in.edges[slots[s].edge].type);
                 }
             }
-            for (int s : bucket) {
+            for (int s = rank_first[r]; s >= 0; s = slots[s].next_at_rank) {
                 Slot& slot = slots[s];
                 slot.above = (s == head) ? above_flags : 0;
                 if ((slot.above | slot.below) == 0) continue;
@@ -429,18 +437,22 @@ void sweep(Operation op, const Contours& subject, const Contours& clip, Mode& mo
 
         // Carry the bundles up, drop the edges that ended, update the parity tree.
         for (int r : processed_ranks) {
-            std::vector<int>& bucket = buckets[r];
-            for (int s : bucket) {
-                slots[s].below = slots[s].above;
-                mode.carry(slots[s]);
-                slots[s].point = -1;
+            for (int s = rank_first[r]; s >= 0;) {
+                Slot& slot = slots[s];
+                const int next = slot.next_at_rank;
+                slot.below = slot.above;
+                mode.carry(slot);
+                slot.point = -1;
+                if (slot.ending) {
+                    (slot.prev_at_rank >= 0 ? slots[slot.prev_at_rank].next_at_rank : rank_first[r]) = next;
+                    (next >= 0 ? slots[next].prev_at_rank : rank_last[r]) = slot.prev_at_rank;
+                }
+                s = next;
             }
             if (start_bits[r] | end_bits[r]) below_parity.toggle(r, start_bits[r] ^ end_bits[r]);
             start_bits[r] = 0;
             end_bits[r] = 0;
-            bucket.erase(std::remove_if(bucket.begin(), bucket.end(), [&](int s) { return slots[s].ending; }),
-                         bucket.end());
-            if (bucket.empty()) occupied.erase(r);
+            if (rank_first[r] < 0) occupied.erase(r);
         }
     }
 }
@@ -495,13 +507,9 @@ public:
             const double xl = x_of(st.left, y);
             const double xr = x_of(st.right, y);
             if (carry_on) {
-                if (edge_of(st.left).ybot == y || edge_of(st.right).ybot == y) {
-                    st.vertices.push_back({xl, y});
-                    st.vertices.push_back({xr, y});
-                }
+                if (edge_of(st.left).ybot == y || edge_of(st.right).ybot == y) add_pair(st, xl, xr, y);
             } else {
-                st.vertices.push_back({xl, y});
-                st.vertices.push_back({xr, y});
+                add_pair(st, xl, xr, y);
                 close(id);
             }
             // Unvisited sides pass straight through y and bound a column above.
@@ -524,9 +532,8 @@ public:
                 StripState st;
                 st.left = open;
                 st.right = s;
-                st.vertices.push_back({x_of(open, y), y});
-                st.vertices.push_back({x_of(s, y), y});
-                strips_.push_back(std::move(st));
+                add_pair(st, x_of(open, y), x_of(s, y), y);
+                strips_.push_back(st);
                 (*slots_)[open].strip_left = id;
                 (*slots_)[s].strip_right = id;
                 by_left_[(*slots_)[open].rank] = id;
@@ -539,8 +546,16 @@ public:
 
     Strips take() {
         Strips out;
-        for (StripState& st : strips_)
-            if (st.vertices.size() > 2) out.push_back(std::move(st.vertices));
+        for (const StripState& st : strips_) {
+            if (2 * st.pairs <= 2) continue;
+            std::vector<Point> v;
+            v.reserve(2 * st.pairs);
+            for (int p = st.first_pair; p >= 0; p = pairs_[p].next) {
+                v.push_back({pairs_[p].xl, pairs_[p].y});
+                v.push_back({pairs_[p].xr, pairs_[p].y});
+            }
+            out.push_back(std::move(v));
+        }
         return out;
     }
 
@@ -550,8 +565,25 @@ private:
         int right = -1;
         bool alive = true;
         bool touched = false;
-        std::vector<Point> vertices;
+        int first_pair = -1;  // the strip's vertex pairs, bottom up, as a list in pairs_
+        int last_pair = -1;
+        int pairs = 0;
     };
+    struct Pair {
+        double xl, xr, y;
+        int next;
+    };
+
+    void add_pair(StripState& st, double xl, double xr, double y) {
+        const int p = static_cast<int>(pairs_.size());
+        pairs_.push_back({xl, xr, y, -1});
+        if (st.last_pair >= 0)
+            pairs_[st.last_pair].next = p;
+        else
+            st.first_pair = p;
+        st.last_pair = p;
+        ++st.pairs;
+    }
 
     void touch(int id) {
         if (!strips_[id].alive || strips_[id].touched) return;
@@ -597,6 +629,7 @@ private:
     std::vector<Slot>* slots_ = nullptr;
     const std::vector<double>* xs_ = nullptr;
     std::vector<StripState> strips_;
+    std::vector<Pair> pairs_;
     std::vector<int> by_left_;
     std::unique_ptr<RankSet> lefts_;
     std::vector<int> touched_;

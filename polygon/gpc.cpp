@@ -1,5 +1,6 @@
 #include "polygon/gpc.h"
 
+#include <cmath>
 #include <vector>
 
 #include "polygon/engine.h"
@@ -80,6 +81,7 @@ bool gpc_is_rectilinear(const gpc_polygon* polygon) {
         for (int i = 0; i < l.num_vertices; ++i) {
             const gpc_vertex& a = l.vertex[i];
             const gpc_vertex& b = l.vertex[(i + 1) % l.num_vertices];
+            if (!std::isfinite(a.x) || !std::isfinite(a.y)) return false;
             if (a.x != b.x && a.y != b.y) return false;
         }
     }
