@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -30,26 +29,31 @@ inline std::string read_file(const std::string& path) {
     return s.str();
 }
 
-inline void write_file(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
+inline void write_file(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 inline bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
 
-// A layer file as the CIF split writes it: the box count, then per box "4"
-// and the corners lower left, lower right, upper right, upper left with "%.1f".
+// Corners lower left, lower right, upper right, upper left, one line each in
+// `format`, after a line "4".
+inline std::string corners(const char* format, double x0, double y0, double x1, double y1) {
+    std::string text = "4\n";
+    char line[128];
+    for (const auto& [x, y] : {std::pair{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}) {
+        std::snprintf(line, sizeof line, format, x, y);
+        text += line;
+    }
+    return text;
+}
+
+// One quad as write_quads writes it (its format is pinned by the quad-writer tests).
+inline std::string quad_text(double x0, double y0, double x1, double y1) {
+    return corners(" %.15f %.15f\n", x0, y0, x1, y1);
+}
+
+// A layer file as the CIF split writes it: the box count, then the boxes.
 inline std::string cif_layer_text(const std::vector<Rect>& boxes) {
     std::string text = std::to_string(boxes.size()) + "\n";
-    char line[128];
-    for (const Rect& b : boxes) {
-        text += "4\n";
-        const double corners[4][2] = {{b.xmin, b.ymin}, {b.xmax, b.ymin}, {b.xmax, b.ymax}, {b.xmin, b.ymax}};
-        for (const auto& c : corners) {
-            std::snprintf(line, sizeof line, "%.1f %.1f\n", c[0], c[1]);
-            text += line;
-        }
-    }
+    for (const Rect& b : boxes) text += corners("%.1f %.1f\n", b.xmin, b.ymin, b.xmax, b.ymax);
     return text;
 }
 
@@ -66,44 +70,23 @@ inline std::vector<std::string> gpc_files_here() {
     return names;
 }
 
-// One line of premason.file.
-struct BoxLine {
-    int xmin, xmax, ymin, ymax, zmin, zmax;
-};
-
-inline std::vector<BoxLine> read_box_lines(const std::string& path) {
-    std::vector<BoxLine> lines;
-    std::istringstream in(read_file(path));
-    BoxLine b{};
-    while (in >> b.xmin >> b.xmax >> b.ymin >> b.ymax >> b.zmin >> b.zmax) lines.push_back(b);
-    return lines;
-}
-
-// The unit cells covered by the boxes at one z range, the way the bodies are
-// compared where the cut into quads is not the point of a test. Cells covered
-// twice are reported through `overlaps`.
+// Unit cells of a body: where the cut into quads is not the point of a test,
+// bodies are compared as sets of cells.
 using Cells = std::set<std::pair<int, int>>;
 
-inline Cells cells_at(const std::vector<BoxLine>& lines, int zmin, int zmax, int* overlaps = nullptr) {
-    Cells cells;
-    for (const BoxLine& b : lines) {
-        if (b.zmin != zmin || b.zmax != zmax) continue;
-        for (int x = b.xmin; x < b.xmax; ++x)
-            for (int y = b.ymin; y < b.ymax; ++y)
-                if (!cells.insert({x, y}).second && overlaps != nullptr) ++*overlaps;
-    }
-    return cells;
+inline void add_cells(Cells& cells, int x0, int y0, int x1, int y1, bool add, int* twice = nullptr) {
+    for (int x = x0; x < x1; ++x)
+        for (int y = y0; y < y1; ++y) {
+            if (!add) cells.erase({x, y});
+            else if (!cells.insert({x, y}).second && twice != nullptr) ++*twice;
+        }
 }
 
-// Cells of the union of `plus` minus the union of `minus` (integer corners).
+// The union of `plus` less the union of `minus`.
 inline Cells cells_of(const std::vector<Rect>& plus, const std::vector<Rect>& minus = {}) {
     Cells cells;
-    for (const Rect& r : plus)
-        for (int x = static_cast<int>(r.xmin); x < static_cast<int>(r.xmax); ++x)
-            for (int y = static_cast<int>(r.ymin); y < static_cast<int>(r.ymax); ++y) cells.insert({x, y});
-    for (const Rect& r : minus)
-        for (int x = static_cast<int>(r.xmin); x < static_cast<int>(r.xmax); ++x)
-            for (int y = static_cast<int>(r.ymin); y < static_cast<int>(r.ymax); ++y) cells.erase({x, y});
+    for (const Rect& r : plus) add_cells(cells, int(r.xmin), int(r.ymin), int(r.xmax), int(r.ymax), true);
+    for (const Rect& r : minus) add_cells(cells, int(r.xmin), int(r.ymin), int(r.xmax), int(r.ymax), false);
     return cells;
 }
 
@@ -113,10 +96,8 @@ protected:
     void SetUp() override {
         previous_ = std::filesystem::current_path();
         std::string pattern = (std::filesystem::temp_directory_path() / "layers-test-XXXXXX").string();
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        ASSERT_NE(mkdtemp(buf.data()), nullptr);
-        dir_ = buf.data();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
         std::filesystem::current_path(dir_);
         release_created_files();
     }
@@ -128,21 +109,7 @@ protected:
     }
 
 private:
-    std::filesystem::path previous_;
-    std::filesystem::path dir_;
+    std::filesystem::path previous_, dir_;
 };
-
-}  // namespace layers_test
-
-namespace layers_test {
-
-// The text write_quads gives for one axis-aligned quad (lower left, lower
-// right, upper right, upper left), as the quad-writer tests pin it down.
-inline std::string quad_text(double x0, double y0, double x1, double y1) {
-    char buf[512];
-    std::snprintf(buf, sizeof buf, "4\n %.15f %.15f\n %.15f %.15f\n %.15f %.15f\n %.15f %.15f\n", x0, y0, x1, y0, x1, y1,
-                  x0, y1);
-    return buf;
-}
 
 }  // namespace layers_test
