@@ -45,6 +45,55 @@ double seconds_since(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
+// One plate of n boxes: a grid of overlapping boxes, all in one piece, so the
+// growing step cannot unite it in independent groups.
+std::vector<std::vector<gpc_vertex>> make_plate(int n) {
+    const int columns = static_cast<int>(std::sqrt(static_cast<double>(n)));
+    std::vector<std::vector<gpc_vertex>> boxes;
+    for (int i = 0; i < n; ++i) {
+        const double x0 = (i % columns) * 3.0, y0 = (i / columns) * 2.5;
+        const double x1 = x0 + 3.5, y1 = y0 + 2.0 + (i % 3) * 0.5;
+        boxes.push_back({{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}});
+    }
+    return boxes;
+}
+
+// A mesh: bars that the growing joins into one piece full of holes, the
+// hardest case for uniting one box at a time.
+std::vector<std::vector<gpc_vertex>> make_mesh(int n) {
+    const int columns = std::max(1, static_cast<int>(std::sqrt(static_cast<double>(n / 2))));
+    std::vector<std::vector<gpc_vertex>> boxes;
+    for (int i = 0; 2 * i < n; ++i) {
+        const double cx = (i % columns) * 12.0, cy = (i / columns) * 12.0;
+        boxes.push_back({{cx, cy + 5}, {cx + 10, cy + 5}, {cx + 10, cy + 6}, {cx, cy + 6}});
+        boxes.push_back({{cx + 5, cy}, {cx + 6, cy}, {cx + 6, cy + 10}, {cx + 5, cy + 10}});
+    }
+    return boxes;
+}
+
+double time_grow(std::vector<std::vector<gpc_vertex>> a, int* strips) {
+    std::vector<std::vector<gpc_vertex>> grown;
+    grown.reserve(a.size());
+    for (const auto& box : a) {
+        float x[4], y[4];
+        for (int k = 0; k < 4; ++k) {
+            x[k] = static_cast<float>(box[k].x);
+            y[k] = static_cast<float>(box[k].y);
+        }
+        grown.push_back(grow::reread_corners(grow::widen(grow::bounding_box(x, y), 2)));
+    }
+    const auto t0 = std::chrono::steady_clock::now();
+    gpc_polygon acc{0, nullptr, nullptr};
+    grow::unite_in_order(grown, &acc);
+    gpc_tristrip t{0, nullptr};
+    gpc_polygon_to_tristrip(&acc, &t);
+    const double s = seconds_since(t0);
+    *strips = t.num_strips;
+    gpc_free_tristrip(&t);
+    gpc_free_polygon(&acc);
+    return s;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -71,25 +120,21 @@ int main(int argc, char** argv) {
     }
     for (int n : {1000, 10000, 50000}) {
         if (n > max_boxes || only == "bool") break;
-        auto a = make_layer(n, 3);
-        std::vector<std::vector<gpc_vertex>> grown;
-        grown.reserve(a.size());
-        for (const auto& box : a) {
-            const float x[4] = {static_cast<float>(box[0].x), static_cast<float>(box[1].x), static_cast<float>(box[2].x),
-                                static_cast<float>(box[3].x)};
-            const float y[4] = {static_cast<float>(box[0].y), static_cast<float>(box[1].y), static_cast<float>(box[2].y),
-                                static_cast<float>(box[3].y)};
-            grown.push_back(grow::reread_corners(grow::widen(grow::bounding_box(x, y), 2)));
-        }
-        const auto t0 = std::chrono::steady_clock::now();
-        gpc_polygon acc{0, nullptr, nullptr};
-        grow::unite_in_order(grown, &acc);
-        gpc_tristrip t{0, nullptr};
-        gpc_polygon_to_tristrip(&acc, &t);
-        const double s = seconds_since(t0);
-        std::printf("%-10s %8d %10.3f %8d\n", "grow 2", n, s, t.num_strips);
-        gpc_free_tristrip(&t);
-        gpc_free_polygon(&acc);
+        int strips = 0;
+        const double s = time_grow(make_layer(n, 3), &strips);
+        std::printf("%-10s %8d %10.3f %8d\n", "grow", n, s, strips);
+    }
+    for (int n : {1000, 4000, 10000}) {
+        if (n > max_boxes || only == "bool") break;
+        int strips = 0;
+        const double s = time_grow(make_plate(n), &strips);
+        std::printf("%-10s %8d %10.3f %8d\n", "grow-plate", n, s, strips);
+    }
+    for (int n : {1000, 4000, 10000}) {
+        if (n > max_boxes || only == "bool") break;
+        int strips = 0;
+        const double s = time_grow(make_mesh(n), &strips);
+        std::printf("%-10s %8d %10.3f %8d\n", "grow-mesh", n, s, strips);
     }
     return 0;
 }
