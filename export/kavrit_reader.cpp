@@ -332,7 +332,7 @@ void Reader::read_structure(const Line& start) {
     s.output_number = *number;
     s.first_line = start.number;
     const std::string label = "structure " + std::to_string(s.output_number);
-    const std::string box_form = "six numbers (sizes x y z, centre x y z)";
+    const std::string box_form = "six numbers: sizes x y z, centre x y z";
 
     const Line* line = &next("the line \"{\" of " + label);
     w = split_words(line->text);
@@ -399,7 +399,7 @@ void Reader::read_structure(const Line& start) {
     line = &next("the box lines of " + label + " or \"}\"");
     if (split_words(line->text) == std::vector<std::string>{"reflect", "start"}) {
         const Line& box_line = next("the reflector line of " + label);
-        s.reflector = read_box(box_line, "the reflector line of " + label + ": " + box_form);
+        s.reflector = read_box(box_line, "the reflector line of " + label + " (" + box_form + ")");
         const Line& end = next("the line \"  reflect end\"");
         if (split_words(end.text) != std::vector<std::string>{"reflect", "end"})
             refuse(end, "the line \"  reflect end\"");
