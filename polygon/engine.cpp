@@ -200,10 +200,28 @@ struct SweepInput {
     bool negative_zero_y = false;
 };
 
-void add_operand(const Contours& contours, int type, SweepInput& in) {
+// Access to an operand's contours, either our own containers or the C structs.
+struct ContoursAccess {
+    const Contours& c;
+    int count() const { return static_cast<int>(c.size()); }
+    int size(int i) const { return static_cast<int>(c[i].size()); }
+    Point at(int i, int k) const { return c[i][k]; }
+};
+struct GpcAccess {
+    const gpc_polygon& p;
+    int count() const { return p.num_contours > 0 ? p.num_contours : 0; }
+    int size(int i) const { return p.contour[i].num_vertices > 0 ? p.contour[i].num_vertices : 0; }
+    Point at(int i, int k) const { return {p.contour[i].vertex[k].x, p.contour[i].vertex[k].y}; }
+};
+
+template <typename Access>
+void add_operand(const Access& operand, int type, SweepInput& in) {
     std::vector<Point> v;
-    for (const Contour& contour : contours) {
-        const int n0 = static_cast<int>(contour.size());
+    std::vector<Point> contour;
+    for (int ci = 0; ci < operand.count(); ++ci) {
+        const int n0 = operand.size(ci);
+        contour.resize(n0);
+        for (int k = 0; k < n0; ++k) contour[k] = operand.at(ci, k);
         ContourInfo info{0, 0, 0, 0, 0};
         v.clear();
         for (int i = 0; i < n0; ++i) {
@@ -292,19 +310,17 @@ double canonical_zero_y(Operation op, const SweepInput& in) {
 }
 
 // Walks the scan-beam boundaries and hands each one's points to `mode`.
-template <typename Mode>
-void sweep(Operation op, const Contours& subject, const Contours& clip, Mode& mode) {
+template <typename Mode, typename Access>
+void sweep(Operation op, const Access& subject, const Access& clip, Mode& mode) {
     SweepInput in;
     add_operand(subject, kSubject, in);
     add_operand(clip, kClip, in);
-    std::stable_sort(in.bounds.begin(), in.bounds.end(), [](const Bound& a, const Bound& b) {
-        if (a.y != b.y) return a.y < b.y;
-        return a.x < b.x;
-    });
     const int edge_count = static_cast<int>(in.edges.size());
     if (edge_count == 0) return;
 
     const double zero_y = canonical_zero_y(op, in);
+    bool inside[4];
+    for (uint8_t parity = 0; parity < 4; ++parity) inside[parity] = result_inside(op, parity);
 
     std::vector<double> xs;
     xs.reserve(edge_count);
@@ -316,10 +332,20 @@ void sweep(Operation op, const Contours& subject, const Contours& clip, Mode& mo
         return static_cast<int>(std::lower_bound(xs.begin(), xs.end(), x) - xs.begin());
     };
 
+    std::stable_sort(in.bounds.begin(), in.bounds.end(), [](const Bound& a, const Bound& b) {
+        if (a.y != b.y) return a.y < b.y;
+        return a.x < b.x;
+    });
+    // Edge tops in height order, ties in edge order.
     std::vector<int> by_top(edge_count);
-    for (int i = 0; i < edge_count; ++i) by_top[i] = i;
-    std::stable_sort(by_top.begin(), by_top.end(),
-                     [&](int a, int b) { return in.edges[a].ytop < in.edges[b].ytop; });
+    {
+        std::vector<std::pair<double, int>> tops(edge_count);
+        for (int i = 0; i < edge_count; ++i) tops[i] = {in.edges[i].ytop, i};
+        std::sort(tops.begin(), tops.end(), [](const std::pair<double, int>& a, const std::pair<double, int>& b) {
+            return a.first < b.first || (!(b.first < a.first) && a.second < b.second);
+        });
+        for (int i = 0; i < edge_count; ++i) by_top[i] = tops[i].second;
+    }
 
     std::vector<Slot> slots;
     slots.reserve(in.bounds.size());
@@ -411,12 +437,12 @@ void sweep(Operation op, const Contours& subject, const Contours& clip, Mode& mo
                 slot.above = (s == head) ? above_flags : 0;
                 if ((slot.above | slot.below) == 0) continue;
                 SweepPoint p{s, false, false, false, false};
-                p.tl = result_inside(op, above_state);
-                p.bl = result_inside(op, below_state);
+                p.tl = inside[above_state];
+                p.bl = inside[below_state];
                 above_state ^= slot.above;
                 below_state ^= slot.below;
-                p.tr = result_inside(op, above_state);
-                p.br = result_inside(op, below_state);
+                p.tr = inside[above_state];
+                p.br = inside[below_state];
                 slot.point = static_cast<int>(points.size());
                 points.push_back(p);
             }
@@ -831,9 +857,7 @@ private:
     std::vector<Vertex> vertices_;
 };
 
-bool trivially_empty(Operation op, const Contours& subject, const Contours& clip) {
-    const bool no_subject = subject.empty();
-    const bool no_clip = clip.empty();
+bool trivially_empty(Operation op, bool no_subject, bool no_clip) {
     return (no_subject && no_clip) ||
            (no_subject && (op == Operation::Intersection || op == Operation::Difference)) ||
            (no_clip && op == Operation::Intersection);
@@ -842,16 +866,30 @@ bool trivially_empty(Operation op, const Contours& subject, const Contours& clip
 }  // namespace
 
 Strips clip_to_strips(Operation op, const Contours& subject, const Contours& clip) {
-    if (trivially_empty(op, subject, clip)) return {};
+    if (trivially_empty(op, subject.empty(), clip.empty())) return {};
     StripMode mode;
-    sweep(op, subject, clip, mode);
+    sweep(op, ContoursAccess{subject}, ContoursAccess{clip}, mode);
+    return mode.take();
+}
+
+Strips clip_to_strips(Operation op, const gpc_polygon& subject, const gpc_polygon& clip) {
+    if (trivially_empty(op, subject.num_contours <= 0, clip.num_contours <= 0)) return {};
+    StripMode mode;
+    sweep(op, GpcAccess{subject}, GpcAccess{clip}, mode);
     return mode.take();
 }
 
 PolygonResult clip_to_polygon(Operation op, const Contours& subject, const Contours& clip) {
-    if (trivially_empty(op, subject, clip)) return {};
+    if (trivially_empty(op, subject.empty(), clip.empty())) return {};
     PolygonMode mode;
-    sweep(op, subject, clip, mode);
+    sweep(op, ContoursAccess{subject}, ContoursAccess{clip}, mode);
+    return mode.take();
+}
+
+PolygonResult clip_to_polygon(Operation op, const gpc_polygon& subject, const gpc_polygon& clip) {
+    if (trivially_empty(op, subject.num_contours <= 0, clip.num_contours <= 0)) return {};
+    PolygonMode mode;
+    sweep(op, GpcAccess{subject}, GpcAccess{clip}, mode);
     return mode.take();
 }
 

@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "polygon/gpc.h"
+
 namespace polyclip {
 
 struct Point {
@@ -24,5 +26,7 @@ struct PolygonResult {
 // Both operands must be rectilinear (every edge horizontal or vertical).
 Strips clip_to_strips(Operation op, const Contours& subject, const Contours& clip);
 PolygonResult clip_to_polygon(Operation op, const Contours& subject, const Contours& clip);
+Strips clip_to_strips(Operation op, const gpc_polygon& subject, const gpc_polygon& clip);
+PolygonResult clip_to_polygon(Operation op, const gpc_polygon& subject, const gpc_polygon& clip);
 
 }  // namespace polyclip

@@ -90,16 +90,6 @@ bool gpc_is_rectilinear(const gpc_polygon* polygon) {
 
 namespace {
 
-polyclip::Contours to_contours(const gpc_polygon* p) {
-    polyclip::Contours out(p->num_contours > 0 ? p->num_contours : 0);
-    for (int c = 0; c < p->num_contours; ++c) {
-        const gpc_vertex_list& l = p->contour[c];
-        out[c].reserve(l.num_vertices > 0 ? l.num_vertices : 0);
-        for (int i = 0; i < l.num_vertices; ++i) out[c].push_back({l.vertex[i].x, l.vertex[i].y});
-    }
-    return out;
-}
-
 polyclip::Operation to_operation(gpc_op op) {
     switch (op) {
         case GPC_DIFF: return polyclip::Operation::Difference;
@@ -121,7 +111,7 @@ std::vector<gpc_vertex> to_vertices(const std::vector<polyclip::Point>& points) 
 void gpc_polygon_clip(gpc_op op, gpc_polygon* subject, gpc_polygon* clip, gpc_polygon* result) {
     polyclip::PolygonResult r;
     if (gpc_is_rectilinear(subject) && gpc_is_rectilinear(clip))
-        r = polyclip::clip_to_polygon(to_operation(op), to_contours(subject), to_contours(clip));
+        r = polyclip::clip_to_polygon(to_operation(op), *subject, *clip);
     // The result may be the subject itself: release it only after reading it.
     if (result == subject) gpc_free_polygon(subject);
     result->num_contours = static_cast<int>(r.contours.size());
@@ -140,7 +130,7 @@ void gpc_polygon_clip(gpc_op op, gpc_polygon* subject, gpc_polygon* clip, gpc_po
 void gpc_tristrip_clip(gpc_op op, gpc_polygon* subject, gpc_polygon* clip, gpc_tristrip* result) {
     polyclip::Strips strips;
     if (gpc_is_rectilinear(subject) && gpc_is_rectilinear(clip))
-        strips = polyclip::clip_to_strips(to_operation(op), to_contours(subject), to_contours(clip));
+        strips = polyclip::clip_to_strips(to_operation(op), *subject, *clip);
     result->num_strips = static_cast<int>(strips.size());
     result->strip = nullptr;
     if (!strips.empty()) {
