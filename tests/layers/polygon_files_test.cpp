@@ -1,3 +1,5 @@
+#include <cmath>
+
 #include "layer_test_support.h"
 #include "layers/polygon_files.h"
 
@@ -48,4 +50,22 @@ TEST_F(EmptyPolygonFile, IsTheLineZeroAndIsRecorded) {
     write_empty_polygon_file();
     EXPECT_EQ(read_file("empty.gpc"), "0\n");
     EXPECT_EQ(created_files(), std::vector<std::string>{"empty.gpc"});
+}
+
+TEST(WriteQuads, VertexTextIsPrintfsFifteenDecimalsForAnyDouble) {
+    std::vector<double> values = {0.0, -0.0, 1e-16, 5e-16, -5e-16, 1.5e-15, 2.5e-15, 0.1, 1.0 / 3, 123456789.123456789,
+                                  1e20, -1e300, 1.7976931348623157e308, 2.2250738585072014e-308, 4.9e-324};
+    unsigned long long seed = 12345;
+    for (int i = 0; i < 2000; ++i) {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        const double unit = static_cast<double>(seed >> 11) / 9007199254740992.0;
+        values.push_back((unit - 0.5) * std::pow(10.0, static_cast<int>(seed % 19) - 6));
+    }
+    for (std::size_t i = 0; i + 1 < values.size(); i += 2) {
+        const double x = values[i], y = values[i + 1];
+        std::vector<char> line(800);
+        std::snprintf(line.data(), line.size(), " %.15f %.15f\n", x, y);
+        const std::string text = quads_text({{{x, y}, {x, y}, {x, y}, {x, y}}});
+        EXPECT_EQ(text, "1\n4\n" + std::string(line.data()) + line.data() + line.data() + line.data()) << x << " " << y;
+    }
 }
