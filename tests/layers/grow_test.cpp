@@ -72,8 +72,8 @@ TEST(GrowArithmetic, WidensInSinglePrecisionAndRoundsLikeTheScratchFiles) {
 // time, also when boxes abut, overlap, share corners and come in any order.
 TEST(GrowGrouping, GroupedUnionsGiveTheStripsOfOneByOneUnions) {
     std::mt19937 rng(20261207);
-    for (int round = 0; round < 400; ++round) {
-        const int n = 2 + static_cast<int>(rng() % 14);
+    for (int round = 0; round < 1500; ++round) {
+        const int n = 2 + static_cast<int>(rng() % 24);
         const int grid = 4 + static_cast<int>(rng() % 12);
         std::vector<std::vector<gpc_vertex>> boxes;
         const int clusters = 1 + static_cast<int>(rng() % 3);  // far apart, boxes interleaved in file order
