@@ -46,6 +46,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <utility>
@@ -275,6 +276,37 @@ void add_operand(const Access& operand, int type, SweepInput& in) {
     }
 }
 
+// A key that orders like the double it comes from, with -0 equal to +0.
+uint64_t order_key(double v) {
+    if (v == 0) v = 0.0;
+    uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return (bits >> 63) != 0 ? ~bits : (bits | (uint64_t{1} << 63));
+}
+
+// Sorts `order` (indices into `keys`) by key, keeping the order of equal keys.
+void stable_sort_by_key(std::vector<int>& order, const std::vector<uint64_t>& keys) {
+    if (order.size() < 4096) {
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return keys[a] < keys[b]; });
+        return;
+    }
+    std::vector<int> scratch(order.size());
+    std::vector<int> count(1 << 16);
+    for (int shift = 0; shift < 64; shift += 16) {
+        std::fill(count.begin(), count.end(), 0);
+        for (int i : order) ++count[(keys[i] >> shift) & 0xffff];
+        if (count[(keys[order[0]] >> shift) & 0xffff] == static_cast<int>(order.size())) continue;  // one digit only
+        int sum = 0;
+        for (int& c : count) {
+            const int here = c;
+            c = sum;
+            sum += here;
+        }
+        for (int i : order) scratch[count[(keys[i] >> shift) & 0xffff]++] = i;
+        order.swap(scratch);
+    }
+}
+
 bool boxes_touch(const ContourInfo& a, const ContourInfo& b) {
     return !(a.xmax < b.xmin || a.xmin > b.xmax) && !(a.ymax < b.ymin || a.ymin > b.ymax);
 }
@@ -322,29 +354,41 @@ void sweep(Operation op, const Access& subject, const Access& clip, Mode& mode) 
     bool inside[4];
     for (uint8_t parity = 0; parity < 4; ++parity) inside[parity] = result_inside(op, parity);
 
+    // Distinct x values (ranks), bounds in the order of the clipper's local
+    // minimum table (by y, then x, then the order they were found in), and
+    // edge tops by height (ties in edge order).
+    std::vector<uint64_t> x_keys(edge_count), top_keys(edge_count);
+    std::vector<int> by_x(edge_count), by_top(edge_count);
+    for (int i = 0; i < edge_count; ++i) {
+        x_keys[i] = order_key(in.edges[i].x);
+        top_keys[i] = order_key(in.edges[i].ytop);
+        by_x[i] = by_top[i] = i;
+    }
+    stable_sort_by_key(by_x, x_keys);
+    stable_sort_by_key(by_top, top_keys);
     std::vector<double> xs;
+    std::vector<int> edge_rank(edge_count);
     xs.reserve(edge_count);
-    for (const Edge& e : in.edges) xs.push_back(e.x);
-    std::sort(xs.begin(), xs.end());
-    xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
+    for (int k = 0; k < edge_count; ++k) {
+        const int e = by_x[k];
+        if (k == 0 || x_keys[e] != x_keys[by_x[k - 1]]) xs.push_back(in.edges[e].x);
+        edge_rank[e] = static_cast<int>(xs.size()) - 1;
+    }
     const int rank_count = static_cast<int>(xs.size());
-    auto rank_of = [&](double x) {
-        return static_cast<int>(std::lower_bound(xs.begin(), xs.end(), x) - xs.begin());
-    };
-
-    std::stable_sort(in.bounds.begin(), in.bounds.end(), [](const Bound& a, const Bound& b) {
-        if (a.y != b.y) return a.y < b.y;
-        return a.x < b.x;
-    });
-    // Edge tops in height order, ties in edge order.
-    std::vector<int> by_top(edge_count);
     {
-        std::vector<std::pair<double, int>> tops(edge_count);
-        for (int i = 0; i < edge_count; ++i) tops[i] = {in.edges[i].ytop, i};
-        std::sort(tops.begin(), tops.end(), [](const std::pair<double, int>& a, const std::pair<double, int>& b) {
-            return a.first < b.first || (!(b.first < a.first) && a.second < b.second);
-        });
-        for (int i = 0; i < edge_count; ++i) by_top[i] = tops[i].second;
+        const int bound_count = static_cast<int>(in.bounds.size());
+        std::vector<uint64_t> bx(bound_count), by(bound_count);
+        std::vector<int> order(bound_count);
+        for (int i = 0; i < bound_count; ++i) {
+            bx[i] = order_key(in.bounds[i].x);
+            by[i] = order_key(in.bounds[i].y);
+            order[i] = i;
+        }
+        stable_sort_by_key(order, bx);
+        stable_sort_by_key(order, by);
+        std::vector<Bound> sorted(bound_count);
+        for (int i = 0; i < bound_count; ++i) sorted[i] = in.bounds[order[i]];
+        in.bounds = std::move(sorted);
     }
 
     std::vector<Slot> slots;
@@ -393,7 +437,7 @@ void sweep(Operation op, const Access& subject, const Access& clip, Mode& mode) 
             const Bound& b = in.bounds[bound_i];
             Slot slot{};
             slot.edge = b.first_edge;
-            slot.rank = rank_of(b.x);
+            slot.rank = edge_rank[b.first_edge];
             slot.seq = next_seq++;
             slot.below = 0;
             slot.above = 0;
@@ -568,6 +612,26 @@ public:
             open = -1;
         }
         for (int id : touched_) strips_[id].touched = false;
+    }
+
+    // Hands the strips over in the C layout, one array per strip.
+    void take_into(gpc_tristrip* out) {
+        int count = 0;
+        for (const StripState& st : strips_) count += st.pairs > 1;
+        out->num_strips = count;
+        out->strip = count > 0 ? new gpc_vertex_list[count] : nullptr;
+        int k = 0;
+        for (const StripState& st : strips_) {
+            if (st.pairs <= 1) continue;
+            gpc_vertex_list& list = out->strip[k++];
+            list.num_vertices = 2 * st.pairs;
+            list.vertex = new gpc_vertex[list.num_vertices];
+            int v = 0;
+            for (int p = st.first_pair; p >= 0; p = pairs_[p].next) {
+                list.vertex[v++] = {pairs_[p].xl, pairs_[p].y};
+                list.vertex[v++] = {pairs_[p].xr, pairs_[p].y};
+            }
+        }
     }
 
     Strips take() {
@@ -872,11 +936,13 @@ Strips clip_to_strips(Operation op, const Contours& subject, const Contours& cli
     return mode.take();
 }
 
-Strips clip_to_strips(Operation op, const gpc_polygon& subject, const gpc_polygon& clip) {
-    if (trivially_empty(op, subject.num_contours <= 0, clip.num_contours <= 0)) return {};
+void clip_to_tristrip(Operation op, const gpc_polygon& subject, const gpc_polygon& clip, gpc_tristrip* result) {
+    result->num_strips = 0;
+    result->strip = nullptr;
+    if (trivially_empty(op, subject.num_contours <= 0, clip.num_contours <= 0)) return;
     StripMode mode;
     sweep(op, GpcAccess{subject}, GpcAccess{clip}, mode);
-    return mode.take();
+    mode.take_into(result);
 }
 
 PolygonResult clip_to_polygon(Operation op, const Contours& subject, const Contours& clip) {

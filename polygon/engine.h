@@ -26,7 +26,8 @@ struct PolygonResult {
 // Both operands must be rectilinear (every edge horizontal or vertical).
 Strips clip_to_strips(Operation op, const Contours& subject, const Contours& clip);
 PolygonResult clip_to_polygon(Operation op, const Contours& subject, const Contours& clip);
-Strips clip_to_strips(Operation op, const gpc_polygon& subject, const gpc_polygon& clip);
+// Writes the strips straight into `result` (arrays allocated with new[]).
+void clip_to_tristrip(Operation op, const gpc_polygon& subject, const gpc_polygon& clip, gpc_tristrip* result);
 PolygonResult clip_to_polygon(Operation op, const gpc_polygon& subject, const gpc_polygon& clip);
 
 }  // namespace polyclip

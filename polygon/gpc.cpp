@@ -128,15 +128,10 @@ void gpc_polygon_clip(gpc_op op, gpc_polygon* subject, gpc_polygon* clip, gpc_po
 }
 
 void gpc_tristrip_clip(gpc_op op, gpc_polygon* subject, gpc_polygon* clip, gpc_tristrip* result) {
-    polyclip::Strips strips;
-    if (gpc_is_rectilinear(subject) && gpc_is_rectilinear(clip))
-        strips = polyclip::clip_to_strips(to_operation(op), *subject, *clip);
-    result->num_strips = static_cast<int>(strips.size());
+    result->num_strips = 0;
     result->strip = nullptr;
-    if (!strips.empty()) {
-        result->strip = new gpc_vertex_list[strips.size()];
-        for (size_t s = 0; s < strips.size(); ++s) result->strip[s] = make_list(to_vertices(strips[s]));
-    }
+    if (gpc_is_rectilinear(subject) && gpc_is_rectilinear(clip))
+        polyclip::clip_to_tristrip(to_operation(op), *subject, *clip, result);
 }
 
 void gpc_polygon_to_tristrip(gpc_polygon* polygon, gpc_tristrip* result) {
