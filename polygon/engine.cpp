@@ -157,7 +157,7 @@ private:
 struct Slot {
     int edge;
     int rank;
-    uint64_t seq;
+    uint32_t seq;
     uint8_t below;  // bundle parity carried below y (non-zero only on a bundle head)
     uint8_t above;  // bundle parity carried above y, computed at y
     bool ending;    // the edge ends at this y and has no successor
@@ -345,6 +345,15 @@ double canonical_zero_y(Operation op, const SweepInput& in) {
 template <typename Mode, typename Access>
 void sweep(Operation op, const Access& subject, const Access& clip, Mode& mode) {
     SweepInput in;
+    {
+        size_t vertices = 0;
+        for (int c = 0; c < subject.count(); ++c) vertices += subject.size(c);
+        for (int c = 0; c < clip.count(); ++c) vertices += clip.size(c);
+        in.edges.reserve(vertices / 2 + 1);  // about one upward edge per two vertices
+        in.bounds.reserve(vertices / 2 + 1);
+        in.contours[kSubject].reserve(subject.count());
+        in.contours[kClip].reserve(clip.count());
+    }
     add_operand(subject, kSubject, in);
     add_operand(clip, kClip, in);
     const int edge_count = static_cast<int>(in.edges.size());
@@ -398,7 +407,7 @@ void sweep(Operation op, const Access& subject, const Access& clip, Mode& mode) 
     std::vector<int> rank_first(rank_count, -1), rank_last(rank_count, -1);
     RankSet occupied(rank_count);
     XorFenwick below_parity(rank_count);
-    uint64_t next_seq = 0;
+    uint32_t next_seq = 0;
 
     mode.begin(in.edges, slots, xs);
 
