@@ -1,0 +1,439 @@
+#include "fuzz/entry_points.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <system_error>
+#include <vector>
+
+#include "cif/scan_cif.h"
+#include "driver/command_line.h"
+#include "driver/header_footer.h"
+#include "driver/run.h"
+#include "driver/run_settings.h"
+#include "grouping/group_boxes.h"
+#include "layers/box_list.h"
+#include "layers/created_files.h"
+#include "layers/polygon_files.h"
+#include "layers/process_layers.h"
+#include "layers/recipe_steps.h"
+#include "output/output_structures.h"
+#include "polygon/gpc.h"
+
+namespace fs = std::filesystem;
+
+namespace fuzz_entry {
+
+ScratchDirectory::ScratchDirectory() {
+    std::string pattern = (fs::temp_directory_path() / "cif2kavrit-fuzz-XXXXXX").string();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    if (mkdtemp(name.data()) == nullptr) {
+        std::perror("mkdtemp");
+        std::abort();
+    }
+    root_ = name.data();
+    work_ = root_ / "work";
+    fs::create_directory(work_);
+    previous_ = fs::current_path();
+}
+
+ScratchDirectory::~ScratchDirectory() {
+    std::error_code ec;
+    if (fs::current_path(ec) == work_) fs::current_path(previous_, ec);
+    fs::remove_all(root_, ec);
+}
+
+void ScratchDirectory::enter() { fs::current_path(work_); }
+
+void ScratchDirectory::leave() { fs::current_path(previous_); }
+
+std::string ScratchDirectory::clear_work() {
+    std::string names;
+    std::error_code ec;
+    std::vector<fs::path> entries;
+    for (const auto& entry : fs::directory_iterator(work_, ec)) entries.push_back(entry.path());
+    for (const fs::path& p : entries) {
+        if (!names.empty()) names += ", ";
+        names += p.filename().string();
+        fs::remove_all(p, ec);
+    }
+    return names;
+}
+
+namespace {
+
+// Largest layer name byte count for which "<name>.gpc" stays well inside the
+// 255 bytes a file name may have.
+constexpr std::size_t LONGEST_LAYER_NAME = 250;
+
+void write_bytes(const fs::path& path, const std::uint8_t* data, std::size_t size) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+}
+
+std::string read_text(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The stages work in the current directory; the fuzzing engine reads its
+// corpus by relative paths, so the working folder is current only during a run.
+class InWorkFolder {
+public:
+    explicit InWorkFolder(ScratchDirectory& dir) : dir_(dir) { dir_.enter(); }
+    ~InWorkFolder() { dir_.leave(); }
+    InWorkFolder(const InWorkFolder&) = delete;
+    InWorkFolder& operator=(const InWorkFolder&) = delete;
+
+private:
+    ScratchDirectory& dir_;
+};
+
+std::FILE* null_output() {
+    static std::FILE* sink = std::fopen("/dev/null", "w");
+    return sink;
+}
+
+// ---------------------------------------------------------------- areas ----
+
+double triangle_area(const gpc_vertex& a, const gpc_vertex& b, const gpc_vertex& c) {
+    return std::fabs((b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y)) / 2;
+}
+
+// Area covered by a strip set: every three consecutive vertices of a strip
+// are one triangle.
+double strip_area(const gpc_tristrip& t) {
+    double area = 0;
+    for (int s = 0; s < t.num_strips; ++s) {
+        const gpc_vertex_list& l = t.strip[s];
+        for (int i = 0; i + 2 < l.num_vertices; ++i) area += triangle_area(l.vertex[i], l.vertex[i + 1], l.vertex[i + 2]);
+    }
+    return area;
+}
+
+// Area of a clipper result polygon: outer contours count, holes take away.
+double polygon_area(const gpc_polygon& p) {
+    double area = 0;
+    for (int c = 0; c < p.num_contours; ++c) {
+        const gpc_vertex_list& l = p.contour[c];
+        double twice = 0;
+        for (int i = 0; i < l.num_vertices; ++i) {
+            const gpc_vertex& a = l.vertex[i];
+            const gpc_vertex& b = l.vertex[(i + 1) % l.num_vertices];
+            twice += a.x * b.y - b.x * a.y;
+        }
+        area += (p.hole != nullptr && p.hole[c] != 0 ? -1 : 1) * std::fabs(twice) / 2;
+    }
+    return area;
+}
+
+// Coordinates for which the areas above are exact enough to compare: finite
+// and of a size a layout has.
+bool tame(const gpc_polygon& p) {
+    for (int c = 0; c < p.num_contours; ++c)
+        for (int i = 0; i < p.contour[c].num_vertices; ++i) {
+            const gpc_vertex& v = p.contour[c].vertex[i];
+            if (!std::isfinite(v.x) || !std::isfinite(v.y) || std::fabs(v.x) > 1e9 || std::fabs(v.y) > 1e9) return false;
+        }
+    return true;
+}
+
+// The contours of `p` at even (or odd) positions, sharing p's vertex arrays.
+struct ContourView {
+    std::vector<gpc_vertex_list> lists;
+    std::vector<int> holes;
+    gpc_polygon polygon{0, nullptr, nullptr};
+};
+
+void view_of_half(const gpc_polygon& p, int parity, ContourView& v) {
+    for (int c = parity; c < p.num_contours; c += 2) {
+        v.lists.push_back(p.contour[c]);
+        v.holes.push_back(0);
+    }
+    v.polygon.num_contours = static_cast<int>(v.lists.size());
+    v.polygon.contour = v.lists.data();
+    v.polygon.hole = v.holes.data();
+}
+
+struct StripSet {
+    gpc_tristrip t{0, nullptr};
+    StripSet() = default;
+    StripSet(const StripSet&) = delete;
+    StripSet& operator=(const StripSet&) = delete;
+    ~StripSet() { gpc_free_tristrip(&t); }
+};
+
+struct Polygon {
+    gpc_polygon p{0, nullptr, nullptr};
+    Polygon() = default;
+    Polygon(const Polygon&) = delete;
+    Polygon& operator=(const Polygon&) = delete;
+    ~Polygon() { gpc_free_polygon(&p); }
+};
+
+double clipped_area(gpc_op op, gpc_polygon& a, gpc_polygon& b) {
+    StripSet s;
+    gpc_tristrip_clip(op, &a, &b, &s.t);
+    return strip_area(s.t);
+}
+
+void read_polygon_file(const fs::path& path, int hole_flags, gpc_polygon& p) {
+    std::FILE* f = std::fopen(path.c_str(), "r");
+    if (f == nullptr) {
+        std::perror("fopen");
+        std::abort();
+    }
+    gpc_read_polygon(f, hole_flags, &p);
+    std::fclose(f);
+}
+
+bool near(double a, double b, double scale) { return std::fabs(a - b) <= 1e-9 * (scale + 1); }
+
+std::string number(double v) {
+    std::ostringstream s;
+    s.precision(17);
+    s << v;
+    return s.str();
+}
+
+// The quad writer's file read back: as many four-vertex contours as its count
+// line says.
+std::string check_quads_read_back(const gpc_tristrip& t) {
+    std::FILE* f = std::tmpfile();
+    if (f == nullptr) return "";
+    write_quads(f, &t);
+    std::rewind(f);
+    Polygon back;
+    gpc_read_polygon(f, 0, &back.p);
+    std::fclose(f);
+    if (back.p.num_contours != count_quads(&t))
+        return "write_quads: " + std::to_string(count_quads(&t)) + " quads counted, " +
+               std::to_string(back.p.num_contours) + " read back";
+    for (int c = 0; c < back.p.num_contours; ++c)
+        if (back.p.contour[c].num_vertices != 4) return "write_quads: contour without four vertices";
+    return "";
+}
+
+std::string check_clipper(gpc_polygon& a, gpc_polygon& again) {
+    // Every operation on every input: nothing may crash, and the written
+    // quads must read back in step with their count.
+    for (gpc_op op : {GPC_DIFF, GPC_INT, GPC_XOR, GPC_UNION}) {
+        StripSet s;
+        gpc_tristrip_clip(op, &a, &a, &s.t);
+        if (std::string problem = check_quads_read_back(s.t); !problem.empty()) return problem;
+    }
+    StripSet whole;
+    gpc_polygon_to_tristrip(&a, &whole.t);
+    if (std::string problem = check_quads_read_back(whole.t); !problem.empty()) return problem;
+
+    // Union into the subject itself, as the growing step calls it.
+    gpc_polygon_clip(GPC_UNION, &again, &a, &again);
+    StripSet united_strips;
+    gpc_polygon_to_tristrip(&again, &united_strips.t);
+
+    ContourView even;
+    ContourView odd;
+    view_of_half(a, 0, even);
+    view_of_half(a, 1, odd);
+    for (gpc_op op : {GPC_DIFF, GPC_INT, GPC_XOR, GPC_UNION}) {
+        StripSet s;
+        gpc_tristrip_clip(op, &even.polygon, &odd.polygon, &s.t);
+        Polygon p;
+        gpc_polygon_clip(op, &even.polygon, &odd.polygon, &p.p);
+    }
+
+    if (!gpc_is_rectilinear(&a) || !tame(a)) return "";
+
+    // Within one operand the contours combine by the even-odd rule, so a
+    // polygon against itself is that region (or nothing), however its
+    // contours overlap, and every way of getting at it has the same area.
+    const double region = clipped_area(GPC_UNION, a, a);
+    const double scale = region;
+    const struct {
+        const char* what;
+        double area;
+        double expected;
+    } self[] = {
+        {"A & A", clipped_area(GPC_INT, a, a), region},
+        {"A - A", clipped_area(GPC_DIFF, a, a), 0},
+        {"A ^ A", clipped_area(GPC_XOR, a, a), 0},
+        {"strips of A", strip_area(whole.t), region},
+        {"polygon A | A", polygon_area(again), region},
+        {"strips of polygon A | A", strip_area(united_strips.t), region},
+    };
+    for (const auto& c : self)
+        if (!near(c.area, c.expected, scale))
+            return std::string("area of ") + c.what + " is " + number(c.area) + ", expected " + number(c.expected);
+
+    // Even against odd contours: the areas of the four operations hang together.
+    const double s_area = clipped_area(GPC_UNION, even.polygon, even.polygon);
+    const double c_area = clipped_area(GPC_UNION, odd.polygon, odd.polygon);
+    const double u = clipped_area(GPC_UNION, even.polygon, odd.polygon);
+    const double i = clipped_area(GPC_INT, even.polygon, odd.polygon);
+    const double d = clipped_area(GPC_DIFF, even.polygon, odd.polygon);
+    const double x = clipped_area(GPC_XOR, even.polygon, odd.polygon);
+    const double big = s_area + c_area + u;
+    if (!near(u + i, s_area + c_area, big))
+        return "S|C + S&C = " + number(u + i) + " but S + C = " + number(s_area + c_area);
+    if (!near(d, s_area - i, big)) return "S-C = " + number(d) + " but S - S&C = " + number(s_area - i);
+    if (!near(x, u - i, big)) return "S^C = " + number(x) + " but S|C - S&C = " + number(u - i);
+    if (i > s_area + 1e-9 * (big + 1) || i > c_area + 1e-9 * (big + 1)) return "S&C larger than S or C";
+    Polygon united;
+    gpc_polygon_clip(GPC_UNION, &even.polygon, &odd.polygon, &united.p);
+    if (!near(polygon_area(united.p), u, big))
+        return "polygon S|C has area " + number(polygon_area(united.p)) + ", strips " + number(u);
+    return "";
+}
+
+// Every line of premason.file: six integers, each lower bound at most its
+// upper bound.
+std::string check_box_list(const fs::path& path) {
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream s(line);
+        long long v[6];
+        for (long long& x : v)
+            if (!(s >> x)) return "premason.file: line without six integers: " + line;
+        std::string rest;
+        if (s >> rest) return "premason.file: more than six fields: " + line;
+        if (v[0] > v[1] || v[2] > v[3] || v[4] > v[5]) return "premason.file: bounds out of order: " + line;
+    }
+    return "";
+}
+
+}  // namespace
+
+bool layer_names_fit(const std::uint8_t* data, std::size_t size) {
+    for (std::size_t i = 0; i + 1 < size; ++i) {
+        if (data[i] != 'L' || data[i + 1] != ' ') continue;
+        std::size_t j = i + 2;
+        while (j < size && data[j] != ';') ++j;
+        if (j < size && j - (i + 2) > LONGEST_LAYER_NAME) return false;
+    }
+    return true;
+}
+
+std::string scan_cif_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size) {
+    InWorkFolder in_work(dir);
+    const fs::path input = dir.root() / "input.cif";
+    write_bytes(input, data, size);
+
+    set_defaults();
+    run_settings.cif_name = input.string();
+    run_settings.cif_stream = open_or_exit(input.string(), "rb");
+    run_settings.out_stream = null_output();
+    run_settings.to_file = 1;
+
+    scan_cif();
+    std::fclose(run_settings.cif_stream);
+    run_settings.cif_stream = nullptr;
+
+    remove_created_files();
+    const std::string left = dir.clear_work();
+    if (!left.empty()) return "files left by the CIF scan after remove_created_files: " + left;
+    return "";
+}
+
+std::string polygon_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size) {
+    InWorkFolder in_work(dir);
+    const fs::path body = dir.root() / "body.gpc";
+    write_bytes(body, data, size);
+    set_defaults();
+    run_settings.out_stream = null_output();
+    run_settings.to_file = 1;
+
+    std::string problem;
+    {
+        Polygon a;
+        Polygon again;
+        Polygon with_holes;
+        read_polygon_file(body, 0, a.p);
+        read_polygon_file(body, 0, again.p);
+        read_polygon_file(body, 1, with_holes.p);
+        for (int c = 0; c < a.p.num_contours; ++c)
+            if (a.p.hole == nullptr || a.p.hole[c] != 0) problem = "gpc_read_polygon without hole flags set a hole";
+        if (problem.empty()) problem = check_clipper(a.p, again.p);
+    }
+
+    // The same bytes as a body file of layer processing: grown, clipped, and
+    // lifted into the box list.
+    write_empty_polygon_file();
+    grow_layer("../body", "grown", 2);
+    clip_layers(GPC_INT, "../body", "grown", "cut");
+    copy_layer("../body", "copied");
+    write_bytes(dir.work() / "ply1.gpc", data, size);
+    record_created_file("ply1.gpc");
+    write_box_list(BODY_LIST);
+    if (problem.empty()) problem = check_box_list(dir.work() / "premason.file");
+
+    remove_created_files();
+    remove_temporary_files();
+    const std::string left = dir.clear_work();
+    if (problem.empty() && !left.empty()) problem = "files left by layer processing: " + left;
+    return problem;
+}
+
+std::string pipeline_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size) {
+    InWorkFolder in_work(dir);
+    const fs::path input = dir.root() / "input.cif";
+    const fs::path output = dir.root() / "output.kav";
+    write_bytes(input, data, size);
+
+    set_defaults();
+    run_settings.cif_name = "input.cif";
+    run_settings.out_name = output.string();
+    run_settings.summary_flag = (size & 1) != 0 ? 1 : 0;
+    run_settings.group_flag = (size & 2) != 0 ? 1 : 0;
+    run_settings.linkage_flag = (size & 4) != 0 ? 0 : 1;
+    run_settings.cif_stream = open_or_exit(input.string(), "rb");
+    run_settings.out_stream = open_or_exit(output.string(), "w");
+    run_settings.to_file = 1;
+
+    scan_cif();
+    process_layers();
+    group_boxes();
+    write_header();
+    output_structures();
+    write_footer();
+
+    std::fclose(run_settings.cif_stream);
+    run_settings.cif_stream = nullptr;
+    std::fclose(run_settings.out_stream);
+    run_settings.out_stream = nullptr;
+    run_settings.to_file = 0;
+    remove_temporary_files();
+
+    const std::string left = dir.clear_work();
+    if (!left.empty()) return "files left after the run: " + left;
+
+    // What follows the header (the text of end commands comes before it) is
+    // the summary and the blocks, each block opened and closed once.
+    const std::string text = read_text(output);
+    const std::string footer = "#\n# end of kavrit file\n";
+    if (text.size() < footer.size() || text.compare(text.size() - footer.size(), footer.size(), footer) != 0)
+        return "output does not end with the footer";
+    const std::string header_line = "# Cif file convert to kavrit format\n";
+    const std::size_t header = text.rfind(header_line);
+    if (header == std::string::npos) return "output without the header";
+    std::istringstream body(text.substr(header + header_line.size()));
+    long starts = 0, ends = 0, opens = 0, closes = 0;
+    for (std::string line; std::getline(body, line);) {
+        if (line.rfind("# structure ", 0) == 0 && line.find(" start ---") != std::string::npos) ++starts;
+        if (line.rfind("# structure ", 0) == 0 && line.find(" end ---") != std::string::npos) ++ends;
+        if (line == "{") ++opens;
+        if (line == "}") ++closes;
+    }
+    if (starts != ends || opens != closes || starts != opens)
+        return "unbalanced blocks: " + std::to_string(starts) + " starts, " + std::to_string(ends) + " ends, " +
+               std::to_string(opens) + " '{', " + std::to_string(closes) + " '}'";
+    return "";
+}
+
+}  // namespace fuzz_entry

@@ -1,0 +1,70 @@
+// The inputs the fuzz targets feed to the converter, and the checks they make
+// on what comes back. Built both into the libFuzzer targets (clang, fuzz/) and
+// into the regression tests that replay the committed inputs with the normal
+// compiler (tests/fuzz_regressions/), so both go through the same code.
+//
+// Every entry returns an empty string when the run held up, else a line that
+// says what went wrong; the fuzz targets abort on such a line, the tests
+// print it. Sanitizer reports and crashes come on their own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace fuzz_entry {
+
+// A private temporary directory with a working folder in it. The stages run
+// in the working folder; the input and output files of a run lie one level up,
+// so no name a layout can make collides with them.
+class ScratchDirectory {
+public:
+    ScratchDirectory();
+    ~ScratchDirectory();
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    const std::filesystem::path& root() const { return root_; }
+    const std::filesystem::path& work() const { return work_; }
+
+    // Makes the working folder the current directory (and back).
+    void enter();
+    void leave();
+
+    // Names of the entries left in the working folder, comma separated, and
+    // removes them.
+    std::string clear_work();
+
+private:
+    std::filesystem::path root_;
+    std::filesystem::path work_;
+    std::filesystem::path previous_;
+};
+
+// False for a CIF text that could make a layer file whose name the file
+// system refuses (a layer command whose name runs over 250 bytes). Such a
+// run ends, correctly, with "Error opening file" and status 1; the targets
+// skip those inputs instead of dying with them.
+bool layer_names_fit(const std::uint8_t* data, std::size_t size);
+
+// The CIF scanner on raw bytes: the bytes become the CIF file, scan_cif()
+// splits it in the working folder, and the created-file list must then take
+// away every file the scan made.
+std::string scan_cif_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size);
+
+// The polygon file readers on raw bytes: the polygon library's reader, each
+// operation of the polygon and strip clippers on what it read (against itself
+// and between its even and odd contours, with the areas checked against each
+// other), the quad writer read back, and the growing step and the box-list
+// writer of layer processing on the same bytes as a body file.
+std::string polygon_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size);
+
+// The whole conversion on raw bytes as the CIF file, stage by stage as the run
+// driver calls them, with the output in a file beside the working folder. The
+// options -s, -r and -nolinkage come from the three low bits of the size. The
+// output must end with the footer and the working folder must be empty at the
+// end.
+std::string pipeline_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size);
+
+}  // namespace fuzz_entry

@@ -1,0 +1,27 @@
+// The polygon file readers, the clipper and the layer steps that read polygon files, on raw bytes.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "fuzz/entry_points.h"
+
+namespace {
+fuzz_entry::ScratchDirectory* scratch = nullptr;
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // One private directory for the whole fuzzing process, removed at its end.
+    scratch = new fuzz_entry::ScratchDirectory();
+    std::atexit([] { delete scratch; });
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string problem = fuzz_entry::polygon_bytes(*scratch, data, size);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "fuzz_polygon: %s\n", problem.c_str());
+        std::abort();
+    }
+    return 0;
+}
