@@ -1,0 +1,310 @@
+// Scale benchmark: converts generated layouts of 1,000 to 200,000 CIF boxes.
+//
+// For each size it writes the layout (layout.h) into a fresh temporary
+// directory and then
+//   1. runs the real cif2kavrit binary on it (-s -o out.kav layout.cif) and
+//      reports the wall time of the whole run and its peak resident memory,
+//      taken from wait4's resource usage;
+//   2. runs the stages in a child process of its own, calling them in the
+//      order of the run driver, and reports the CPU time of each stage and
+//      the peak memory of that process; the output of that run must equal the binary's
+//      (apart from the time in the header).
+//
+//   bench-scale [--binary PATH] [--repeat N] [BOXES...]   (default 1000 10000 100000 200000)
+//   bench-scale --layout BOXES                            (writes the layout to stdout)
+//
+// Without --binary, cif2kavrit is looked for next to bench-scale.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "bench/scale/layout.h"
+#include "cif/scan_cif.h"
+#include "driver/command_line.h"
+#include "driver/header_footer.h"
+#include "driver/run.h"
+#include "driver/run_settings.h"
+#include "grouping/group_boxes.h"
+#include "layers/process_layers.h"
+#include "output/output_structures.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double seconds_since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
+
+double cpu_seconds(const rusage& u) {
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+double peak_mib(const rusage& u) { return static_cast<double>(u.ru_maxrss) / 1024.0; }  // ru_maxrss is in KiB
+
+std::string read_file(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The output without its time line, which differs from run to run.
+std::string without_time_line(const std::string& text) {
+    const std::string mark = "# generated on ";
+    const std::size_t at = text.find(mark);
+    if (at == std::string::npos) return text;
+    const std::size_t end = text.find('\n', at);
+    return text.substr(0, at) + text.substr(end == std::string::npos ? text.size() : end + 1);
+}
+
+long count_lines(const fs::path& p, bool empty_only) {
+    std::ifstream in(p);
+    long n = 0;
+    for (std::string s; std::getline(in, s);)
+        if (!empty_only || s.empty()) ++n;
+    return n;
+}
+
+struct WholeRun {
+    bool ok = false;
+    double wall = 0;
+    double cpu = 0;   // user + system seconds
+    double peak = 0;  // MiB
+};
+
+// cif2kavrit -s -o out.kav layout.cif in `dir`, timed from fork to wait4.
+WholeRun run_binary(const std::string& binary, const fs::path& dir) {
+    WholeRun r;
+    const auto t0 = Clock::now();
+    const pid_t pid = fork();
+    if (pid < 0) {
+        std::perror("fork");
+        return r;
+    }
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(126);
+        const int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) dup2(null, STDERR_FILENO);
+        execl(binary.c_str(), binary.c_str(), "-s", "-o", "out.kav", "layout.cif", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid) {
+        std::perror("wait4");
+        return r;
+    }
+    r.wall = seconds_since(t0);
+    r.cpu = cpu_seconds(usage);
+    r.peak = peak_mib(usage);
+    r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (!r.ok) std::fprintf(stderr, "bench-scale: %s ended with status %d\n", binary.c_str(), status);
+    return r;
+}
+
+enum Stage { SCAN, LAYERS, GROUPING, OUTPUT, STAGES };
+const char* const STAGE_NAMES[STAGES] = {"scan_cif", "process_layers", "group_boxes", "output"};
+
+struct StagedRun {
+    double seconds[STAGES] = {};     // CPU time (user + system)
+    double peak_after[STAGES] = {};  // MiB, peak so far after each stage
+    long boxes_3d = 0;               // lines of premason.file
+    long structures = 0;             // groups of postmason.file
+    int ok = 0;
+};
+
+// The stages in the order of the run driver, in a child process so that its
+// peak memory is its own. `dir` holds layout.cif; the run works in dir/stages.
+StagedRun run_stages(const fs::path& dir) {
+    StagedRun result;
+    int channel[2];
+    if (pipe(channel) != 0) {
+        std::perror("pipe");
+        return result;
+    }
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0) {
+        std::perror("fork");
+        return result;
+    }
+    if (pid == 0) {
+        close(channel[0]);
+        StagedRun r;
+        const fs::path work = dir / "stages";
+        fs::create_directory(work);
+        fs::current_path(work);
+        set_defaults();
+        run_settings.cif_name = "layout.cif";
+        run_settings.summary_flag = 1;
+        run_settings.cif_stream = open_or_exit("../layout.cif", "rb");
+        run_settings.out_stream = open_or_exit("out.kav", "w");
+        run_settings.to_file = 1;
+        rusage u{};
+        getrusage(RUSAGE_SELF, &u);
+        double t = cpu_seconds(u);
+        auto mark = [&](Stage s) {
+            getrusage(RUSAGE_SELF, &u);
+            r.seconds[s] = cpu_seconds(u) - t;
+            r.peak_after[s] = peak_mib(u);
+            t = cpu_seconds(u);
+        };
+        scan_cif();
+        mark(SCAN);
+        process_layers();
+        mark(LAYERS);
+        r.boxes_3d = count_lines("premason.file", false);
+        group_boxes();
+        mark(GROUPING);
+        r.structures = count_lines("postmason.file", true);
+        write_header();
+        output_structures();
+        write_footer();
+        std::fclose(run_settings.out_stream);
+        mark(OUTPUT);
+        std::fclose(run_settings.cif_stream);
+        remove_temporary_files();
+        r.ok = 1;
+        const ssize_t n = write(channel[1], &r, sizeof r);
+        _exit(n == static_cast<ssize_t>(sizeof r) ? 0 : 1);
+    }
+    close(channel[1]);
+    StagedRun r;
+    std::size_t got = 0;
+    while (got < sizeof r) {
+        const ssize_t n = read(channel[0], reinterpret_cast<char*>(&r) + got, sizeof r - got);
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    close(channel[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (got == sizeof r && WIFEXITED(status) && WEXITSTATUS(status) == 0) result = r;
+    return result;
+}
+
+std::string binary_next_to_self() {
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) return "cif2kavrit";
+    return (self.parent_path() / "cif2kavrit").string();
+}
+
+fs::path make_temporary_directory() {
+    std::string pattern = (fs::temp_directory_path() / "bench-scale-XXXXXX").string();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    if (mkdtemp(name.data()) == nullptr) {
+        std::perror("mkdtemp");
+        std::exit(1);
+    }
+    return name.data();
+}
+
+void usage() {
+    std::fprintf(stderr,
+                 "usage: bench-scale [--binary PATH] [--repeat N] [BOXES...]\n"
+                 "       bench-scale --layout BOXES\n");
+    std::exit(2);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string binary;
+    int repeat = 1;
+    std::vector<long long> sizes;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--layout" && i + 1 < argc) {
+            std::fputs(scale::make_layout(std::atoll(argv[i + 1])).c_str(), stdout);
+            return 0;
+        }
+        if (a == "--binary" && i + 1 < argc) {
+            binary = argv[++i];
+        } else if (a == "--repeat" && i + 1 < argc) {
+            repeat = std::max(1, std::atoi(argv[++i]));
+        } else if (!a.empty() && a[0] != '-') {
+            sizes.push_back(std::atoll(a.c_str()));
+        } else {
+            usage();
+        }
+    }
+    if (sizes.empty()) sizes = {1000, 10000, 100000, 200000};
+    if (binary.empty()) binary = binary_next_to_self();
+    if (access(binary.c_str(), X_OK) != 0) {
+        std::fprintf(stderr, "bench-scale: cannot run %s (give --binary PATH)\n", binary.c_str());
+        return 1;
+    }
+
+    std::printf("binary: %s, %d device(s) of %d CIF boxes per 1,000 boxes, best of %d\n\n", binary.c_str(),
+                (1000 + scale::boxes_per_device() - 1) / scale::boxes_per_device(), scale::boxes_per_device(), repeat);
+    std::printf("%9s %8s %9s %8s | %8s %8s %9s | %9s %9s %9s %9s %9s | %s\n", "CIF boxes", "CIF MiB", "3-D boxes",
+                "structs", "run (s)", "cpu (s)", "peak MiB", STAGE_NAMES[SCAN], "layers", "grouping", "output", "peak MiB",
+                "us/(box*log2)");
+    int status = 0;
+    for (const long long n : sizes) {
+        const fs::path dir = make_temporary_directory();
+        std::size_t cif_bytes = 0;
+        {
+            const std::string cif = scale::make_layout(n);
+            cif_bytes = cif.size();
+            std::ofstream out(dir / "layout.cif", std::ios::binary);
+            out << cif;
+        }
+        WholeRun best;
+        StagedRun stages;
+        for (int k = 0; k < repeat; ++k) {
+            const WholeRun w = run_binary(binary, dir);
+            if (!w.ok) {
+                status = 1;
+                break;
+            }
+            if (!best.ok || w.wall < best.wall) best = w;
+            const StagedRun s = run_stages(dir);
+            if (!s.ok) {
+                std::fprintf(stderr, "bench-scale: the staged run failed\n");
+                status = 1;
+                break;
+            }
+            double total = 0, best_total = 0;
+            for (int st = 0; st < STAGES; ++st) {
+                total += s.seconds[st];
+                best_total += stages.seconds[st];
+            }
+            if (!stages.ok || total < best_total) stages = s;
+        }
+        if (best.ok && stages.ok) {
+            const bool same = without_time_line(read_file(dir / "out.kav")) ==
+                              without_time_line(read_file(dir / "stages" / "out.kav"));
+            const double nlogn = static_cast<double>(n) * std::log2(static_cast<double>(std::max(2LL, n)));
+            std::printf("%9lld %8.2f %9ld %8ld | %8.3f %8.3f %9.1f | %9.3f %9.3f %9.3f %9.3f %9.1f | %.3f%s\n", n,
+                        static_cast<double>(cif_bytes) / (1024.0 * 1024.0), stages.boxes_3d, stages.structures,
+                        best.wall, best.cpu, best.peak, stages.seconds[SCAN], stages.seconds[LAYERS], stages.seconds[GROUPING],
+                        stages.seconds[OUTPUT], stages.peak_after[OUTPUT], best.cpu * 1e6 / nlogn,
+                        same ? "" : "  (staged output differs from the binary's)");
+            if (!same) status = 1;
+        }
+        std::fflush(stdout);
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+    std::printf("\nrun: the whole cif2kavrit process: wall time, CPU time (user + system) and peak resident\n"
+                "memory from wait4; the last column is that CPU time per box and log2 of the boxes.\n"
+                "stages: CPU time of each stage function, called in order in a process of their own\n"
+                "(output is the header, output_structures and the footer); its peak is that process's.\n");
+    return status;
+}
