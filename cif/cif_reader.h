@@ -26,6 +26,7 @@ struct PointPair {
 
 struct CifScanState {
     std::FILE* layer_stream = nullptr;  // the open layer polygon file, if any
+    std::string layer_file;             // its name
     std::array<PointPair, MAX_POINTS> point_table{};
     int point_count = 0;
     std::string token_buffer;  // the last token read

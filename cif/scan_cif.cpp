@@ -237,7 +237,7 @@ bool convert_box_number(const std::string& run, int& value) {
 
 void close_layer_stream() {
     if (cif_state.layer_stream != nullptr) {
-        std::fclose(cif_state.layer_stream);
+        close_written_or_exit(cif_state.layer_stream, cif_state.layer_file);
         cif_state.layer_stream = nullptr;
     }
 }
@@ -305,7 +305,8 @@ void read_layer() {
 
     close_layer_stream();
     if (count == 0) return;
-    cif_state.layer_stream = open_created_file(name + ".gpc", "w");
+    cif_state.layer_file = name + ".gpc";
+    cif_state.layer_stream = open_created_file(cif_state.layer_file, "w");
     std::fprintf(cif_state.layer_stream, "%d\n", count);
 }
 

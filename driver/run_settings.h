@@ -25,3 +25,13 @@ std::FILE* open_or_exit(const std::string& name, const char* mode);
 
 // Where every write to the output goes: out_stream when to_file is 1, else stdout.
 std::FILE* output_destination();
+
+// Closes a file this run has written. A write that failed on the way (a full
+// disk, an unwritable device) or a failed close prints
+// "Error writing file %s\n" on stderr and ends the process with status 1,
+// so that no later stage reads a file cut short as if it were whole.
+void close_written_or_exit(std::FILE* file, const std::string& name);
+
+// Ends the process with status 1 after a failed write; the partial output
+// file, if one was opened with -o, is removed first.
+[[noreturn]] void write_failed(const std::string& name);

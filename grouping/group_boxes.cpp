@@ -41,11 +41,7 @@ void write_grouped_boxes(const std::vector<Box>& boxes, const Grouping& grouping
     }
     // A grouped list cut short by a full disk would be read as a complete one
     // by the next stage: stop the run instead.
-    const bool failed = std::ferror(out) != 0;
-    if (std::fclose(out) != 0 || failed) {
-        std::fprintf(stderr, "Error writing file %s\n", "postmason.file");
-        std::exit(1);
-    }
+    close_written_or_exit(out, "postmason.file");
 }
 
 }  // namespace

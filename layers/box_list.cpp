@@ -103,5 +103,5 @@ void write_box_list(const char* const* body_list) {
         lift_body(in, lookup_layer_height(*stem), out);
         std::fclose(in);
     }
-    std::fclose(out);
+    close_written_or_exit(out, "premason.file");
 }

@@ -3,12 +3,13 @@
 #include <array>
 #include <charconv>
 
+#include "driver/run_settings.h"
 #include "layers/created_files.h"
 
 void write_empty_polygon_file() {
     std::FILE* f = open_created_file("empty.gpc", "w");
     std::fputs("0\n", f);
-    std::fclose(f);
+    close_written_or_exit(f, "empty.gpc");
 }
 
 namespace {

@@ -57,7 +57,7 @@ void clip_layers(int op, const std::string& first, const std::string& second, co
     gpc_free_tristrip(&strips);
     std::fclose(first_stream);
     std::fclose(second_stream);
-    std::fclose(result_stream);
+    close_written_or_exit(result_stream, result_file);
 }
 
 namespace {
@@ -91,7 +91,7 @@ void copy_layer(const std::string& source, const std::string& destination) {
     std::array<char, COPY_PIECE> piece{};
     for (std::size_t n = read_piece(in, piece); n > 0; n = read_piece(in, piece)) std::fwrite(piece.data(), 1, n, out);
     std::fclose(in);
-    std::fclose(out);
+    close_written_or_exit(out, destination_file);
 }
 
 namespace {
@@ -147,7 +147,7 @@ void grow_layer(const std::string& source, const std::string& destination, int a
         std::fputs(grow::corner_lines(b).c_str(), scratch);
     }
     std::fclose(in);
-    std::fclose(scratch);
+    close_written_or_exit(scratch, "tmpdata1.file");
 
     std::FILE* empty = open_or_exit("empty.gpc", "r");
     std::FILE* out = open_created_file(destination_file, "w");
@@ -162,7 +162,7 @@ void grow_layer(const std::string& source, const std::string& destination, int a
     gpc_free_polygon(&accumulator);
     gpc_free_tristrip(&strips);
     std::fclose(empty);
-    std::fclose(out);
+    close_written_or_exit(out, destination_file);
 }
 
 void unite_contours(const std::string& path, gpc_polygon* accumulator) {
@@ -207,7 +207,7 @@ void unite_contours(const std::string& path, gpc_polygon* accumulator) {
             grow::round_trip(x, y, &line);
             std::fputs(line.c_str(), scratch);
         }
-        std::fclose(scratch);
+        close_written_or_exit(scratch, "tmpdata2.file");
     }
 
     grow::unite_in_order(contours, accumulator);

@@ -104,9 +104,5 @@ void read_structures() {
     // Boxes after the last empty line belong to no structure: the end of the
     // file closes nothing.
     std::fclose(in);
-    const bool failed = std::ferror(r.temp) != 0;
-    if (std::fclose(r.temp) != 0 || failed) {
-        std::fprintf(stderr, "Error writing file %s\n", "tmpdata1.file");
-        std::exit(1);
-    }
+    close_written_or_exit(r.temp, "tmpdata1.file");
 }

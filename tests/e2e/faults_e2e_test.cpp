@@ -1,0 +1,129 @@
+// Runs that meet a full device or share a directory with other runs.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "harness.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kLayout =
+    "(two plates, one anchor)\nL COL;\nB 400 400 200 200;\nL CPS;\nB 2000 1000 1000 500;\nB 400 400 200 200;\n"
+    "L CPT;\nB 800 800 3000 3000;\nE\n";
+
+// A fresh directory that is removed again.
+struct Dir {
+    fs::path path;
+    Dir() {
+        std::string pattern = (fs::temp_directory_path() / "faults-XXXXXX").string();
+        path = mkdtemp(pattern.data());
+    }
+    ~Dir() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+    void write(const std::string& name, const std::string& text) const { std::ofstream(path / name) << text; }
+    std::string read(const std::string& name) const { return e2e::read_file((path / name).string()); }
+    // Runs a shell command in the directory; gives its exit status.
+    int sh(const std::string& command) const {
+        const std::string line = "cd '" + path.string() + "' && " + command;
+        const int status = std::system(line.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+std::string bin() { return "'" + e2e::binary_path() + "'"; }
+
+}  // namespace
+
+TEST(WriteFaults, AFullOutputDeviceEndsTheRunWithAnError) {
+    Dir d;
+    d.write("a.cif", kLayout);
+    EXPECT_EQ(d.sh(bin() + " -s -o /dev/full a.cif 2>err"), 1);
+    EXPECT_EQ(d.read("err"), "Error writing file /dev/full\n");
+    struct stat st {};
+    ASSERT_EQ(stat("/dev/full", &st), 0);  // left as it was
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    EXPECT_EQ(d.sh(bin() + " -s a.cif >/dev/full 2>err"), 1);
+    EXPECT_EQ(d.read("err"), "Error writing standard output\n");
+}
+
+// Every file a run writes on its way is checked: when one of them cannot be
+// written, the run stops with status 1, names the file, and leaves no output.
+TEST(WriteFaults, AnIntermediateFileThatCannotBeWrittenStopsTheRun) {
+    for (const char* name : {"CPS.gpc", "empty.gpc", "ply1.gpc", "pvth.gpc", "tmpdata1.file", "tmpdata2.file",
+                             "premason.file", "postmason.file"}) {
+        Dir d;
+        d.write("a.cif", kLayout);
+        ASSERT_EQ(d.sh(std::string("ln -s /dev/full ") + name), 0);
+        EXPECT_EQ(d.sh(bin() + " -s -o out.kav a.cif 2>err"), 1) << name;
+        EXPECT_EQ(d.read("err"), std::string("Error writing file ") + name + "\n");
+        EXPECT_FALSE(fs::exists(d.path / "out.kav")) << name;
+    }
+}
+
+TEST(WriteFaults, AFailedOpenLeavesNoHalfWrittenOutput) {
+    Dir d;
+    d.write("a.cif", kLayout);
+    fs::create_directory(d.path / "premason.file");  // cannot be opened for writing
+    EXPECT_EQ(d.sh(bin() + " -o out.kav a.cif 2>err"), 1);
+    EXPECT_EQ(d.read("err"), "Error opening file premason.file\n");
+    EXPECT_FALSE(fs::exists(d.path / "out.kav"));
+}
+
+// Conversions started together in one directory share its intermediate file
+// names; the directory lock makes them run one after another, so each output
+// is the one its layout gives alone.
+TEST(ConcurrentRuns, EightRunsInOneDirectoryGiveTheirSoloOutputs) {
+    std::string example = e2e::read_file(e2e::source_dir() + "/examples/hinged_mirror.cif");
+    ASSERT_FALSE(example.empty());
+    std::vector<std::string> layouts;
+    for (int k = 0; k < 8; ++k) {
+        // Each variant drops a different box line of the example.
+        std::istringstream in(example);
+        std::string line, text;
+        int boxes = 0;
+        while (std::getline(in, line)) {
+            const bool box = line.rfind("B ", 0) == 0 || line.find(" B ") != std::string::npos;
+            if (box && boxes++ == 3 * k) continue;
+            text += line + "\n";
+        }
+        layouts.push_back(text);
+    }
+    std::vector<std::string> solo;
+    for (int k = 0; k < 8; ++k) {
+        Dir d;
+        d.write("a.cif", layouts[k]);
+        ASSERT_EQ(d.sh(bin() + " -s -o out.kav a.cif"), 0);
+        solo.push_back(e2e::mask_time_line(d.read("out.kav")));
+    }
+    EXPECT_NE(solo[0], solo[1]);
+
+    Dir shared;
+    std::string command;
+    for (int k = 0; k < 8; ++k) {
+        shared.write("l" + std::to_string(k) + ".cif", layouts[k]);
+        command += bin() + " -s -o out" + std::to_string(k) + ".kav l" + std::to_string(k) + ".cif & ";
+    }
+    ASSERT_EQ(shared.sh("( " + command + "wait )"), 0);
+    for (int k = 0; k < 8; ++k) {
+        std::string got = e2e::mask_time_line(shared.read("out" + std::to_string(k) + ".kav"));
+        // The header names the input file, which is l<k>.cif here.
+        const std::string name = "l" + std::to_string(k) + ".cif";
+        const size_t at = got.find(name);
+        ASSERT_NE(at, std::string::npos) << "run " << k;
+        got.replace(at, name.size(), "a.cif");
+        EXPECT_EQ(got, solo[k]) << "run " << k;
+    }
+    for (const auto& entry : fs::directory_iterator(shared.path)) {
+        const std::string f = entry.path().filename().string();
+        EXPECT_TRUE(f.size() > 4 && (f.substr(f.size() - 4) == ".cif" || f.substr(f.size() - 4) == ".kav")) << f;
+    }
+}
