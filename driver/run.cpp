@@ -51,6 +51,15 @@ void discard_unfinished_output() {
 
 }  // namespace
 
+void run_stages() {
+    scan_cif();
+    process_layers();
+    group_boxes();
+    write_header();
+    output_structures();
+    write_footer();
+}
+
 int run_cif2kavrit(int argc, const char* const* argv) {
     set_defaults();
     parse_command_line(argc, argv);
@@ -64,12 +73,7 @@ int run_cif2kavrit(int argc, const char* const* argv) {
         std::atexit(discard_unfinished_output);
     }
 
-    scan_cif();
-    process_layers();
-    group_boxes();
-    write_header();
-    output_structures();
-    write_footer();
+    run_stages();
 
     std::fclose(run_settings.cif_stream);
     run_settings.cif_stream = nullptr;

@@ -396,12 +396,7 @@ std::string pipeline_bytes(ScratchDirectory& dir, const std::uint8_t* data, std:
     run_settings.out_stream = open_or_exit(output.string(), "w");
     run_settings.to_file = 1;
 
-    scan_cif();
-    process_layers();
-    group_boxes();
-    write_header();
-    output_structures();
-    write_footer();
+    run_stages();
 
     std::fclose(run_settings.cif_stream);
     run_settings.cif_stream = nullptr;

@@ -14,7 +14,7 @@
 class ScratchDir {
 public:
     ScratchDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "grouping-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "stage-test-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
         path_ = pattern;
         previous_ = std::filesystem::current_path();
