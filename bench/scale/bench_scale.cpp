@@ -12,6 +12,7 @@
 //
 //   bench-scale [--binary PATH] [--repeat N] [BOXES...]   (default 1000 10000 100000 200000)
 //   bench-scale --layout BOXES                            (writes the layout to stdout)
+//   bench-scale --steps BOXES                             (CPU time of each layer step)
 //
 // Without --binary, cif2kavrit is looked for next to bench-scale.
 #include <fcntl.h>
@@ -39,7 +40,11 @@
 #include "driver/run.h"
 #include "driver/run_settings.h"
 #include "grouping/group_boxes.h"
+#include "layers/box_list.h"
+#include "layers/created_files.h"
+#include "layers/polygon_files.h"
 #include "layers/process_layers.h"
+#include "layers/recipe_steps.h"
 #include "output/output_structures.h"
 
 namespace fs = std::filesystem;
@@ -196,6 +201,144 @@ StagedRun run_stages(const fs::path& dir) {
     return result;
 }
 
+// The steps of process_layers, one by one, for the breakdown of --steps. The
+// box list they give is compared with that of process_layers itself, so a
+// change of the recipe that is not made here too shows up at once.
+struct RecipeStep {
+    enum Kind { CLIP, COPY, GROW } kind;
+    int op_or_amount;
+    const char* first;
+    const char* second;
+    const char* result;
+};
+
+const RecipeStep RECIPE[] = {
+    {RecipeStep::GROW, 5, "COL", nullptr, "c2st"},        {RecipeStep::CLIP, GPC_DIFF, "c2st", "COL", "tmp5"},
+    {RecipeStep::CLIP, GPC_INT, "tmp5", "CPT", "tmp6"},   {RecipeStep::CLIP, GPC_INT, "tmp6", "CPS", "pvt1"},
+    {RecipeStep::CLIP, GPC_INT, "CPS", "CPT", "tmp7"},    {RecipeStep::CLIP, GPC_INT, "tmp7", "CMB", "tmp8"},
+    {RecipeStep::CLIP, GPC_INT, "COT", "tmp8", "tmp9"},   {RecipeStep::CLIP, GPC_DIFF, "tmp8", "tmp9", "tmp10"},
+    {RecipeStep::CLIP, GPC_DIFF, "tmp10", "CCM", "pvt2"}, {RecipeStep::CLIP, GPC_UNION, "pvt1", "pvt2", "pvtl"},
+    {RecipeStep::COPY, 0, "pvtl", nullptr, "pvth"},       {RecipeStep::CLIP, GPC_DIFF, "CCM", "CHM", "mtl"},
+    {RecipeStep::CLIP, GPC_INT, "CCM", "CMB", "refl"},    {RecipeStep::CLIP, GPC_DIFF, "CPS", "CHO", "ply1"},
+    {RecipeStep::CLIP, GPC_DIFF, "CPT", "CHT", "p2tmp"},  {RecipeStep::GROW, 2, "ply1", nullptr, "p11"},
+    {RecipeStep::GROW, 4, "ply1", nullptr, "p12"},        {RecipeStep::GROW, 6, "ply1", nullptr, "p13"},
+    {RecipeStep::CLIP, GPC_INT, "p12", "p2tmp", "p2hi"},  {RecipeStep::CLIP, GPC_INT, "p13", "p2tmp", "tmp1"},
+    {RecipeStep::CLIP, GPC_INT, "p11", "p2tmp", "tmp2"},  {RecipeStep::CLIP, GPC_INT, "p13", "p2hi", "tmp3"},
+    {RecipeStep::CLIP, GPC_DIFF, "tmp1", "tmp2", "tmp4"}, {RecipeStep::CLIP, GPC_DIFF, "tmp4", "tmp3", "p2lo"},
+    {RecipeStep::CLIP, GPC_DIFF, "p2tmp", "p2hi", "ply2"},
+};
+
+// Scans the layout in `work` (a new folder) and runs the layer stage there,
+// either through process_layers or step by step with the CPU time of each
+// step in `times` (the last entry: box list and removal). In a child process;
+// the box list is left in work/premason.file.
+bool layer_steps_in_child(const fs::path& layout, const fs::path& work, bool stepwise, std::vector<double>& times) {
+    const std::size_t entries = std::size(RECIPE) + 2;
+    std::vector<double> t(entries, 0);
+    int channel[2];
+    if (pipe(channel) != 0) return false;
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        close(channel[0]);
+        fs::create_directory(work);
+        fs::current_path(work);
+        set_defaults();
+        run_settings.cif_stream = open_or_exit(layout.string(), "rb");
+        run_settings.out_stream = open_or_exit("/dev/null", "w");
+        run_settings.to_file = 1;
+        scan_cif();
+        rusage u{};
+        getrusage(RUSAGE_SELF, &u);
+        double last = cpu_seconds(u);
+        auto mark = [&](std::size_t k) {
+            getrusage(RUSAGE_SELF, &u);
+            t[k] = cpu_seconds(u) - last;
+            last = cpu_seconds(u);
+        };
+        if (stepwise) {
+            write_empty_polygon_file();
+            mark(0);
+            for (std::size_t k = 0; k < std::size(RECIPE); ++k) {
+                const RecipeStep& s = RECIPE[k];
+                if (s.kind == RecipeStep::CLIP) clip_layers(s.op_or_amount, s.first, s.second, s.result);
+                if (s.kind == RecipeStep::COPY) copy_layer(s.first, s.result);
+                if (s.kind == RecipeStep::GROW) grow_layer(s.first, s.result, s.op_or_amount);
+                mark(k + 1);
+            }
+            write_box_list(BODY_LIST);
+            remove_created_files();
+            mark(entries - 1);
+        } else {
+            process_layers();
+        }
+        const ssize_t n = write(channel[1], t.data(), t.size() * sizeof(double));
+        _exit(n == static_cast<ssize_t>(t.size() * sizeof(double)) ? 0 : 1);
+    }
+    close(channel[1]);
+    std::size_t got = 0;
+    char* into = reinterpret_cast<char*>(t.data());
+    while (got < t.size() * sizeof(double)) {
+        const ssize_t n = read(channel[0], into + got, t.size() * sizeof(double) - got);
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    close(channel[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    times = t;
+    return got == t.size() * sizeof(double) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+fs::path make_temporary_directory();
+
+int print_layer_steps(long long boxes) {
+    const fs::path dir = make_temporary_directory();
+    {
+        std::ofstream out(dir / "layout.cif", std::ios::binary);
+        out << scale::make_layout(boxes);
+    }
+    std::vector<double> times;
+    std::vector<double> unused;
+    const bool ok = layer_steps_in_child(dir / "layout.cif", dir / "steps", true, times) &&
+                    layer_steps_in_child(dir / "layout.cif", dir / "whole", false, unused);
+    const bool same = ok && read_file(dir / "steps" / "premason.file") == read_file(dir / "whole" / "premason.file");
+    int status = 0;
+    if (!ok) {
+        std::fprintf(stderr, "bench-scale: a layer run failed\n");
+        status = 1;
+    } else {
+        double total = 0;
+        for (double v : times) total += v;
+        std::printf("layer steps for %lld CIF boxes (CPU seconds; %.3f in all)\n", boxes, total);
+        auto row = [&](const std::string& what, double v) {
+            std::printf("  %-28s %8.3f %5.1f%%\n", what.c_str(), v, total > 0 ? 100 * v / total : 0.0);
+        };
+        row("empty.gpc", times[0]);
+        static const char* const OPS[] = {"-", "&", "^", "|"};
+        for (std::size_t k = 0; k < std::size(RECIPE); ++k) {
+            const RecipeStep& s = RECIPE[k];
+            std::string what = std::string(s.result) + " = ";
+            if (s.kind == RecipeStep::CLIP)
+                what += std::string(s.first) + " " + OPS[s.op_or_amount] + " " + s.second;
+            else if (s.kind == RecipeStep::COPY)
+                what += std::string("copy of ") + s.first;
+            else
+                what += std::string(s.first) + " grown by " + std::to_string(s.op_or_amount);
+            row(what, times[k + 1]);
+        }
+        row("box list and removal", times.back());
+        if (!same) {
+            std::printf("the box list of the steps differs from that of process_layers\n");
+            status = 1;
+        }
+    }
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+    return status;
+}
+
 std::string binary_next_to_self() {
     std::error_code ec;
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
@@ -217,7 +360,8 @@ fs::path make_temporary_directory() {
 void usage() {
     std::fprintf(stderr,
                  "usage: bench-scale [--binary PATH] [--repeat N] [BOXES...]\n"
-                 "       bench-scale --layout BOXES\n");
+                 "       bench-scale --layout BOXES\n"
+                 "       bench-scale --steps BOXES\n");
     std::exit(2);
 }
 
@@ -233,6 +377,7 @@ int main(int argc, char** argv) {
             std::fputs(scale::make_layout(std::atoll(argv[i + 1])).c_str(), stdout);
             return 0;
         }
+        if (a == "--steps" && i + 1 < argc) return print_layer_steps(std::atoll(argv[i + 1]));
         if (a == "--binary" && i + 1 < argc) {
             binary = argv[++i];
         } else if (a == "--repeat" && i + 1 < argc) {
