@@ -1,178 +1,119 @@
-// Character classes, the token reader, the line pieces and the box number
-// conversion, each on small in-memory streams.
+// Character classes, the token reader, the line pieces, the box number
+// conversion and the layer-name check, on small in-memory streams.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "cif/cif_reader.h"
 
 namespace {
 
+// `text` as a byte stream, with what is left of it after reading.
 struct MemoryStream {
-    explicit MemoryStream(std::string text) : text_(std::move(text)) {
-        stream = fmemopen(text_.data(), text_.size(), "rb");
-    }
-    ~MemoryStream() {
-        if (stream != nullptr) std::fclose(stream);
-    }
+    explicit MemoryStream(std::string t) : text(std::move(t)), stream(fmemopen(text.data(), text.size(), "rb")) {}
+    ~MemoryStream() { std::fclose(stream); }
     std::string rest() {
         std::string r;
-        int c;
-        while ((c = std::getc(stream)) != EOF) r.push_back(static_cast<char>(c));
+        for (int c = std::getc(stream); c != EOF; c = std::getc(stream)) r.push_back(static_cast<char>(c));
         return r;
     }
-    std::string text_;
-    std::FILE* stream = nullptr;
-};
-
-struct Token {
-    int got;
     std::string text;
-    float value;
-    long consumed;
-    long offset;
+    std::FILE* stream;
 };
 
-Token next_token(std::FILE* in) {
-    Token t{};
-    t.got = read_token(in, TOKEN_LENGTH, t.text, t.value, &t.consumed, &t.offset);
-    return t;
-}
-
-TEST(CharacterClasses, SeparatorsAndTokenCharacters) {
+TEST(CharacterClasses, SeparatorsAndNumberStarts) {
     for (int c : std::string("azAZqQ_()0123456789-+Ee.")) EXPECT_EQ(is_separator(c), 0) << char(c);
-    for (int c : std::string(" \t\r\n;,/*!\"'#[]{}<>|\\@$%&=?~`^")) EXPECT_EQ(is_separator(c), 1) << int(c);
-    EXPECT_EQ(is_separator(EOF), 1);
-    EXPECT_EQ(is_separator(0), 1);
-    EXPECT_EQ(is_separator(0x80), 1);
-    EXPECT_EQ(is_separator(0xff), 1);
-    // ':' is a separator as a byte, but the token reader delivers it as '_'.
-    EXPECT_EQ(is_separator(':'), 1);
-}
-
-TEST(CharacterClasses, NumberStarts) {
+    // ':' is a separator as a byte; the token reader delivers it as '_'
+    for (int c : std::string(" \t\r\n;,:/*!\"'#[]{}<>|\\@$%&=?~`^")) EXPECT_EQ(is_separator(c), 1) << int(c);
+    for (int c : {EOF, 0, 0x80, 0xff}) EXPECT_EQ(is_separator(c), 1) << c;
     for (int c : std::string("0123456789-+Ee.")) EXPECT_EQ(is_number_start(c), 1) << char(c);
     for (int c : std::string("aDdFfx_() ;")) EXPECT_EQ(is_number_start(c), 0) << char(c);
     EXPECT_EQ(is_number_start(EOF), 0);
 }
 
-TEST(TokenReader, SkipsSeparatorsAndConsumesTheOneAfterTheToken) {
-    MemoryStream in("  \tabc;def ");
-    Token t = next_token(in.stream);
-    EXPECT_EQ(t.got, 1);
-    EXPECT_EQ(t.text, "abc");
-    EXPECT_EQ(t.value, 0.0f);
-    EXPECT_EQ(t.offset, 3);
-    EXPECT_EQ(t.consumed, 7);  // three separators, the token and the ';'
-    EXPECT_EQ(in.rest(), "def ");
-}
-
-TEST(TokenReader, ColonReadsAsUnderscoreAndParenthesesBelongToTokens) {
-    MemoryStream in("a:b (x)");
-    EXPECT_EQ(next_token(in.stream).text, "a_b");
-    EXPECT_EQ(next_token(in.stream).text, "(x)");
-}
-
-TEST(TokenReader, NumberValuesAreTheLongestDecimalPrefix) {
-    MemoryStream in("12.5e1 -3.25E+ .5x E5 +7 abc12 1e999 -1e999 ");
-    EXPECT_FLOAT_EQ(next_token(in.stream).value, 125.0f);
-    EXPECT_FLOAT_EQ(next_token(in.stream).value, -3.25f);
-    EXPECT_FLOAT_EQ(next_token(in.stream).value, 0.5f);
-    EXPECT_FLOAT_EQ(next_token(in.stream).value, 0.0f);  // 'E' starts a number, but none follows
-    EXPECT_FLOAT_EQ(next_token(in.stream).value, 7.0f);
-    EXPECT_FLOAT_EQ(next_token(in.stream).value, 0.0f);  // a word has the value 0
-    // Out of single-precision range: infinities, not an undefined conversion.
-    EXPECT_EQ(next_token(in.stream).value, INFINITY);
-    EXPECT_EQ(next_token(in.stream).value, -INFINITY);
-}
-
-TEST(TokenReader, EndOfFileLosesTheTokenItCutsShort) {
-    MemoryStream in("12 34");
-    EXPECT_EQ(next_token(in.stream).got, 1);
-    Token cut = next_token(in.stream);
-    EXPECT_EQ(cut.got, 0);
-    EXPECT_EQ(cut.offset, 0);
-    EXPECT_EQ(cut.consumed, 2);
-
-    MemoryStream blanks(" \n\t ");
-    Token none = next_token(blanks.stream);
-    EXPECT_EQ(none.got, 0);
-    EXPECT_EQ(none.offset, -1);
-    EXPECT_EQ(none.consumed, 4);
-}
-
-TEST(TokenReader, LongRunIsCutAtOneHundredAndTheNextByteIsLost) {
-    std::string run(100, '1');
-    run += "2";
-    run += std::string(49, '3');
-    MemoryStream in(run + " ");
-    Token first = next_token(in.stream);
-    EXPECT_EQ(first.got, 1);
-    EXPECT_EQ(first.text, std::string(100, '1'));
-    EXPECT_EQ(first.consumed, 101);  // the '2' is consumed and lost
-    Token second = next_token(in.stream);
-    EXPECT_EQ(second.text, std::string(49, '3'));
-}
-
-TEST(TokenReader, BytesAboveSevenBitsSeparateTokens) {
-    MemoryStream in("\xff\x80x1\xc3\xa9y");
-    EXPECT_EQ(next_token(in.stream).text, "x1");
-    EXPECT_EQ(next_token(in.stream).got, 0);  // "y" runs into the end of the file
+// The first token of each input: whether one was read, its text and value,
+// how many bytes came before it (-1: no token byte) and what the stream
+// holds afterwards (all other bytes were consumed).
+TEST(TokenReader, FirstTokenOfEachInput) {
+    struct Case {
+        std::string input;
+        int got;
+        std::string text;
+        float value;
+        long offset;
+        std::string rest;
+    };
+    const std::string long_run = std::string(100, '1') + "2" + std::string(49, '3') + " ";
+    const std::vector<Case> cases = {
+        {"  \tabc;def ", 1, "abc", 0, 3, "def "},  // the separator after the token is consumed
+        {"a:b ", 1, "a_b", 0, 0, ""},
+        {"(x) ", 1, "(x)", 0, 0, ""},
+        {"12.5e1 ", 1, "12.5e1", 125, 0, ""},  // the longest decimal prefix
+        {"-3.25E+ ", 1, "-3.25E+", -3.25f, 0, ""},
+        {".5x ", 1, ".5x", 0.5f, 0, ""},
+        {"E5 ", 1, "E5", 0, 0, ""},  // 'E' starts a number, but none follows
+        {"+7 ", 1, "+7", 7, 0, ""},
+        {"abc12 ", 1, "abc12", 0, 0, ""},  // a word has the value 0
+        {"1e999 ", 1, "1e999", INFINITY, 0, ""},  // out of range: infinities, not an undefined conversion
+        {"-1e999 ", 1, "-1e999", -INFINITY, 0, ""},
+        {"34", 0, "", 0, 0, ""},  // a token that runs into the end of the file is lost
+        {" \n\t ", 0, "", 0, -1, ""},
+        // cut at 100 characters: the byte after them is consumed and lost
+        {long_run, 1, std::string(100, '1'), INFINITY, 0, long_run.substr(101)},
+        {"\xff\x80x1\xc3\xa9y", 1, "x1", 0, 2, "\xa9y"},  // bytes above 7 bits separate
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input.substr(0, 20));
+        MemoryStream in(c.input);
+        std::string text;
+        float value = -1;
+        long consumed = 0, offset = 0;
+        EXPECT_EQ(read_token(in.stream, TOKEN_LENGTH, text, value, &consumed, &offset), c.got);
+        if (c.got == 1) {
+            EXPECT_EQ(text, c.text);
+            EXPECT_EQ(value, c.value);
+        }
+        EXPECT_EQ(offset, c.offset);
+        EXPECT_EQ(consumed, static_cast<long>(c.input.size() - c.rest.size()));
+        EXPECT_EQ(in.rest(), c.rest);
+    }
 }
 
 TEST(LinePiece, StopsAfterTheLineFeedOrAtNinetyNineBytes) {
     MemoryStream in("abc\r\ndef\n" + std::string(120, 'x'));
-    EXPECT_EQ(read_line_piece(in.stream), "abc\r\n");
-    EXPECT_EQ(read_line_piece(in.stream), "def\n");
-    EXPECT_EQ(read_line_piece(in.stream), std::string(99, 'x'));
-    EXPECT_EQ(read_line_piece(in.stream), std::string(21, 'x'));
-    EXPECT_EQ(read_line_piece(in.stream), "");
+    for (const std::string& piece : {std::string("abc\r\n"), std::string("def\n"), std::string(99, 'x'),
+                                     std::string(21, 'x'), std::string()})
+        EXPECT_EQ(read_line_piece(in.stream), piece);
 }
 
-TEST(BoxNumbers, ConvertAsPercentD) {
-    int v = -7;
-    EXPECT_TRUE(convert_box_number("0", v));
-    EXPECT_EQ(v, 0);
-    EXPECT_TRUE(convert_box_number("-0", v));
-    EXPECT_EQ(v, 0);
-    EXPECT_TRUE(convert_box_number("12-3", v));
-    EXPECT_EQ(v, 12);
-    EXPECT_TRUE(convert_box_number("-45", v));
-    EXPECT_EQ(v, -45);
-    EXPECT_TRUE(convert_box_number("2147483647", v));
-    EXPECT_EQ(v, 2147483647);
-    EXPECT_TRUE(convert_box_number("-2147483648", v));
-    EXPECT_EQ(v, -2147483647 - 1);
-    EXPECT_TRUE(convert_box_number(std::string(199, '0') + "5", v));
-    EXPECT_EQ(v, 5);
-}
-
-TEST(BoxNumbers, RefuseEmptyRunsSignsAloneAndOverflow) {
-    int v = 42;
-    EXPECT_FALSE(convert_box_number("", v));
-    EXPECT_FALSE(convert_box_number("-", v));
-    EXPECT_FALSE(convert_box_number("--1", v));
-    EXPECT_FALSE(convert_box_number("2147483648", v));
-    EXPECT_FALSE(convert_box_number("-2147483649", v));
-    EXPECT_FALSE(convert_box_number(std::string(200, '9'), v));
-    EXPECT_EQ(v, 42);  // untouched by a refused run
+TEST(BoxNumbers, ConvertAsPercentDOrRefuse) {
+    const std::vector<std::pair<std::string, int>> good = {
+        {"0", 0}, {"-0", 0}, {"12-3", 12}, {"-45", -45}, {"2147483647", 2147483647},
+        {"-2147483648", -2147483647 - 1}, {std::string(199, '0') + "5", 5}};
+    for (const auto& [run, expected] : good) {
+        int v = -7;
+        EXPECT_TRUE(convert_box_number(run, v)) << run;
+        EXPECT_EQ(v, expected) << run;
+    }
+    for (const std::string& run : {std::string(), std::string("-"), std::string("--1"), std::string("2147483648"),
+                                   std::string("-2147483649"), std::string(200, '9')}) {
+        int v = 42;
+        EXPECT_FALSE(convert_box_number(run, v)) << run;
+        EXPECT_EQ(v, 42) << run;  // untouched by a refused run
+    }
 }
 
 TEST(LayerNames, OnlyNamesThatStayInTheCurrentDirectory) {
-    EXPECT_TRUE(layer_name_is_safe("CPS"));
-    EXPECT_TRUE(layer_name_is_safe("CPS "));
-    EXPECT_TRUE(layer_name_is_safe(".."));  // becomes "...gpc", a plain file here
-    EXPECT_TRUE(layer_name_is_safe("\xc3\xa9t\xc3\xa9"));
-    EXPECT_TRUE(layer_name_is_safe(std::string(5000, 'N')));
-    EXPECT_FALSE(layer_name_is_safe(""));
-    EXPECT_FALSE(layer_name_is_safe("../CPS"));
-    EXPECT_FALSE(layer_name_is_safe("/tmp/CPS"));
-    EXPECT_FALSE(layer_name_is_safe(std::string("C\0S", 3)));
-    EXPECT_FALSE(layer_name_is_safe("C\tS"));
-    EXPECT_FALSE(layer_name_is_safe("CPS\r"));
-    EXPECT_FALSE(layer_name_is_safe("C\x7fS"));
+    // ".." becomes "...gpc", a plain file here
+    for (const std::string& name : {std::string("CPS"), std::string("CPS "), std::string(".."),
+                                    std::string("\xc3\xa9t\xc3\xa9"), std::string(5000, 'N')})
+        EXPECT_TRUE(layer_name_is_safe(name)) << name;
+    for (const std::string& name : {std::string(), std::string("../CPS"), std::string("/tmp/CPS"),
+                                    std::string("C\0S", 3), std::string("C\tS"), std::string("CPS\r"), std::string("C\x7fS")})
+        EXPECT_FALSE(layer_name_is_safe(name)) << name;
 }
 
 }  // namespace
