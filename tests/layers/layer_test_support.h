@@ -31,8 +31,6 @@ inline std::string read_file(const std::string& path) {
 
 inline void write_file(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
-inline bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
-
 // Corners lower left, lower right, upper right, upper left, one line each in
 // `format`, after a line "4".
 inline std::string corners(const char* format, double x0, double y0, double x1, double y1) {
@@ -63,10 +61,9 @@ inline void write_layer(const std::string& name, const std::vector<Rect>& boxes)
     record_created_file(name + ".gpc");
 }
 
-inline std::vector<std::string> gpc_files_here() {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator("."))
-        if (e.path().extension() == ".gpc") names.push_back(e.path().filename().string());
+inline std::set<std::string> files_here() {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(".")) names.insert(e.path().filename().string());
     return names;
 }
 
@@ -97,8 +94,7 @@ protected:
         previous_ = std::filesystem::current_path();
         std::string pattern = (std::filesystem::temp_directory_path() / "layers-test-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        std::filesystem::current_path(dir_);
+        std::filesystem::current_path(dir_ = pattern);
         release_created_files();
     }
     void TearDown() override {

@@ -1,3 +1,4 @@
+// The quad writer: the order of the strip vertices in each quad and the text of a vertex.
 #include <cmath>
 
 #include "layer_test_support.h"
@@ -34,22 +35,12 @@ TEST(WriteQuads, EachQuadGoesRoundItsPieceOfTheStrip) {
               " 3.000000000000000 5.000000000000000\n 1.000000000000000 5.000000000000000\n"
               "4\n -2.000000000000000 -0.500000000000000\n 0.100000000000000 -0.500000000000000\n"
               " 0.100000000000000 0.333333333333333\n -2.000000000000000 0.333333333333333\n");
-}
-
-TEST(WriteQuads, OddStripsGiveOnlyTheirCompleteQuads) {
+    // odd strips give only their complete quads: 3 vertices none, 5 one (the
+    // trailing vertex is never read), 7 two
     EXPECT_EQ(quads_text({{{0, 0}, {1, 0}, {0, 1}}, {}}), "0\n");
-    // 5 vertices: the trailing one is never read; 7 vertices: two quads
     EXPECT_EQ(quads_text({{{0, 0}, {1, 0}, {0, 1}, {1, 1}, {0, 2}}}), "1\n" + quad_text(0, 0, 1, 1));
     EXPECT_EQ(quads_text({{{0, 0}, {1, 0}, {0, 1}, {1, 1}, {0, 2}, {1, 2}, {0, 3}}, {{5, 5}, {6, 5}, {5, 6}, {6, 6}}}),
               "3\n" + quad_text(0, 0, 1, 1) + quad_text(0, 1, 1, 2) + quad_text(5, 5, 6, 6));
-}
-
-class EmptyPolygonFile : public InTempDir {};
-
-TEST_F(EmptyPolygonFile, IsTheLineZeroAndIsRecorded) {
-    write_empty_polygon_file();
-    EXPECT_EQ(read_file("empty.gpc"), "0\n");
-    EXPECT_EQ(created_files(), std::vector<std::string>{"empty.gpc"});
 }
 
 TEST(WriteQuads, VertexTextIsPrintfsFifteenDecimalsForAnyDouble) {
