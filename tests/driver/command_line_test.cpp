@@ -1,161 +1,94 @@
-// The option walk, the usage and version texts, and the exits they lead to.
+// The option walk and the header's time line. The usage and version texts,
+// their exit statuses, the header and footer, the fatal open and the removal
+// of the intermediate files are checked through the real binary (tests/e2e).
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
 #include "driver/command_line.h"
+#include "driver/header_footer.h"
 #include "driver/run_settings.h"
 
 namespace {
 
-class CommandLine : public ::testing::Test {
-protected:
-    void SetUp() override {
-        run_settings = RunSettings{};
-        set_defaults();
-    }
+using Action = CommandLineAction;
 
-    // Reads a command line given without argument 0 ("cif2kavrit" stands in).
-    CommandLineAction read(std::vector<std::string> args) {
-        args.insert(args.begin(), "cif2kavrit");
-        std::vector<const char*> argv;
-        for (const std::string& a : args) argv.push_back(a.c_str());
-        argv.push_back(nullptr);
-        return read_command_line(static_cast<int>(args.size()), argv.data());
-    }
+struct Case {
+    std::vector<std::string> args;  // argument 0 excluded
+    Action action;
+    std::string cif, out;
+    int summary = 0, group = 0, linkage = 1;
 };
 
-std::string captured(void (*writer)(std::FILE*)) {
-    char* buffer = nullptr;
-    std::size_t size = 0;
-    std::FILE* out = open_memstream(&buffer, &size);
-    writer(out);
-    std::fclose(out);
-    std::string text(buffer, size);
-    std::free(buffer);
-    return text;
+TEST(CommandLine, OptionWalk) {
+    const std::string long_out(300, 'o'), long_cif(5000, 'c');
+    const std::vector<Case> cases = {
+        // One argument or none never converts; only "-v" exactly is the version.
+        {{}, Action::Usage, "", ""},
+        {{"-v"}, Action::Version, "", ""},
+        {{"-h"}, Action::Usage, "", ""},
+        {{"a.cif"}, Action::Usage, "", ""},
+        {{"-version"}, Action::Usage, "", ""},
+        {{"-s"}, Action::Usage, "", ""},
+        // Among others -h and -v are ignored; options are known by their second character.
+        {{"-v", "a.cif"}, Action::Convert, "a.cif", ""},
+        {{"-h", "b.cif"}, Action::Convert, "b.cif", ""},
+        {{"-summary", "-rotate", "-x", "-", "a.cif"}, Action::Convert, "a.cif", "", 1, 1, 1},
+        // Only exactly -nolinkage switches linkage off; the last -n... wins.
+        {{"-nolinkage", "a.cif"}, Action::Convert, "a.cif", "", 0, 0, 0},
+        {{"-nolinkage", "-n", "a.cif"}, Action::Convert, "a.cif", "", 0, 0, 1},
+        {{"-nolinkagex", "a.cif"}, Action::Convert, "a.cif", "", 0, 0, 1},
+        {{"-nolink", "-nolinkage", "a.cif"}, Action::Convert, "a.cif", "", 0, 0, 0},
+        // The output name is the next argument whatever it is, and is skipped.
+        {{"-o", "out.txt", "a.cif"}, Action::Convert, "a.cif", "out.txt"},
+        {{"-o", "-s", "a.cif"}, Action::Convert, "a.cif", "-s"},
+        {{"-output", "x.kav", "-o", "y.kav", "a.cif"}, Action::Convert, "a.cif", "y.kav"},
+        {{"a.cif", "-o"}, Action::Convert, "-o", ""},
+        {{"-o", long_out, long_cif}, Action::Convert, long_cif, long_out},
+        // The CIF name is always the last argument, once any argument is not an option.
+        {{"a.cif", "b.cif"}, Action::Convert, "b.cif", ""},
+        {{"a.cif", "-s"}, Action::Convert, "-s", "", 1},
+        {{"-s", "-r"}, Action::Convert, "", "", 1, 1},
+        {{"-s", "-o", "out.kav"}, Action::Convert, "", "out.kav", 1},
+    };
+    for (const Case& c : cases) {
+        std::string label = "cif2kavrit";
+        for (const std::string& a : c.args) label.append(" ").append(a, 0, 20);
+        SCOPED_TRACE(label);
+        // Settings left over from the case before must not leak through.
+        run_settings = RunSettings{"old", "old.cif", "old.kav", 1, 1, 0, 1};
+        set_defaults();
+        run_settings.cif_name.clear();
+        run_settings.out_name.clear();
+        std::vector<const char*> argv{"cif2kavrit"};
+        for (const std::string& a : c.args) argv.push_back(a.c_str());
+        argv.push_back(nullptr);
+        EXPECT_EQ(read_command_line(static_cast<int>(argv.size()) - 1, argv.data()), c.action);
+        EXPECT_EQ(run_settings.program_name, "cif2kavrit");
+        EXPECT_EQ(run_settings.cif_name, c.cif);
+        EXPECT_EQ(run_settings.out_name, c.out);
+        EXPECT_EQ(run_settings.summary_flag, c.summary);
+        EXPECT_EQ(run_settings.group_flag, c.group);
+        EXPECT_EQ(run_settings.linkage_flag, c.linkage);
+        EXPECT_EQ(run_settings.to_file, 0);
+    }
+    run_settings = RunSettings{};
 }
 
-TEST_F(CommandLine, DefaultsAreSetWhateverCameBefore) {
-    run_settings.summary_flag = 1;
-    run_settings.group_flag = 1;
-    run_settings.linkage_flag = 0;
-    run_settings.to_file = 1;
-    set_defaults();
-    EXPECT_EQ(run_settings.summary_flag, 0);
-    EXPECT_EQ(run_settings.group_flag, 0);
-    EXPECT_EQ(run_settings.linkage_flag, 1);
-    EXPECT_EQ(run_settings.to_file, 0);
-}
-
-TEST_F(CommandLine, NoneOrOneArgumentNeverConverts) {
-    EXPECT_EQ(read({}), CommandLineAction::Usage);
-    EXPECT_EQ(run_settings.program_name, "cif2kavrit");
-    EXPECT_EQ(read({"-v"}), CommandLineAction::Version);
-    EXPECT_EQ(read({"-h"}), CommandLineAction::Usage);
-    EXPECT_EQ(read({"a.cif"}), CommandLineAction::Usage);
-    EXPECT_EQ(read({"-version"}), CommandLineAction::Usage);  // only "-v" exactly
-    EXPECT_EQ(read({"-s"}), CommandLineAction::Usage);
-    EXPECT_EQ(run_settings.cif_name, "");
-}
-
-TEST_F(CommandLine, HelpAndVersionAmongOthersAreIgnored) {
-    EXPECT_EQ(read({"-v", "a.cif"}), CommandLineAction::Convert);
-    EXPECT_EQ(run_settings.cif_name, "a.cif");
-    EXPECT_EQ(read({"-h", "b.cif"}), CommandLineAction::Convert);
-    EXPECT_EQ(run_settings.cif_name, "b.cif");
-}
-
-TEST_F(CommandLine, OptionsAreKnownByTheirSecondCharacter) {
-    EXPECT_EQ(read({"-summary", "-rotate", "-x", "-", "a.cif"}), CommandLineAction::Convert);
-    EXPECT_EQ(run_settings.summary_flag, 1);
-    EXPECT_EQ(run_settings.group_flag, 1);
-    EXPECT_EQ(run_settings.linkage_flag, 1);
-    EXPECT_EQ(run_settings.out_name, "");
-    EXPECT_EQ(run_settings.cif_name, "a.cif");
-}
-
-TEST_F(CommandLine, OnlyExactNoLinkageSwitchesLinkageOffAndTheLastWins) {
-    read({"-nolinkage", "a.cif"});
-    EXPECT_EQ(run_settings.linkage_flag, 0);
-    read({"-nolinkage", "-n", "a.cif"});
-    EXPECT_EQ(run_settings.linkage_flag, 1);
-    read({"-nolinkagex", "a.cif"});
-    EXPECT_EQ(run_settings.linkage_flag, 1);
-    read({"-nolink", "-nolinkage", "a.cif"});
-    EXPECT_EQ(run_settings.linkage_flag, 0);
-}
-
-TEST_F(CommandLine, OutputNameIsTheNextArgumentWhateverItIs) {
-    read({"-o", "out.txt", "a.cif"});
-    EXPECT_EQ(run_settings.out_name, "out.txt");
-    EXPECT_EQ(run_settings.cif_name, "a.cif");
-
-    read({"-o", "-s", "a.cif"});
-    EXPECT_EQ(run_settings.out_name, "-s");
-    EXPECT_EQ(run_settings.summary_flag, 0);  // "-s" was taken as the name
-
-    read({"-output", "x.kav", "-o", "y.kav", "a.cif"});
-    EXPECT_EQ(run_settings.out_name, "y.kav");
-}
-
-TEST_F(CommandLine, OutputOptionLastGivesNoOutputName) {
-    read({"a.cif", "-o"});
-    EXPECT_EQ(run_settings.out_name, "");
-    EXPECT_EQ(run_settings.cif_name, "-o");  // the last argument, as always
-}
-
-TEST_F(CommandLine, CifNameIsAlwaysTheLastArgument) {
-    read({"a.cif", "b.cif"});
-    EXPECT_EQ(run_settings.cif_name, "b.cif");
-    read({"a.cif", "-s"});
-    EXPECT_EQ(run_settings.cif_name, "-s");
-}
-
-TEST_F(CommandLine, NoCifNameWhenEveryWalkedArgumentIsAnOption) {
-    read({"-s", "-r"});
-    EXPECT_EQ(run_settings.cif_name, "");
-    read({"-s", "-o", "out.kav"});  // the name after -o is skipped by the walk
-    EXPECT_EQ(run_settings.cif_name, "");
-    EXPECT_EQ(run_settings.out_name, "out.kav");
-}
-
-TEST_F(CommandLine, NamesOfAnyLengthAreKeptWhole) {
-    const std::string out(300, 'o');
-    const std::string cif(5000, 'c');
-    read({"-o", out, cif});
-    EXPECT_EQ(run_settings.out_name, out);
-    EXPECT_EQ(run_settings.cif_name, cif);
-}
-
-TEST_F(CommandLine, UsageTextByteForByte) {
-    run_settings.program_name = "./bin/cif2kavrit";
-    EXPECT_EQ(captured(write_usage),
-              "usage: ./bin/cif2kavrit [-v]|[-h]|[[-s][-r][-nolinkage][-o kavritname] cifname]\n"
-              "  -o output kavrit file name.\n"
-              "  -s generate structure summary in output (default no).\n"
-              "  -r attempts to group structures (default no).\n"
-              "  -nolinkage whether to form linkage info (default yes).\n"
-              "  -v prints the current version number.\n"
-              "  -h help (this screen).\n"
-              "\n");
-}
-
-TEST_F(CommandLine, VersionText) {
-    run_settings.program_name = "cif2kavrit";
-    EXPECT_EQ(captured(write_version), "cif2kavrit version 0.11\n");
-}
-
-TEST_F(CommandLine, UsageAndVersionEndTheProcessWithStatusZero) {
-    const char* none[] = {"cif2kavrit", nullptr};
-    EXPECT_EXIT(parse_command_line(1, none), testing::ExitedWithCode(0), "");
-    const char* version[] = {"cif2kavrit", "-v", nullptr};
-    EXPECT_EXIT(parse_command_line(2, version), testing::ExitedWithCode(0), "");
-    const char* help[] = {"cif2kavrit", "-h", nullptr};
-    EXPECT_EXIT(parse_command_line(2, help), testing::ExitedWithCode(0), "");
+TEST(TimeLine, TwoDigitFieldsTwentyFourHoursAndAnEnglishMonth) {
+    auto line = [](int year, int month, int day, int hour, int minute) {
+        std::tm t{};
+        t.tm_year = year - 1900;
+        t.tm_mon = month - 1;
+        t.tm_mday = day;
+        t.tm_hour = hour;
+        t.tm_min = minute;
+        return format_time_line(t);
+    };
+    EXPECT_EQ(line(2024, 3, 5, 9, 7), "# generated on 05 March 2024, 09:07.\n");
+    EXPECT_EQ(line(1999, 12, 31, 23, 59), "# generated on 31 December 1999, 23:59.\n");
 }
 
 }  // namespace
