@@ -47,17 +47,12 @@ std::vector<Box> random_layout(std::mt19937& rng, const Shape& shape) {
 TEST(GroupingProperty, SameStructuresAndOrderAsTheTableOnRandomLayouts) {
     const Shape shapes[] = {{12, 10, 4}, {40, 20, 6}, {60, 40, 12}, {30, 30, 2}, {80, 60, 15}};
     std::mt19937 rng(20240611);
-    int compared = 0;
     for (const Shape& shape : shapes) {
         for (int round = 0; round < 1500; ++round) {
             const std::vector<Box> boxes = random_layout(rng, shape);
-            const auto expected = reference::group(boxes);
-            const auto actual = fast_group(boxes);
-            ASSERT_EQ(actual, expected) << "layout " << round << " of shape " << shape.count_max;
-            ++compared;
+            ASSERT_EQ(fast_group(boxes), reference::group(boxes)) << "layout " << round << " of shape " << shape.count_max;
         }
     }
-    EXPECT_EQ(compared, 7500);
 }
 
 TEST(GroupingProperty, StripsPlacedOutOfOrderMergeLikeTheTable) {

@@ -1,7 +1,5 @@
 #include "reference_grouping.h"
 
-#include <cstdio>
-
 namespace reference {
 namespace {
 
@@ -69,19 +67,6 @@ std::vector<std::vector<Box>> group(const std::vector<Box>& boxes) {
     for (const Slot& slot : slots)
         if (slot.active) out.push_back(slot.list);
     return out;
-}
-
-std::string grouped_text(const std::vector<std::vector<Box>>& structures) {
-    std::string text;
-    char line[128];
-    for (const auto& s : structures) {
-        for (const Box& b : s) {
-            std::snprintf(line, sizeof line, "\t%d\t%d\t%d\t%d\t%d\t%d\n", b.xmin, b.xmax, b.ymin, b.ymax, b.zmin, b.zmax);
-            text += line;
-        }
-        text += "\n";
-    }
-    return text;
 }
 
 }  // namespace reference

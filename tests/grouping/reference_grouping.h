@@ -3,7 +3,6 @@
 // Used only to check the fast grouping against it.
 #pragma once
 
-#include <string>
 #include <vector>
 
 #include "grouping/box.h"
@@ -12,8 +11,5 @@ namespace reference {
 
 // The structures in slot order, each its boxes in list order.
 std::vector<std::vector<Box>> group(const std::vector<Box>& boxes);
-
-// The text of postmason.file for those structures.
-std::string grouped_text(const std::vector<std::vector<Box>>& structures);
 
 }  // namespace reference

@@ -1,5 +1,5 @@
 // A fresh temporary directory made the current directory for one test, and
-// small file helpers. The stages read and write fixed file names in the
+// small file helpers: the stages read and write fixed file names in the
 // current directory.
 #pragma once
 
@@ -13,11 +13,10 @@
 
 class ScratchDir {
 public:
-    ScratchDir() {
+    ScratchDir() : previous_(std::filesystem::current_path()) {
         std::string pattern = (std::filesystem::temp_directory_path() / "stage-test-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
         path_ = pattern;
-        previous_ = std::filesystem::current_path();
         std::filesystem::current_path(path_);
     }
     ~ScratchDir() {
@@ -29,17 +28,13 @@ public:
     ScratchDir& operator=(const ScratchDir&) = delete;
 
 private:
-    std::filesystem::path path_, previous_;
+    std::filesystem::path previous_, path_;
 };
 
-inline void write_file(const std::string& name, const std::string& text) {
-    std::ofstream out(name, std::ios::binary);
-    out << text;
-}
+inline void write_file(const std::string& name, const std::string& text) { std::ofstream(name, std::ios::binary) << text; }
 
 inline std::string read_file(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
     std::ostringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(name, std::ios::binary).rdbuf();
     return s.str();
 }
