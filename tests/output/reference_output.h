@@ -1,9 +1,8 @@
 // A plain rendering of the structure output stage, step by step as the rules
-// read: fixed-size line reads, searches over all structures and entries, the
-// block file read again from its beginning for every structure. The search
-// for an anchored structure keeps a visited set (the starting structure
-// counted as visited), so that it ends on rings. Used only to check the
-// output stage against it.
+// read: fixed-size line reads of the grouped list, searches over all
+// structures and entries. The search for an anchored structure keeps a visited
+// set (the starting structure counted as visited), so that it ends on rings.
+// Used only to check the output stage against it.
 #pragma once
 
 #include <string>
