@@ -38,6 +38,7 @@ class CorpusSteps : public InTempDir {};
 
 TEST_F(CorpusSteps, EveryCaseThroughClipLayersAndGrowLayer) {
     const std::filesystem::path corpus = std::filesystem::path(CIF2KAVRIT_SHARED_DIR) / "polygon-corpus";
+    if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
     std::vector<std::filesystem::path> cases;
     for (const auto& e : std::filesystem::directory_iterator(corpus))
         if (e.is_directory()) cases.push_back(e.path());
