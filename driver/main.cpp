@@ -1,3 +1,3 @@
 #include "driver/run.h"
 
-int main(int argc, char** argv) { return run_cif2kavrit(argc, argv); }
+int main(int argc, char** argv) { return driver::run_cif2kavrit(argc, argv); }

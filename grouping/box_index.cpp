@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace grouping {
+
 namespace {
 
 constexpr std::int32_t FANOUT = 12;
@@ -96,3 +98,5 @@ void BoxIndex::touching(const Box& probe, std::vector<std::int32_t>& out) const 
         }
     }
 }
+
+}  // namespace grouping

@@ -80,7 +80,8 @@ double time_grow(std::vector<std::vector<gpc_vertex>> a, int* strips) {
             x[k] = static_cast<float>(box[k].x);
             y[k] = static_cast<float>(box[k].y);
         }
-        grown.push_back(grow::reread_corners(grow::widen(grow::bounding_box(x, y), 2)));
+        std::vector<gpc_vertex> corners;
+        if (grow::reread_corners(grow::widen(grow::bounding_box(x, y), 2), corners)) grown.push_back(corners);
     }
     const auto t0 = std::chrono::steady_clock::now();
     gpc_polygon acc{0, nullptr, nullptr};

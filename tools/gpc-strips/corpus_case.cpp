@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "layers/grow.h"
@@ -49,7 +50,9 @@ bool grow_case(const std::string& path, int amount, gpc_tristrip* strips, std::s
             for (int v = 0; v < n && complete; ++v) complete = scan_float(file.f, xs[v]) && scan_float(file.f, ys[v]);
             if (!complete) break;
             if (n != 4) continue;
-            boxes.push_back(grow::reread_corners(grow::widen(grow::bounding_box(xs.data(), ys.data()), amount)));
+            std::vector<gpc_vertex> corners;
+            if (!grow::reread_corners(grow::widen(grow::bounding_box(xs.data(), ys.data()), amount), corners)) break;
+            boxes.push_back(std::move(corners));
         }
     }
     gpc_polygon accumulator{0, nullptr, nullptr};
