@@ -2,7 +2,7 @@
 """Runs two builds of cif2kavrit on the same layouts and reports every difference.
 
     compare.py BASELINE NEW INPUT... [--options all|some] [--jobs N]
-               [--ignore-stderr REGEX] [--extra-args ARGS] [--no-dir-check]
+               [--ignore-stderr REGEX] [--extra-args=ARGS] [--no-dir-check]
 
 INPUT is a CIF file or a folder of them (searched recursively for *.cif and for
 files without a suffix, as the fuzz corpora hold). Each layout is converted by
@@ -16,7 +16,8 @@ two chosen at random from them.
 
 --ignore-stderr drops lines matching REGEX from both standard error streams
 before comparing (for a change that adds a message on purpose); --extra-args
-are given to NEW only, before the CIF name (for example --flatten when only the
+are given to NEW only, before the CIF name (write --extra-args=--flatten, with
+the equals sign, for example when only the
 default reading is expected to be unaffected). Exits 1 when anything differs.
 """
 import argparse
