@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/decimal.h"
 #include "common/file_names.h"
 
 namespace layers {
@@ -74,6 +75,31 @@ void read_polygon(const common::PolygonFile& file, gpc_polygon* polygon) {
         for (std::size_t k = 0; k < 4; ++k)
             list.vertex[k] = {file.read_double(v[4 * c + k].x), file.read_double(v[4 * c + k].y)};
     }
+}
+
+ReadPolygon::ReadPolygon(const common::PolygonFile& file) {
+    if (file.is_text()) {
+        read_polygon(file, &polygon_);
+        owned_ = true;
+        return;
+    }
+    const std::size_t contours = file.contours_read();
+    if (contours == 0) return;
+    const std::vector<common::Vertex>& v = file.vertices();
+    vertices_.resize(4 * contours);
+    for (std::size_t k = 0; k < 4 * contours; ++k) {
+        const common::Reread x = common::reread(v[k].x, file.format() == common::VertexFormat::OneDecimal ? 1 : 15);
+        const common::Reread y = common::reread(v[k].y, file.format() == common::VertexFormat::OneDecimal ? 1 : 15);
+        vertices_[k] = {x.as_double, y.as_double};
+    }
+    lists_.resize(contours);
+    for (std::size_t c = 0; c < contours; ++c) lists_[c] = {4, vertices_.data() + 4 * c};
+    holes_.assign(contours, 0);
+    polygon_ = {static_cast<int>(contours), holes_.data(), lists_.data()};
+}
+
+ReadPolygon::~ReadPolygon() {
+    if (owned_) gpc_free_polygon(&polygon_);
 }
 
 }  // namespace layers

@@ -4,6 +4,8 @@
 // into a polygon of the clipping library.
 #pragma once
 
+#include <vector>
+
 #include "common/polygon_file.h"
 #include "polygon/gpc.h"
 
@@ -24,6 +26,25 @@ common::PolygonFile write_quads(const gpc_tristrip* strips);
 // Reads `file` as the polygon library reads a polygon file without hole
 // flags: the count, then per contour the vertex count and "%lf %lf" pairs.
 void read_polygon(const common::PolygonFile& file, gpc_polygon* polygon);
+
+// A polygon read from a file for the clipping calls, which only read their
+// operands: its vertices live in one array instead of one per contour.
+class ReadPolygon {
+public:
+    explicit ReadPolygon(const common::PolygonFile& file);
+    ~ReadPolygon();
+    ReadPolygon(const ReadPolygon&) = delete;
+    ReadPolygon& operator=(const ReadPolygon&) = delete;
+
+    gpc_polygon* get() { return &polygon_; }
+
+private:
+    gpc_polygon polygon_{0, nullptr, nullptr};
+    bool owned_ = false;  // read from text by the library, released by it
+    std::vector<gpc_vertex> vertices_;
+    std::vector<gpc_vertex_list> lists_;
+    std::vector<int> holes_;
+};
 
 // A std::FILE* over the bytes of a file kept as text, for the readers that
 // scan text (closed by the caller); null for an empty text, which holds

@@ -32,17 +32,15 @@ void clip_layers(common::PolygonFiles& files, int op, const std::string& first, 
                  const std::string& result) {
     const common::PolygonFilePtr first_file = find_operand(files, common::polygon_file_name(first));
     const common::PolygonFilePtr second_file = find_operand(files, common::polygon_file_name(second));
-    gpc_polygon subject{0, nullptr, nullptr};
-    gpc_polygon clip{0, nullptr, nullptr};
-    read_polygon(*first_file, &subject);
-    read_polygon(*second_file, &clip);
-
-    // Only the library's operation codes name an operation; any other value
-    // gives no strips (and is never converted to the enumeration).
     gpc_tristrip strips{0, nullptr};
-    if (op >= GPC_DIFF && op <= GPC_UNION) gpc_tristrip_clip(static_cast<gpc_op>(op), &subject, &clip, &strips);
-    gpc_free_polygon(&subject);
-    gpc_free_polygon(&clip);
+    {
+        ReadPolygon subject(*first_file);
+        ReadPolygon clip(*second_file);
+        // Only the library's operation codes name an operation; any other value
+        // gives no strips (and is never converted to the enumeration).
+        if (op >= GPC_DIFF && op <= GPC_UNION)
+            gpc_tristrip_clip(static_cast<gpc_op>(op), subject.get(), clip.get(), &strips);
+    }
 
     // The result is created only now, after both operands have been read.
     files.create(common::polygon_file_name(result), write_quads(&strips));
