@@ -120,6 +120,7 @@ public:
 
     void count() {
         const std::uint64_t cap = limits_.max_placed_boxes;
+        const std::uint64_t instance_cap = limits_.max_instances;
         const std::size_t n = defs().size();
         boxes_.assign(n, 0);
         instances_.assign(n, 0);
@@ -134,7 +135,7 @@ public:
                 if (!places_[t]) continue;
                 places = true;
                 boxes = saturating_add(boxes, boxes_[t], cap);
-                instances = saturating_add(instances, instances_[t], cap);
+                instances = saturating_add(instances, instances_[t], instance_cap);
             }
             boxes_[static_cast<std::size_t>(d)] = boxes;
             instances_[static_cast<std::size_t>(d)] = instances;
@@ -154,12 +155,12 @@ public:
         std::uint64_t instances = 0;
         for (const int r : roots_) {
             boxes = saturating_add(boxes, boxes_[static_cast<std::size_t>(r)], cap);
-            instances = saturating_add(instances, instances_[static_cast<std::size_t>(r)], cap);
+            instances = saturating_add(instances, instances_[static_cast<std::size_t>(r)], instance_cap);
         }
         if (boxes > cap)
             throw ReadError{0, "the layout places more than " + std::to_string(cap) + " boxes, more than this reader takes"};
-        if (instances > cap)
-            throw ReadError{0, "the layout places more than " + std::to_string(cap) +
+        if (instances > instance_cap)
+            throw ReadError{0, "the layout places more than " + std::to_string(instance_cap) +
                                    " symbol instances, more than this reader takes"};
     }
 

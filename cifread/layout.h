@@ -54,6 +54,8 @@ struct FlatLayout {
 struct ReadLimits {
     // Boxes that all placed instances together may make before the union.
     std::uint64_t max_placed_boxes = 5'000'000;
+    // Symbol instances that place anything, all levels together.
+    std::uint64_t max_instances = 20'000'000;
     // Steps the polygon and layer sweeps may take in all.
     std::uint64_t max_sweep_steps = 400'000'000;
 };
