@@ -69,7 +69,7 @@ struct ReadResult {
 ReadResult read_layout(std::string_view text, const ReadLimits& limits = {});
 
 // Cheap look at a CIF text, command by command: true when it holds a symbol
-// definition (DS) or a call (C) before its end command. Feed the text in
+// definition (DS n) or a call (C n) before its end command. Feed the text in
 // pieces of any size.
 class SymbolDetector {
 public:
@@ -78,7 +78,7 @@ public:
     bool done() const { return found_ || ended_; }
 
 private:
-    enum class State { CommandStart, AfterD, InCommand, InExtension, Comment };
+    enum class State { CommandStart, AfterD, AfterCall, AfterDefinition, InCommand, InExtension, Comment };
     State state_ = State::CommandStart;
     State after_comment_ = State::CommandStart;
     long comment_depth_ = 0;

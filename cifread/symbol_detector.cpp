@@ -28,7 +28,7 @@ void SymbolDetector::feed(const char* data, std::size_t size) {
                     state_ = State::CommandStart;
                 } else if (state_ == State::CommandStart) {
                     if (c == 'C')
-                        found_ = true;
+                        state_ = State::AfterCall;
                     else if (c == 'E')
                         ended_ = true;
                     else if (c == 'D')
@@ -39,6 +39,12 @@ void SymbolDetector::feed(const char* data, std::size_t size) {
                         state_ = State::InCommand;
                 } else if (state_ == State::AfterD) {
                     if (c == 'S')
+                        state_ = State::AfterDefinition;
+                    else if (!is_blank(c))
+                        state_ = State::InCommand;
+                } else if (state_ == State::AfterCall || state_ == State::AfterDefinition) {
+                    // The symbol number makes it a call or a definition.
+                    if (is_digit(c))
                         found_ = true;
                     else if (!is_blank(c))
                         state_ = State::InCommand;

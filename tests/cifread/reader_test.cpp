@@ -315,6 +315,8 @@ TEST(SymbolDetector, FindsDefinitionsAndCallsAsCommandsOnly) {
         {"E\nC 1;", false},
         {"L CPS;\nE", false},
         {"B 1 1 1 1; (x) C1;", true},
+        {"C X 1; DSX;", false},
+        {"C (1) 2;", true},
     };
     for (const D& d : cases) {
         cifread::SymbolDetector whole;
