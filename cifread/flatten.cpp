@@ -145,7 +145,8 @@ public:
         // The top level, or when it places nothing, every symbol that no
         // other symbol calls, placed once as it stands.
         const Definition& top = defs()[0];
-        if (top.shape_commands > 0 || !top.calls.empty()) {
+        // Shapes with no layer place nothing.
+        if (!top.rects.empty() || !top.not_rectilinear.empty() || !top.calls.empty()) {
             roots_.push_back(0);
         } else {
             for (std::size_t i = 1; i < n; ++i)

@@ -64,7 +64,6 @@ struct Definition {
     std::vector<LocalRect> rects;
     std::vector<Call> calls;
     std::vector<ShapeCount> not_rectilinear;  // per layer, shapes that make no boxes
-    std::uint64_t shape_commands = 0;        // geometry commands, placed or not
 };
 
 struct ParsedLayout {

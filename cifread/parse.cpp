@@ -256,7 +256,6 @@ private:
     // --------------------------------------------------------- geometry ----
     // Whether the shape has a layer to go to; warns when it has not.
     bool shape_has_layer(const char* what) {
-        ++def().shape_commands;
         if (layer_ != NO_LAYER) return true;
         ++no_layer_shapes_;
         if (no_layer_shapes_ <= NO_LAYER_WARNINGS)

@@ -105,6 +105,7 @@ const std::vector<Case> TRANSFORMS = {
      {{80, 28, 100, 38}}},
     {"called before defined", "C 1 T 100 200; " + S1 + "E", {{240, 400, 280, 420}}},
     {"top level empty: the symbols nobody calls", S1 + "DS 2; C 1 T 100 0; DF; E", {{240, 0, 280, 20}}},
+    {"top level with only a shape of no layer", "B 1 1 0 0; " + S1 + "E", {{40, 0, 80, 20}}},
     {"top level empty: two such symbols", S1 + "DS 2; L CPS; B 10 10 5 5; DF; E", {{0, 0, 20, 20}, {40, 0, 80, 20}}},
     {"deleted symbols defined anew", "DS 1; L CPS; B 10 10 5 5; DF; C 1; DD 1; DS 1; L CPS; B 10 10 105 5; DF; C 1; E",
      {{0, 0, 20, 20}, {200, 0, 220, 20}}},
