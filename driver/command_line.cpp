@@ -10,6 +10,7 @@ void set_defaults() {
     run_settings.group_flag = 0;
     run_settings.linkage_flag = 1;
     run_settings.to_file = 0;
+    run_settings.flatten_flag = 0;
 }
 
 CommandLineAction read_command_line(int argc, const char* const* argv) {
@@ -48,7 +49,11 @@ CommandLineAction read_command_line(int argc, const char* const* argv) {
                 run_settings.summary_flag = 1;
                 break;
             default:
-                break;  // unknown options, a lone '-', -h and -v: ignored
+                // Unknown options, a lone '-', -h and -v: ignored. Of the
+                // options that begin with "--", --flatten chooses the CIF
+                // reader that places symbols.
+                if (std::strcmp(arg, "--flatten") == 0) run_settings.flatten_flag = 1;
+                break;
         }
     }
     return CommandLineAction::Convert;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "cif/scan_cif.h"
+#include "cifread/flatten_stage.h"
 #include "driver/command_line.h"
 #include "driver/header_footer.h"
 #include "driver/run_settings.h"
@@ -52,7 +53,12 @@ void discard_unfinished_output() {
 }  // namespace
 
 void run_stages() {
-    scan_cif();
+    if (run_settings.flatten_flag == 1) {
+        flatten_cif();
+    } else {
+        note_if_places_symbols();
+        scan_cif();
+    }
     process_layers();
     group_boxes();
     write_header();

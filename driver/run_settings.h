@@ -12,6 +12,7 @@ struct RunSettings {
     int summary_flag = 0;   // -s
     int group_flag = 0;     // -r
     int linkage_flag = 1;   // off only with exactly -nolinkage
+    int flatten_flag = 0;   // --flatten: the CIF reader that places symbols
     int to_file = 0;        // 1 once out_stream is open
     std::FILE* cif_stream = nullptr;
     std::FILE* out_stream = nullptr;

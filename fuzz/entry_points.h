@@ -53,6 +53,13 @@ bool layer_names_fit(const std::uint8_t* data, std::size_t size);
 // away every file the scan made.
 std::string scan_cif_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size);
 
+// The CIF reader of --flatten on raw bytes, with limits small enough for
+// fuzzing. When it reads the bytes, each layer's boxes must be non-empty,
+// sorted by (ymin, xmin) and apart from each other, cutting them again must
+// give them back unchanged, a second read must give the same result, and the
+// layer files written from it must all be taken away by the created-file list.
+std::string cifread_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size);
+
 // The polygon file readers on raw bytes: the polygon library's reader, each
 // operation of the polygon and strip clippers on what it read (against itself
 // and between its even and odd contours, with the areas checked against each
