@@ -111,10 +111,6 @@ int read_token(std::FILE* stream, int max_length, std::string& buffer, float& va
                long* consumed = nullptr, long* token_offset = nullptr);
 
 
-// A layer name that may become a file name in the current directory: not
-// empty, no '/', no NUL and no control character.
-bool layer_name_is_safe(const std::string& name);
-
 // Converts a box number run as "%d" does (optional sign, then digits, stopping
 // at the first other byte). False when no digit follows the sign or the value
 // does not fit an int.

@@ -93,15 +93,6 @@ finish:
     return got;
 }
 
-bool layer_name_is_safe(const std::string& name) {
-    if (name.empty()) return false;
-    for (char ch : name) {
-        unsigned char u = static_cast<unsigned char>(ch);
-        if (u == '/' || u < 0x20 || u == 0x7f) return false;
-    }
-    return true;
-}
-
 bool convert_box_number(const std::string& run, int& value) {
     std::size_t i = 0;
     bool negative = false;
@@ -268,7 +259,7 @@ void Scanner::read_layer() {
     // no part of a file name makes no file: it acts as a layer command that
     // counted no boxes, so the boxes after it are dropped.
     int count = 0;
-    if (layer_name_is_safe(name)) {
+    if (common::layer_name_is_safe(name)) {
         long here = std::ftell(in);
         count = count_following_boxes(here >= 0 ? here - 1 : -1);
     }

@@ -14,6 +14,11 @@ namespace common {
 inline constexpr const char* POLYGON_FILE_SUFFIX = ".gpc";
 inline std::string polygon_file_name(const std::string& body) { return body + POLYGON_FILE_SUFFIX; }
 
+// A layer name that may become a file name in the current directory: not
+// empty, no '/', no NUL and no control character. Layers with other names
+// make no polygon file.
+bool layer_name_is_safe(const std::string& name);
+
 // The empty polygon file: written first by the layer recipe, read in place of
 // every missing operand of a boolean step and as the start of a growing step.
 inline constexpr const char* EMPTY_POLYGON_FILE = "empty.gpc";

@@ -14,6 +14,7 @@ struct Options {
     bool group = false;               // -r
     bool linkage = true;              // off only with exactly -nolinkage
     bool keep_intermediates = false;  // --keep-intermediates
+    bool flatten = false;             // --flatten: the CIF reader that places symbols
 };
 
 }  // namespace common

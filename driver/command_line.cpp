@@ -44,6 +44,7 @@ CommandLineAction read_command_line(int argc, const char* const* argv, common::O
             case '-':
                 // Long options; any other is ignored like an unknown short one.
                 if (std::strcmp(arg, KEEP_INTERMEDIATES_OPTION) == 0) options.keep_intermediates = true;
+                if (std::strcmp(arg, FLATTEN_OPTION) == 0) options.flatten = true;
                 break;
             default:
                 break;  // unknown options, a lone '-', -h and -v: ignored

@@ -10,6 +10,9 @@ namespace driver {
 
 inline constexpr const char* CIF2KAVRIT_VERSION = "0.11";
 
+// Reads the CIF file with the reader that places symbols.
+inline constexpr const char* FLATTEN_OPTION = "--flatten";
+
 // Keeps every intermediate file in the current directory.
 inline constexpr const char* KEEP_INTERMEDIATES_OPTION = "--keep-intermediates";
 

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "cif/scan_cif.h"
+#include "cifread/flatten_stage.h"
 #include "common/fatal.h"
 #include "common/file_names.h"
 #include "driver/command_line.h"
@@ -63,7 +64,14 @@ void run_stages(const common::Options& options, std::FILE* cif, const common::Ou
     const bool keep = options.keep_intermediates;
     common::GroupedBoxes grouped;
     {
-        std::vector<common::Box> box_list = layers::process_layers(cif::scan_cif(cif, out, keep));
+        common::PolygonFiles layer_files;
+        if (options.flatten) {
+            layer_files = cifread::flatten_cif(options, cif, out);
+        } else {
+            cifread::note_if_places_symbols(options, cif);
+            layer_files = cif::scan_cif(cif, out, keep);
+        }
+        std::vector<common::Box> box_list = layers::process_layers(std::move(layer_files));
         grouped = grouping::group_boxes(box_list, keep);
     }
     write_header(options, out);

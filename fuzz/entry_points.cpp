@@ -12,6 +12,10 @@
 #include <vector>
 
 #include "cif/scan_cif.h"
+#include "cifread/boxes.h"
+#include "cifread/flatten_stage.h"
+#include "cifread/layout.h"
+#include "common/file_names.h"
 #include "common/fatal.h"
 #include "common/options.h"
 #include "common/output.h"
@@ -311,6 +315,67 @@ std::string scan_cif_bytes(ScratchDirectory& dir, const std::uint8_t* data, std:
     }
     const std::string left = dir.clear_work();
     if (!left.empty()) return "files written by the CIF scan: " + left;
+    return "";
+}
+
+namespace {
+
+std::string check_layer_boxes(const cifread::LayerBoxes& layer) {
+    const std::vector<cifread::HalfBox>& boxes = layer.boxes;
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        const cifread::HalfBox& b = boxes[i];
+        if (!(b.xmin < b.xmax && b.ymin < b.ymax)) return "an empty box on layer " + layer.name;
+        if (i > 0) {
+            const cifread::HalfBox& p = boxes[i - 1];
+            if (p.ymin > b.ymin || (p.ymin == b.ymin && p.xmin >= b.xmin)) return "boxes out of order on layer " + layer.name;
+        }
+    }
+    // Boxes sorted by ymin: a box can only overlap later ones that begin below its top.
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+        for (std::size_t j = i + 1; j < boxes.size() && boxes[j].ymin < boxes[i].ymax; ++j)
+            if (boxes[j].xmin < boxes[i].xmax && boxes[i].xmin < boxes[j].xmax)
+                return "overlapping boxes on layer " + layer.name;
+    std::vector<cifread::Rect> rects;
+    for (const cifread::HalfBox& b : boxes) rects.push_back({b.xmin, b.ymin, b.xmax, b.ymax});
+    std::vector<cifread::HalfBox> again;
+    cifread::SweepBudget budget{~std::uint64_t{0}};
+    cifread::union_boxes(rects, again, budget);
+    if (again != boxes) return "cutting the boxes of layer " + layer.name + " again changes them";
+    return "";
+}
+
+}  // namespace
+
+std::string cifread_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    cifread::ReadLimits limits;
+    limits.max_placed_boxes = 20000;
+    limits.max_instances = 100000;
+    limits.max_sweep_steps = 5'000'000;
+    const cifread::ReadResult first = cifread::read_layout(text, limits);
+    const cifread::ReadResult second = cifread::read_layout(text, limits);
+    if (first.ok != second.ok || !(first.error == second.error) || first.layout.warnings != second.layout.warnings)
+        return "two reads of the same bytes differ";
+    if (!first.ok) {
+        if (first.error.text.empty()) return "an error without a message";
+        return "";
+    }
+    for (std::size_t l = 0; l < first.layout.layers.size(); ++l) {
+        const cifread::LayerBoxes& layer = first.layout.layers[l];
+        if (layer.boxes != second.layout.layers[l].boxes) return "two reads of the same bytes differ";
+        const std::string problem = check_layer_boxes(layer);
+        if (!problem.empty()) return problem;
+    }
+    InWorkFolder in_work(dir);
+    common::PolygonFiles files;
+    cifread::write_layer_files(first.layout, "input.cif", files);
+    for (const cifread::LayerBoxes& layer : first.layout.layers) {
+        if (layer.boxes.empty() || !common::layer_name_is_safe(layer.name)) continue;
+        const common::PolygonFilePtr f = files.find(layer.name + ".gpc");
+        if (f == nullptr || f->contours_read() != layer.boxes.size()) return "layer file of " + layer.name + " not made whole";
+    }
+    const std::string left = dir.clear_work();
+    if (!left.empty()) return "files written for the layer files of --flatten: " + left;
     return "";
 }
 

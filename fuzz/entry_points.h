@@ -47,6 +47,14 @@ private:
 // a polygon file, and nothing may be written to the working folder.
 std::string scan_cif_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size);
 
+// The CIF reader of --flatten on raw bytes, with limits small enough for
+// fuzzing. When it reads the bytes, each layer's boxes must be non-empty,
+// sorted by (ymin, xmin) and apart from each other, cutting them again must
+// give them back unchanged, a second read must give the same result, and the
+// layer files made from it must hold every box, with nothing written to the
+// working folder.
+std::string cifread_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size);
+
 // The polygon file readers on raw bytes: the polygon library's reader, each
 // operation of the polygon and strip clippers on what it read (against itself
 // and between its even and odd contours, with the areas checked against each

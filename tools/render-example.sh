@@ -5,7 +5,8 @@
 #   tools/render-example.sh [CIF [PNG]]
 #
 # CIF defaults to examples/hinged_mirror.cif, PNG to docs/example.png.  The
-# tools are taken from build/, or from the folder named by BUILD_DIR.  The
+# tools are taken from build/, or from the folder named by BUILD_DIR.
+# CIF2KAVRIT_OPTIONS adds options to the conversion (for example --flatten).  The
 # picture is replaced only once it has been rendered completely.
 set -euo pipefail
 
@@ -39,7 +40,8 @@ stem="${name%.*}"
 # The converter writes its intermediate files in the current folder, and the
 # picture's title names the CIF file as given: run it on a copy in $work.
 cp "$cif" "$work/$name"
-(cd "$work" && "$build/cif2kavrit" -s -o "$stem.kavrit" "$name")
+# shellcheck disable=SC2086 # the options are words of their own
+(cd "$work" && "$build/cif2kavrit" ${CIF2KAVRIT_OPTIONS:-} -s -o "$stem.kavrit" "$name")
 "$build/kavrit-export" "$work/$stem.kavrit" "$work/$stem.svg"
 mkdir -p "$(dirname "$png")"
 rsvg-convert -o "$png.part" "$work/$stem.svg"

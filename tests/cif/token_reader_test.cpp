@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "cif/cif_reader.h"
+#include "common/file_names.h"
 
 namespace {
 
 using namespace cif;
+using common::layer_name_is_safe;
 
 // `text` as a byte stream, with what is left of it after reading.
 struct MemoryStream {

@@ -47,6 +47,8 @@ std::size_t replay(const std::string& target, Entry entry) {
 
 TEST(FuzzRegressions, CifScannerInputs) { EXPECT_GT(replay("cif", fuzz_entry::scan_cif_bytes), 0u); }
 
+TEST(FuzzRegressions, CifReaderInputs) { EXPECT_GT(replay("cifread", fuzz_entry::cifread_bytes), 0u); }
+
 TEST(FuzzRegressions, PolygonFileInputs) { EXPECT_GT(replay("polygon", fuzz_entry::polygon_bytes), 0u); }
 
 TEST(FuzzRegressions, WholeConversionInputs) { EXPECT_GT(replay("pipeline", fuzz_entry::pipeline_bytes), 0u); }

@@ -1,0 +1,251 @@
+// Flatten benchmark: one cell of 10 boxes arrayed by nested calls, ten
+// instances per level, K levels deep (K = 5: 1,000,000 placed boxes).
+//
+// Figures, each in a process of its own (wall time, CPU time, peak resident
+// memory from wait4):
+//   1. the CIF reader alone on the hierarchical file (read_layout, in a child);
+//   2. cif2kavrit --flatten -s -o out.kav on the hierarchical file;
+//   3. cif2kavrit --flatten on the same layout written flat;
+//   4. the baseline: the default reading of that flat file.
+// The two --flatten conversions must give the same kavrit file, and the
+// default reading the same lines (the cell's boxes do not touch, so every
+// layer is cut the same way; only the order of the structures differs).
+//
+//   bench-flatten [--binary PATH] [--levels K]   (default: cif2kavrit next to bench-flatten, K = 5)
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "cifread/layout.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct CellBox {
+    const char* layer;
+    long length, width, x, y;
+};
+
+// An anchored plate on two posts with a mirror, 40 x 40 micrometres.
+const CellBox CELL[] = {
+    {"COL", 600, 600, 500, 500},    {"COL", 600, 600, 3500, 500},   {"CPS", 1000, 1000, 500, 500},
+    {"CPS", 1000, 1000, 3500, 500}, {"CPT", 3000, 2000, 2000, 2500}, {"CHT", 400, 400, 1200, 2500},
+    {"CHT", 400, 400, 2800, 2500},  {"CMB", 1200, 800, 2000, 2500},  {"CCM", 1200, 800, 2000, 2500},
+    {"COT", 400, 400, 2000, 3800},
+};
+const long CELL_PITCH = 5000;
+
+// Pitch of level k (1-based): the cell pitch times 10 every second level,
+// levels alternating between x and y.
+long pitch_of(int level) {
+    long p = CELL_PITCH;
+    for (int k = 1; k < level; ++k)
+        if (k % 2 == 0) p *= 10;
+    return p;
+}
+
+std::string hierarchical_layout(int levels) {
+    std::string s = "(a cell arrayed by nested calls);\nDS 1;\n";
+    for (const CellBox& b : CELL)
+        s += std::string("L ") + b.layer + ";\nB " + std::to_string(b.length) + " " + std::to_string(b.width) + " " +
+             std::to_string(b.x) + " " + std::to_string(b.y) + ";\n";
+    s += "DF;\n";
+    for (int level = 1; level <= levels; ++level) {
+        s += "DS " + std::to_string(level + 1) + ";\n";
+        for (int i = 0; i < 10; ++i) {
+            const long t = i * pitch_of(level);
+            s += "C " + std::to_string(level) + " T " + std::to_string(level % 2 == 1 ? t : 0) + " " +
+                 std::to_string(level % 2 == 1 ? 0 : t) + ";\n";
+        }
+        s += "DF;\n";
+    }
+    return s + "C " + std::to_string(levels + 1) + ";\nE\n";
+}
+
+// The same boxes in the default reading's dialect: each layer one run of boxes.
+void write_flat_layout(const fs::path& path, int levels) {
+    std::vector<std::pair<long, long>> origins = {{0, 0}};
+    for (int level = 1; level <= levels; ++level) {
+        std::vector<std::pair<long, long>> next;
+        next.reserve(origins.size() * 10);
+        for (int i = 0; i < 10; ++i) {
+            const long t = i * pitch_of(level);
+            for (const auto& [x, y] : origins) next.push_back(level % 2 == 1 ? std::make_pair(x + t, y) : std::make_pair(x, y + t));
+        }
+        origins.swap(next);
+    }
+    std::FILE* out = std::fopen(path.c_str(), "w");
+    if (out == nullptr) {
+        std::perror(path.c_str());
+        std::exit(1);
+    }
+    for (const char* layer : {"COL", "CPS", "CPT", "CHT", "CMB", "CCM", "COT"}) {
+        std::fprintf(out, "L %s;\n", layer);
+        for (const auto& [x, y] : origins)
+            for (const CellBox& b : CELL)
+                if (std::strcmp(b.layer, layer) == 0)
+                    std::fprintf(out, "B %ld %ld %ld %ld;\n", b.length, b.width, b.x + x, b.y + y);
+    }
+    std::fprintf(out, "E\n");
+    std::fclose(out);
+}
+
+struct Figures {
+    bool ok = false;
+    double wall = 0;
+    double cpu = 0;
+    double peak = 0;  // MiB
+};
+
+double cpu_seconds(const rusage& u) {
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs `child` in a process of its own; its exit status 0 counts as success.
+template <typename F>
+Figures measure(F child) {
+    Figures f;
+    std::fflush(nullptr);
+    const auto t0 = Clock::now();
+    const pid_t pid = fork();
+    if (pid < 0) {
+        std::perror("fork");
+        return f;
+    }
+    if (pid == 0) _exit(child());
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid) return f;
+    f.wall = std::chrono::duration<double>(Clock::now() - t0).count();
+    f.cpu = cpu_seconds(usage);
+    f.peak = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    f.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return f;
+}
+
+Figures run_binary(const std::string& binary, const fs::path& dir, bool flatten) {
+    return measure([&] {
+        if (chdir(dir.c_str()) != 0) return 126;
+        const int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) dup2(null, STDERR_FILENO);
+        if (flatten)
+            execl(binary.c_str(), binary.c_str(), "--flatten", "-s", "-o", "out.kav", "layout.cif", static_cast<char*>(nullptr));
+        else
+            execl(binary.c_str(), binary.c_str(), "-s", "-o", "out.kav", "layout.cif", static_cast<char*>(nullptr));
+        return 127;
+    });
+}
+
+std::string read_file(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string without_time_line(const std::string& text) {
+    const std::size_t at = text.find("# generated on ");
+    if (at == std::string::npos) return text;
+    const std::size_t end = text.find('\n', at);
+    return text.substr(0, at) + text.substr(end == std::string::npos ? text.size() : end + 1);
+}
+
+std::vector<std::string> sorted_lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start = end + 1))
+        lines.push_back(text.substr(start, end - start));
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+void print(const char* what, const Figures& f) {
+    std::printf("%-50s %8.2f s wall %8.2f s CPU %8.1f MiB peak%s\n", what, f.wall, f.cpu, f.peak, f.ok ? "" : "  FAILED");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string binary = (fs::absolute(fs::path(argv[0])).parent_path() / "cif2kavrit").string();
+    int levels = 5;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--binary") == 0 && i + 1 < argc)
+            binary = fs::absolute(argv[++i]).string();
+        else if (std::strcmp(argv[i], "--levels") == 0 && i + 1 < argc)
+            levels = std::atoi(argv[++i]);
+        else {
+            std::fprintf(stderr, "usage: bench-flatten [--binary PATH] [--levels K]\n");
+            return 2;
+        }
+    }
+    if (levels < 1 || levels > 6) {
+        std::fprintf(stderr, "bench-flatten: --levels from 1 to 6\n");
+        return 2;
+    }
+    long placed = 10;
+    for (int k = 0; k < levels; ++k) placed *= 10;
+
+    char pattern[] = "/tmp/bench-flatten-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const fs::path root = pattern;
+    const fs::path hier = root / "hierarchical", flat = root / "flat", plain = root / "default";
+    for (const fs::path& d : {hier, flat, plain}) fs::create_directory(d);
+    const std::string text = hierarchical_layout(levels);
+    std::ofstream(hier / "layout.cif", std::ios::binary) << text;
+    write_flat_layout(flat / "layout.cif", levels);
+    fs::copy_file(flat / "layout.cif", plain / "layout.cif");
+
+    std::printf("layout: a cell of 10 boxes, %d levels of 10 calls: %ld placed boxes; files of %ld and %ld bytes\n",
+                levels, placed, static_cast<long>(fs::file_size(hier / "layout.cif")),
+                static_cast<long>(fs::file_size(flat / "layout.cif")));
+    {
+        // The reader alone, in process; its cut must hold one box per placed box.
+        const Figures f = measure([&] {
+            const cifread::ReadResult r = cifread::read_layout(text);
+            long n = 0;
+            for (const auto& l : r.layout.layers) n += static_cast<long>(l.boxes.size());
+            return r.ok && n == placed ? 0 : 1;
+        });
+        print("read_layout (hierarchical, in process)", f);
+    }
+    const Figures a = run_binary(binary, hier, true);
+    print("cif2kavrit --flatten (hierarchical)", a);
+    const Figures b = run_binary(binary, flat, true);
+    print("cif2kavrit --flatten (flat copy)", b);
+    const Figures c = run_binary(binary, plain, false);
+    print("baseline: cif2kavrit (flat copy, default reading)", c);
+
+    // The default reading keeps the boxes in file order, the reader sorts
+    // them: the same structures, numbered in another order.
+    const std::string out_a = without_time_line(read_file(hier / "out.kav"));
+    const std::string out_c = without_time_line(read_file(plain / "out.kav"));
+    const bool same = out_a == without_time_line(read_file(flat / "out.kav")) && sorted_lines(out_a) == sorted_lines(out_c);
+    std::printf("kavrit files: --flatten on both files %s; the default reading %s\n",
+                out_a == without_time_line(read_file(flat / "out.kav")) ? "identical" : "DIFFER",
+                out_a == out_c                              ? "identical"
+                : sorted_lines(out_a) == sorted_lines(out_c) ? "the same lines in another order"
+                                                             : "DIFFERS");
+    if (same) {
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    } else {
+        std::printf("the files are kept in %s\n", root.c_str());
+    }
+    return a.ok && b.ok && c.ok && same ? 0 : 1;
+}

@@ -1,0 +1,57 @@
+#include "cifread/layout.h"
+
+namespace cifread {
+
+namespace {
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
+bool is_blank(char c) { return !is_digit(c) && !is_upper(c) && c != '-' && c != '(' && c != ')' && c != ';'; }
+}  // namespace
+
+void SymbolDetector::feed(const char* data, std::size_t size) {
+    for (std::size_t i = 0; i < size && !done(); ++i) {
+        const char c = data[i];
+        switch (state_) {
+            case State::Comment:
+                if (c == '(') ++comment_depth_;
+                if (c == ')' && --comment_depth_ == 0) state_ = after_comment_;
+                break;
+            case State::InExtension:  // user text runs to the ';' whatever it holds
+                if (c == ';') state_ = State::CommandStart;
+                break;
+            default:
+                if (c == '(') {
+                    after_comment_ = state_;
+                    comment_depth_ = 1;
+                    state_ = State::Comment;
+                } else if (c == ';') {
+                    state_ = State::CommandStart;
+                } else if (state_ == State::CommandStart) {
+                    if (c == 'C')
+                        state_ = State::AfterCall;
+                    else if (c == 'E')
+                        ended_ = true;
+                    else if (c == 'D')
+                        state_ = State::AfterD;
+                    else if (is_digit(c))
+                        state_ = State::InExtension;
+                    else if (!is_blank(c))
+                        state_ = State::InCommand;
+                } else if (state_ == State::AfterD) {
+                    if (c == 'S')
+                        state_ = State::AfterDefinition;
+                    else if (!is_blank(c))
+                        state_ = State::InCommand;
+                } else if (state_ == State::AfterCall || state_ == State::AfterDefinition) {
+                    // The symbol number makes it a call or a definition.
+                    if (is_digit(c))
+                        found_ = true;
+                    else if (!is_blank(c))
+                        state_ = State::InCommand;
+                }
+                break;
+        }
+    }
+}
+
+}  // namespace cifread
