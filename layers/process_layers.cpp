@@ -142,20 +142,22 @@ public:
         boxes.reserve(total);
         for (auto& l : lifted_) {
             boxes.insert(boxes.end(), l.begin(), l.end());
-            std::vector<common::Box>().swap(l);
+            std::vector<common::Box>().swap(l);  // let each part go as soon as it is copied
         }
         for (const std::string& m : messages_) std::fputs(m.c_str(), stderr);
         return boxes;
     }
 
 private:
-    // Takes the first task, in recipe order, whose waits are over, runs it and
-    // marks it done, until every task is done.
+    // Takes a task whose waits are over, runs it and marks it done, until
+    // every task is done. Lifting a final body comes first, since it lets
+    // the body go; then the recipe steps in their order.
     void work() {
         std::unique_lock lock(mutex_);
         for (;;) {
             std::size_t next = plan_.tasks.size();
-            for (std::size_t k = 0; k < plan_.tasks.size(); ++k) {
+            for (std::size_t n = 0; n < plan_.tasks.size(); ++n) {
+                const std::size_t k = (n + RECIPE_STEPS) % plan_.tasks.size();
                 if (!started(k) && waiting_[k] == 0) {
                     next = k;
                     break;

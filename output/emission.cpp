@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/line_piece.h"
@@ -59,7 +60,7 @@ bool is_marker(std::string_view line, std::string_view what, long long& index) {
     return true;
 }
 
-BlockFile read_block_file(const std::string& blocks, std::int32_t structures) {
+BlockFile read_block_file(std::string blocks, std::int32_t structures) {
     BlockFile f;
     f.spans.resize(static_cast<std::size_t>(structures) + 1);
     std::size_t position = 0;
@@ -68,8 +69,9 @@ BlockFile read_block_file(const std::string& blocks, std::int32_t structures) {
     long long index = 0;
     auto in_range = [&](long long k) { return k >= 1 && k <= structures; };
     while (common::read_line_piece(blocks, position, BLOCK_FILE_PIECE, piece) > 0) {
-        const std::size_t offset = f.text.size();
-        f.text += piece;
+        // The pieces follow one another, so the text read so far is the
+        // block text up to `position`: spans are offsets into it.
+        const std::size_t offset = position - piece.size();
         if (is_marker(piece, "end", index) && in_range(index)) {
             BlockFile::Span& span = f.spans[static_cast<std::size_t>(index)];
             if (span.open && !span.ended) {
@@ -79,7 +81,7 @@ BlockFile read_block_file(const std::string& blocks, std::int32_t structures) {
         }
         // The piece after a start marker is the block's brace line: dropped.
         for (std::int32_t k : awaiting_brace) {
-            f.spans[static_cast<std::size_t>(k)].body_begin = f.text.size();
+            f.spans[static_cast<std::size_t>(k)].body_begin = position;
             f.spans[static_cast<std::size_t>(k)].open = true;
         }
         awaiting_brace.clear();
@@ -91,9 +93,10 @@ BlockFile read_block_file(const std::string& blocks, std::int32_t structures) {
     // A block cut short by the end of the file is copied to the end.
     for (BlockFile::Span& span : f.spans) {
         if (!span.started) continue;
-        if (!span.open) span.body_begin = f.text.size();
-        if (!span.ended) span.body_end = f.text.size();
+        if (!span.open) span.body_begin = position;
+        if (!span.ended) span.body_end = position;
     }
+    f.text = std::move(blocks);
     return f;
 }
 
@@ -277,9 +280,7 @@ void write_summary(const common::Options& options, const StructureTable& t, cons
 }
 
 void emit_all_structures(const common::Options& options, StructureTable& table, const common::Output& out) {
-    Emitter e{options, table, out, read_block_file(table.blocks, table.count())};
-    // The block text is no longer needed once its spans are known.
-    std::string().swap(table.blocks);
+    Emitter e{options, table, out, read_block_file(std::move(table.blocks), table.count())};
     e.emit_all();
 }
 

@@ -419,6 +419,9 @@ int main(int argc, char** argv) {
                         stages.seconds[OUTPUT], stages.peak_after[OUTPUT], best.cpu * 1e6 / nlogn,
                         same ? "" : "  (staged output differs from the binary's)");
             if (!same) status = 1;
+            std::printf("%9s staged peak MiB after scan %.1f, layers %.1f, grouping %.1f, output %.1f\n", "",
+                        stages.peak_after[SCAN], stages.peak_after[LAYERS], stages.peak_after[GROUPING],
+                        stages.peak_after[OUTPUT]);
             if (base.ok) {
                 const bool same_as_base = without_time_line(read_file(dir / "out.kav")) ==
                                           without_time_line(read_file(dir / "baseline.kav"));
