@@ -99,11 +99,13 @@ polyclip::Operation to_operation(gpc_op op) {
     }
 }
 
-std::vector<gpc_vertex> to_vertices(const std::vector<polyclip::Point>& points) {
-    std::vector<gpc_vertex> v;
-    v.reserve(points.size());
-    for (const auto& p : points) v.push_back({p.x, p.y});
-    return v;
+gpc_vertex_list make_list(const polyclip::Contour& points) {
+    gpc_vertex_list list{static_cast<int>(points.size()), nullptr};
+    if (!points.empty()) {
+        list.vertex = new gpc_vertex[points.size()];
+        for (size_t i = 0; i < points.size(); ++i) list.vertex[i] = {points[i].x, points[i].y};
+    }
+    return list;
 }
 
 }  // namespace
@@ -122,7 +124,7 @@ void gpc_polygon_clip(gpc_op op, gpc_polygon* subject, gpc_polygon* clip, gpc_po
         result->contour = new gpc_vertex_list[r.contours.size()];
         for (size_t c = 0; c < r.contours.size(); ++c) {
             result->hole[c] = r.holes[c] ? 1 : 0;
-            result->contour[c] = make_list(to_vertices(r.contours[c]));
+            result->contour[c] = make_list(r.contours[c]);
         }
     }
 }
