@@ -2,22 +2,11 @@
 // the reference library returned it.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 
-#include "tools/gpc-strips/corpus_case.h"
-
-namespace fs = std::filesystem;
+#include "tests/polygon/corpus_pack.h"
 
 namespace {
-
-std::string read_file(const fs::path& p) {
-    std::ifstream in(p);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 // Splits a strip set in corpus format into its strips (as text blocks), so a
 // mismatch can name the first strip that differs.
@@ -39,28 +28,23 @@ std::vector<std::string> strip_blocks(const std::string& text) {
 }  // namespace
 
 TEST(PolygonCorpus, EveryCaseMatchesTheReferenceStrips) {
-    const fs::path corpus = fs::path(CIF2KAVRIT_SHARED_DIR) / "polygon-corpus";
-    if (!fs::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
-    std::vector<fs::path> cases;
-    for (const auto& entry : fs::directory_iterator(corpus))
-        if (entry.is_directory() && fs::exists(entry.path() / "expected.strips")) cases.push_back(entry.path());
-    std::sort(cases.begin(), cases.end());
+    std::vector<CorpusCase> cases;
+    std::string error;
+    ASSERT_TRUE(read_corpus_pack(POLYGON_CORPUS_PACK, &cases, &error)) << error;
     ASSERT_GT(cases.size(), 1000u);
 
     int mismatches = 0;
-    for (const fs::path& dir : cases) {
+    for (const CorpusCase& c : cases) {
         gpc_tristrip strips{0, nullptr};
-        std::string error;
-        ASSERT_TRUE(run_corpus_case(dir.string(), &strips, &error)) << error;
+        ASSERT_TRUE(run_corpus_case(c, &strips, &error)) << error;
         const std::string got = format_strips(strips);
         gpc_free_tristrip(&strips);
-        const std::string expected = read_file(dir / "expected.strips");
-        if (got == expected) continue;
+        if (got == c.expected) continue;
         if (++mismatches > 10) continue;  // report the first few in full
-        const auto g = strip_blocks(got), e = strip_blocks(expected);
+        const auto g = strip_blocks(got), e = strip_blocks(c.expected);
         size_t i = 0;
         while (i < g.size() && i < e.size() && g[i] == e[i]) ++i;
-        ADD_FAILURE() << dir.filename().string() << ": first difference at strip " << i << "\n  expected:\n"
+        ADD_FAILURE() << c.name << ": first difference at strip " << i << "\n  expected:\n"
                       << (i < e.size() ? e[i] : "(none)") << "  got:\n"
                       << (i < g.size() ? g[i] : "(none)");
     }
