@@ -26,7 +26,10 @@
 //   nothing to sweep): the builder forgets any earlier run here. `edges`
 //   is fixed for the sweep; `slots` grows as bounds start (hold the vector,
 //   not its elements); rank_count is the number of distinct x values.
-// - boundary(y, points), once per scan-beam boundary, from the bottom up.
+// - boundary(y, points), once per scan-beam boundary, from the bottom up:
+//   at every height where an edge starts or ends (all heights equal to zero
+//   come as one y, whose sign the first vertex at zero decides among the
+//   contours that can touch the result).
 //   `points` holds the bundle heads at y (the slots carrying some parity above
 //   or below y), left to right: by rank, then by seq. Each point gives the
 //   result's inside state in the four quadrants around it: bl and br below y,
@@ -42,8 +45,8 @@
 // The slot fields marked as the builders' (strip_*, poly*) belong to them; the
 // sweep sets them to -1 when a slot starts and never reads them.
 //
-// Modes
-// -----
+// Modes: the operation and the builder
+// ------------------------------------
 // The operation says which quadrants are inside. Each operand counts by the
 // even-odd rule (its parity flips at each of its edges); then
 //   Difference:   inside the subject and not inside the clip;
