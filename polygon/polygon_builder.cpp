@@ -113,8 +113,7 @@ PolygonResult PolygonBuilder::take() const {
     PolygonResult out;
     for (int n = static_cast<int>(nodes_.size()) - 1; n >= 0; --n) {
         if (nodes_[n].parent != n) continue;
-        size_t count = 0;
-        for (int v = nodes_[n].head; v >= 0; v = vertices_[v].next) ++count;
+        size_t count = nodes_[n].count;
         if (count <= 2) continue;
         // The list's vertices in reverse.
         Contour contour(count);
@@ -142,7 +141,7 @@ int PolygonBuilder::new_vertex(double x, double y) {
 int PolygonBuilder::new_poly(double x, double y) {
     const int v = new_vertex(x, y);
     const int id = static_cast<int>(nodes_.size());
-    nodes_.push_back({id, false, v, v});
+    nodes_.push_back({id, false, v, v, 1});
     return id;
 }
 void PolygonBuilder::add_left(int n, double x, double y) {
@@ -151,6 +150,7 @@ void PolygonBuilder::add_left(int n, double x, double y) {
     const int v = new_vertex(x, y);
     vertices_[v].next = nodes_[r].head;
     nodes_[r].head = v;
+    ++nodes_[r].count;
 }
 void PolygonBuilder::add_right(int n, double x, double y) {
     if (n < 0) return;
@@ -158,6 +158,7 @@ void PolygonBuilder::add_right(int n, double x, double y) {
     const int v = new_vertex(x, y);
     vertices_[nodes_[r].tail].next = v;
     nodes_[r].tail = v;
+    ++nodes_[r].count;
 }
 // q's contour takes p's vertices in front of its own and counts as a hole.
 void PolygonBuilder::merge_left(int p, int q) {
@@ -168,6 +169,7 @@ void PolygonBuilder::merge_left(int p, int q) {
     if (pr == qr) return;
     vertices_[nodes_[pr].tail].next = nodes_[qr].head;
     nodes_[qr].head = nodes_[pr].head;
+    nodes_[qr].count += nodes_[pr].count;
     nodes_[pr].parent = qr;
 }
 // q's contour takes p's vertices behind its own and counts as an outer contour.
@@ -179,6 +181,7 @@ void PolygonBuilder::merge_right(int p, int q) {
     if (pr == qr) return;
     vertices_[nodes_[qr].tail].next = nodes_[pr].head;
     nodes_[qr].tail = nodes_[pr].tail;
+    nodes_[qr].count += nodes_[pr].count;
     nodes_[pr].parent = qr;
 }
 

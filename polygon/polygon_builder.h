@@ -31,6 +31,7 @@ private:
         bool hole;
         int head;
         int tail;
+        int count;  // vertices in the list
     };
     struct Vertex {
         Point p;
