@@ -11,7 +11,13 @@
 "use strict";
 const fs = require("fs");
 const path = require("path");
-const puppeteer = require("puppeteer-core");
+let puppeteer;
+try {
+  puppeteer = require("puppeteer-core");
+} catch (e) {
+  console.log("skipped: puppeteer-core is not installed (npm ci in tests/export/js)");
+  process.exit(77);
+}
 
 function args() {
   const a = {};
@@ -40,6 +46,10 @@ function changed(a, b, width, rect) {
 
 (async () => {
   const o = args();
+  if (!fs.existsSync(o.chromium)) {
+    console.log("skipped: no Chromium at \"" + o.chromium + "\" (Debian package chromium)");
+    process.exit(77);
+  }
   const [number, degrees] = o.turn.split("=").map(Number);
   const [mx0, my0, mx1, my1, mz] = o.moved.split(",").map(Number);
   const [sx, sy, sz] = o.still.split(",").map(Number);
