@@ -53,7 +53,7 @@ std::string json_string(const std::string& text) {
 const char* const PAGE_STYLE = R"css(
 html, body { margin: 0; height: 100%; overflow: hidden; background: #f3f3ef; font: 13px/1.35 "DejaVu Sans", "Liberation Sans", Arial, sans-serif; color: #202020; }
 #panel { position: absolute; top: 10px; left: 10px; width: 250px; max-height: calc(100% - 40px); overflow: auto; background: rgba(255,255,255,0.9); border: 1px solid #c8c8c8; border-radius: 6px; padding: 8px 10px; }
-#panel h1 { font-size: 14px; margin: 0 0 6px; }
+#panel h1 { font-size: 14px; margin: 0 0 6px; overflow-wrap: anywhere; }
 #panel label { display: block; margin-top: 6px; }
 #panel input[type=range] { width: 100%; }
 #panel .help { color: #606060; font-size: 11px; margin: 8px 0 0; }
@@ -156,7 +156,8 @@ const char* const PAGE_SCRIPT = R"js(
     }
     const first = data.hinges.filter((h) => h.first_level);
     if (first.length > 0)
-      slider("raise-all", "all structures hinged to their anchors", 0,
+      slider("raise-all", "all structures hinged to their anchors",
+             first.every((h) => h.degrees === first[0].degrees) ? first[0].degrees : 0,
              (deg) => first.forEach((h) => turn(h.number, deg)));
     for (const h of data.hinges)
       inputs[h.number] = slider("structure-" + h.number,
