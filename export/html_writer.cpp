@@ -34,18 +34,14 @@ std::string base64(const std::string& bytes) {
     return out;
 }
 
-// A JSON string whose text may stand inside a <script> element: '<' is
-// written as \u003c, so no "</script>" can end the element early.
+// A JSON string that may stand inside a <script> element: the text as
+// xml_text leaves it (markup characters as entities, broken UTF-8 and control
+// bytes as '?'), so no "</script>" can end the element early.
 std::string json_string(const std::string& text) {
     std::string out = "\"";
-    for (char ch : xml_text(text)) {  // broken UTF-8 and control bytes already '?'
-        switch (ch) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '<': out += "\\u003c"; break;
-        case '\t': out += "\\t"; break;
-        default: out += ch;
-        }
+    for (char ch : xml_text(text)) {
+        if (ch == '"' || ch == '\\') out += '\\';
+        out += ch == '\t' ? ' ' : ch;
     }
     return out + "\"";
 }

@@ -396,3 +396,29 @@ TEST(FaceOrder, TiltedPlateOverABoxBeneathItsHighEnd) {
         EXPECT_TRUE(shows_nearest(view, f, face_order(view, f))) << view_title(v);
     }
 }
+
+#include "export/html_writer.h"
+
+// The page: a hinge entry per hinged structure with its parent, the turns of
+// the pose as the sliders' start, and a file name that cannot end a script
+// element early.
+TEST(HtmlPage, HingesAndAHostileName) {
+    std::ifstream in(DATA + "/plate_flap.kavrit");
+    Layout layout = read_kavrit(in);
+    layout.cif_name = "a</script><script>alert(1)</script>.cif";
+    PoseRequest request;
+    request.degrees = {{3, 45}};
+    request.raise = 30;
+    const std::string page = make_html(layout, make_pose(layout, request));
+    std::size_t scripts = 0;
+    for (auto at = page.find("</script>"); at != std::string::npos; at = page.find("</script>", at + 1)) ++scripts;
+    EXPECT_EQ(scripts, 3u);  // the data, three.js, the page's own script
+    EXPECT_NE(page.find("{\"number\":2,\"axis\":\"x\",\"degrees\":30,\"first_level\":true,\"parent\":null}"),
+              std::string::npos);
+    EXPECT_NE(page.find("{\"number\":3,\"axis\":\"y\",\"degrees\":45,\"first_level\":false,\"parent\":2}"),
+              std::string::npos);
+    EXPECT_NE(page.find("{\"number\":5,\"axis\":\"x\",\"degrees\":0,\"first_level\":false,\"parent\":3}"),
+              std::string::npos);
+    EXPECT_EQ(page.find("\"number\":1,"), std::string::npos);
+    EXPECT_EQ(page.find("\"number\":4,"), std::string::npos);
+}
