@@ -55,7 +55,9 @@ const char* const HELP_TEXT =
     "An output file is replaced only once it has been written completely.\n"
     "Exit status: 0 done; 1 INPUT cannot be read or is not a kavrit file (the\n"
     "message names the line and what was expected there), or OUTPUT cannot be\n"
-    "written; 2 a wrong command line.\n";
+    "written, or a second link line names a structure the file does not hold\n"
+    "(for .glb, .html and turned output); 2 a wrong command line, a turn asked\n"
+    "of a structure that does not turn included.\n";
 
 namespace {
 
