@@ -1,11 +1,16 @@
 #include "export/cli.h"
 
+#include <charconv>
+#include <cmath>
 #include <fstream>
 #include <iostream>
 #include <optional>
 
 #include "export/kavrit.h"
+#include "export/gltf_writer.h"
+#include "export/html_writer.h"
 #include "export/mesh_writers.h"
+#include "export/pose.h"
 #include "export/output_file.h"
 #include "export/svg_writer.h"
 #include "export/view.h"
@@ -13,7 +18,8 @@
 namespace kavrit {
 
 const char* const HELP_TEXT =
-    "usage: kavrit-export [--view iso|top|front|side] INPUT OUTPUT\n"
+    "usage: kavrit-export [--view iso|top|front|side] [--pose N=DEG[,N=DEG...]]\n"
+    "                     [--raise DEG] [--z-scale F] INPUT OUTPUT\n"
     "       kavrit-export --help\n"
     "\n"
     "Reads INPUT, a kavrit file as cif2kavrit writes it (\"-\" reads standard\n"
@@ -25,6 +31,10 @@ const char* const HELP_TEXT =
     "  .svg  a picture: boxes drawn far to near, each structure in its own colour,\n"
     "        anchored structures grey, reflectors gold with a red outline, hinge\n"
     "        axes dashed and labelled with their structure numbers, and a legend\n"
+    "  .glb  binary glTF 2.0: one node per structure, nested as the structures\n"
+    "        hang from each other; a hinged node turns about its own x or y axis\n"
+    "  .html a page that shows the layout in 3-D, with a slider for each hinged\n"
+    "        structure; it works offline, from the one file\n"
     "Every box line of a structure becomes a box, and so does its reflector line.\n"
     "Structure numbers are those of the file's link lines: the cross-reference\n"
     "line's number when the file has a summary (cif2kavrit -s), else the block's.\n"
@@ -33,16 +43,25 @@ const char* const HELP_TEXT =
     "  --view VIEW   direction of the SVG picture: iso (the default: from the\n"
     "                front left, above), top (from +z), front (from -y) or side\n"
     "                (from +x)\n"
+    "  --pose N=DEG[,N=DEG...]\n"
+    "                turn structure N by DEG degrees about its hinge axis (right-\n"
+    "                hand rule about +x or +y); the structures that hang from it\n"
+    "                turn along.  Only structures with link lines turn\n"
+    "  --raise DEG   turn every structure that hangs straight from its anchor\n"
+    "                (one link line) by DEG degrees; --pose wins for its numbers\n"
+    "  --z-scale F   micrometres per level unit of z (default 1)\n"
     "  -h, --help    this text\n"
     "\n"
     "An output file is replaced only once it has been written completely.\n"
     "Exit status: 0 done; 1 INPUT cannot be read or is not a kavrit file (the\n"
     "message names the line and what was expected there), or OUTPUT cannot be\n"
-    "written; 2 a wrong command line.\n";
+    "written, or a second link line names a structure the file does not hold\n"
+    "(for .glb, .html and turned output); 2 a wrong command line, a turn asked\n"
+    "of a structure that does not turn included.\n";
 
 namespace {
 
-enum class Format { obj, stl, svg };
+enum class Format { obj, stl, svg, glb, html };
 
 std::optional<Format> format_of(const std::string& path) {
     auto dot = path.find_last_of('.');
@@ -54,6 +73,8 @@ std::optional<Format> format_of(const std::string& path) {
     if (ext == "obj") return Format::obj;
     if (ext == "stl") return Format::stl;
     if (ext == "svg") return Format::svg;
+    if (ext == "glb") return Format::glb;
+    if (ext == "html" || ext == "htm") return Format::html;
     return std::nullopt;
 }
 
@@ -67,23 +88,78 @@ std::string base_name(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// An angle or a scale: plain decimal notation, an optional sign.
+std::optional<double> parse_decimal(const std::string& text) {
+    std::string t = text;
+    if (!t.empty() && t[0] == '+') t.erase(0, 1);
+    if (t.empty() || t[0] == '+') return std::nullopt;
+    double v = 0;
+    auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v, std::chars_format::fixed);
+    if (ec != std::errc() || end != t.data() + t.size() || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
 }  // namespace
 
 int run_export(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const std::string me = "kavrit-export";
     auto usage_error = [&](const std::string& what) {
         err << me << ": " << what << "\n"
-            << "usage: kavrit-export [--view iso|top|front|side] INPUT OUTPUT (see --help)\n";
+            << "usage: kavrit-export [--view iso|top|front|side] [--pose N=DEG[,N=DEG...]] [--raise DEG]\n"
+               "                     [--z-scale F] INPUT OUTPUT (see --help)\n";
         return 2;
     };
 
     std::vector<std::string> names;
     std::optional<ViewName> view;
+    PoseRequest request;
+    bool posed = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "-h" || a == "--help") {
             out << HELP_TEXT;
             return 0;
+        }
+        // --name VALUE or --name=VALUE; false when `a` is not this option.
+        std::string value;
+        std::string missing;
+        auto option = [&](const std::string& name) {
+            if (a == name) {
+                if (i + 1 >= args.size()) {
+                    missing = name;
+                    return true;
+                }
+                value = args[++i];
+                return true;
+            }
+            if (a.rfind(name + "=", 0) == 0) {
+                value = a.substr(name.size() + 1);
+                return true;
+            }
+            return false;
+        };
+        if (option("--pose")) {
+            if (!missing.empty()) return usage_error("--pose needs N=DEG[,N=DEG...]");
+            std::string error = parse_pose_list(value, request.degrees);
+            if (!error.empty()) return usage_error(error);
+            posed = true;
+            continue;
+        }
+        if (option("--raise")) {
+            if (!missing.empty()) return usage_error("--raise needs an angle in degrees");
+            auto degrees = parse_decimal(value);
+            if (!degrees) return usage_error("--raise: \"" + value + "\" is not an angle in degrees");
+            request.raise = *degrees;
+            posed = true;
+            continue;
+        }
+        if (option("--z-scale")) {
+            if (!missing.empty()) return usage_error("--z-scale needs a number of micrometres per level unit");
+            auto scale = parse_decimal(value);
+            if (!scale || *scale <= 0)
+                return usage_error("--z-scale: \"" + value + "\" is not a positive number of micrometres per level unit");
+            request.z_scale = *scale;
+            continue;
         }
         if (a == "--view" || a.rfind("--view=", 0) == 0) {
             std::string value;
@@ -107,7 +183,8 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
     const std::string& output = names[1];
     std::optional<Format> format = format_of(output);
     if (!format)
-        return usage_error("cannot tell the format of \"" + output + "\": expected a name ending in .obj, .stl or .svg");
+        return usage_error("cannot tell the format of \"" + output +
+                           "\": expected a name ending in .obj, .stl, .svg, .glb or .html");
     if (view && *format != Format::svg) return usage_error("--view applies to .svg output only");
 
     Layout layout;
@@ -127,16 +204,30 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
         return 1;
     }
 
+    // The hinge tree is built only where it is needed, so a flat picture of a
+    // file with a broken chain still comes out.
+    Pose pose;
+    try {
+        const bool tree = posed || *format == Format::glb || *format == Format::html;
+        pose = tree ? make_pose(layout, request) : flat_pose(layout, request.z_scale);
+    } catch (const PoseError& e) {
+        err << me << ": " << (input == "-" ? "standard input" : input) << ": " << e.what() << "\n";
+        // A turn asked of a structure that cannot turn is a wrong command line.
+        return e.asked() ? 2 : 1;
+    }
+
     try {
         switch (*format) {
         case Format::obj: {
             const std::string mtl = mtl_path_for(output);
-            ObjText text = make_obj(layout, base_name(mtl));
+            ObjText text = make_obj(layout, base_name(mtl), pose);
             write_files({{mtl, text.mtl}, {output, text.obj}});
             break;
         }
-        case Format::stl: write_files({{output, make_stl(layout)}}); break;
-        case Format::svg: write_files({{output, render_svg(layout, view.value_or(ViewName::iso))}}); break;
+        case Format::stl: write_files({{output, make_stl(layout, pose)}}); break;
+        case Format::svg: write_files({{output, render_svg(layout, view.value_or(ViewName::iso), pose)}}); break;
+        case Format::glb: write_files({{output, make_glb(layout, pose)}}); break;
+        case Format::html: write_files({{output, make_html(layout, pose)}}); break;
         }
     } catch (const OutputError& e) {
         err << me << ": " << e.what() << "\n";

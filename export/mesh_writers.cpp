@@ -26,6 +26,11 @@ const Material MATERIALS[] = {
 }  // namespace
 
 ObjText make_obj(const Layout& layout, const std::string& mtl_name) {
+    return make_obj(layout, mtl_name, flat_pose(layout));
+}
+
+ObjText make_obj(const Layout& layout, const std::string& mtl_name, const Pose& pose) {
+    const std::vector<PosedBox> boxes = posed_boxes(layout, pose);
     ObjText out;
     out.mtl = "# materials of the structure kinds\n";
     for (const Material& m : MATERIALS) {
@@ -42,10 +47,8 @@ ObjText make_obj(const Layout& layout, const std::string& mtl_name) {
          std::to_string(layout.box_count() + layout.reflector_count()) + " boxes\n";
     o += "mtllib " + mtl_name + "\n";
     std::size_t next_vertex = 1;
-    auto add_box = [&](const SizedBox& b) {
-        Cuboid c = to_cuboid(b);
-        for (int k = 0; k < 8; ++k) {
-            Vec3 p = corner(c, k);
+    auto add_box = [&](const PosedBox& b) {
+        for (const Vec3& p : b.corners) {
             o += "v " + format_number(p[0]) + " " + format_number(p[1]) + " " + format_number(p[2]) + "\n";
         }
         for (const BoxFace& f : BOX_FACES) {
@@ -58,15 +61,18 @@ ObjText make_obj(const Layout& layout, const std::string& mtl_name) {
         }
         next_vertex += 8;
     };
-    for (const Structure& s : layout.structures) {
+    // posed_boxes gives each structure's boxes, then its reflector, in file order.
+    std::size_t next_box = 0;
+    for (std::size_t i = 0; i < layout.structures.size(); ++i) {
+        const Structure& s = layout.structures[i];
         o += "o structure_" + std::to_string(s.number()) + "\n";
         if (!s.boxes.empty()) {
             o += std::string("usemtl ") + kind_name(s.kind()) + "\n";
-            for (const SizedBox& b : s.boxes) add_box(b);
+            for (std::size_t k = 0; k < s.boxes.size(); ++k) add_box(boxes[next_box++]);
         }
         if (s.reflector) {
             o += "usemtl reflector\n";
-            add_box(*s.reflector);
+            add_box(boxes[next_box++]);
         }
     }
     return out;
@@ -88,8 +94,10 @@ void put_float(std::string& out, double value) {
 
 }  // namespace
 
-std::string make_stl(const Layout& layout) {
-    std::vector<DrawnBox> boxes = drawn_boxes(layout);
+std::string make_stl(const Layout& layout) { return make_stl(layout, flat_pose(layout)); }
+
+std::string make_stl(const Layout& layout, const Pose& pose) {
+    const std::vector<PosedBox> boxes = posed_boxes(layout, pose);
     const std::size_t triangles = boxes.size() * 12;
     if (triangles > std::numeric_limits<std::uint32_t>::max())
         throw OutputError("too many boxes for one STL file");
@@ -99,17 +107,16 @@ std::string make_stl(const Layout& layout) {
     out.resize(80, '\0');
     put_u32(out, static_cast<std::uint32_t>(triangles));
     out.reserve(out.size() + triangles * 50);
-    for (const DrawnBox& d : boxes) {
+    for (const PosedBox& d : boxes) {
         for (const BoxFace& f : BOX_FACES) {
-            Vec3 normal{0, 0, 0};
-            normal[f.axis] = f.side;
+            Vec3 normal = d.edges[static_cast<std::size_t>(f.axis)];
+            for (double& v : normal) v = v * f.side + 0.0;  // no -0 in the file
             const int tri[2][3] = {{f.corners[0], f.corners[1], f.corners[2]},
                                    {f.corners[0], f.corners[2], f.corners[3]}};
             for (const auto& t : tri) {
                 for (double n : normal) put_float(out, n);
                 for (int c : t) {
-                    Vec3 p = corner(d.box, c);
-                    for (double v : p) put_float(out, v);
+                    for (double v : d.corners[static_cast<std::size_t>(c)]) put_float(out, v);
                 }
                 out += '\0';
                 out += '\0';

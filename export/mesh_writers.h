@@ -4,6 +4,7 @@
 #include <string>
 
 #include "export/kavrit.h"
+#include "export/pose.h"
 
 namespace kavrit {
 
@@ -17,9 +18,12 @@ struct ObjText {
 // "hinged", "free"), the reflector box the material "reflector".
 // `mtl_name` is the name the OBJ's mtllib line refers to.
 ObjText make_obj(const Layout& layout, const std::string& mtl_name);
+// The same with the boxes where `pose` puts them.
+ObjText make_obj(const Layout& layout, const std::string& mtl_name, const Pose& pose);
 
 // Binary STL: an 80-byte header, the triangle count and 12 triangles per
 // box (reflectors included), little-endian single precision.
 std::string make_stl(const Layout& layout);
+std::string make_stl(const Layout& layout, const Pose& pose);
 
 }  // namespace kavrit

@@ -90,7 +90,7 @@ bool has_drawn_axis(const Structure& s) {
 }
 
 std::vector<AxisLine> axis_lines(const Layout& layout, const std::vector<DrawnBox>& boxes,
-                                 const Bounds& all) {
+                                 const Bounds& all, const Pose& pose) {
     double reach = 1;
     if (!all.empty)
         for (int a = 0; a < 3; ++a) reach = std::max(reach, all.hi[a] - all.lo[a]);
@@ -109,6 +109,9 @@ std::vector<AxisLine> axis_lines(const Layout& layout, const std::vector<DrawnBo
         AxisLine line{i, s.rotation->point, s.rotation->point};
         line.from[a] = lo;
         line.to[a] = hi;
+        // The structure's own turn leaves its axis in place; its parents' move it.
+        line.from = pose.world[i].apply(line.from);
+        line.to = pose.world[i].apply(line.to);
         lines.push_back(line);
     }
     return lines;
@@ -184,10 +187,18 @@ std::string structure_colour(const Structure& s, int anchored_ordinal) {
 }
 
 std::string render_svg(const Layout& layout, ViewName view_name) {
+    return render_svg(layout, view_name, flat_pose(layout));
+}
+
+std::string render_svg(const Layout& layout, ViewName view_name, const Pose& pose) {
     const View view = make_view(view_name);
-    const std::vector<DrawnBox> boxes = drawn_boxes(layout);
-    const Bounds all = bounds_of(boxes);
-    const std::vector<AxisLine> axes = axis_lines(layout, boxes, all);
+    const std::vector<DrawnBox> flat_boxes = drawn_boxes(layout);
+    const std::vector<AxisLine> axes = axis_lines(layout, flat_boxes, bounds_of(flat_boxes), pose);
+    const std::vector<PosedBox> posed = posed_boxes(layout, pose);
+    const bool tilted = !pose.keeps_axes();
+    // Boxes whose edges stay along the axes, as cuboids where the pose put them.
+    std::vector<DrawnBox> boxes = flat_boxes;
+    for (std::size_t k = 0; k < boxes.size(); ++k) boxes[k].box = bounding_cuboid(posed[k]);
 
     std::vector<std::string> colours;
     int anchored_seen = 0;
@@ -211,8 +222,8 @@ std::string render_svg(const Layout& layout, ViewName view_name) {
         min_y = std::min(min_y, q.y);
         max_y = std::max(max_y, q.y);
     };
-    for (const DrawnBox& d : boxes)
-        for (int c = 0; c < 8; ++c) take(corner(d.box, c));
+    for (const PosedBox& d : posed)
+        for (const Vec3& c : d.corners) take(c);
     for (const AxisLine& a : axes) {
         take(a.from);
         take(a.to);
@@ -267,26 +278,59 @@ std::string render_svg(const Layout& layout, ViewName view_name) {
     // Edges thin out on small boxes, so that a dense layout keeps its colours.
     const double edge = std::clamp(0.2 * scale, 0.1, 0.6);
     const std::string edge_stroke = num(edge), reflector_stroke = num(std::max(0.5, edge * 2.3));
-    for (std::size_t idx : painter_order(view, cuboids)) {
-        const DrawnBox& d = boxes[idx];
-        const Structure& s = layout.structures[d.structure];
-        const Rgb base = parse_hex(d.reflector ? REFLECTOR_FILL : colours[d.structure]);
-        o += std::string("<g class=\"") + (d.reflector ? "box reflector" : "box") + "\" data-structure=\"" +
-             std::to_string(s.number()) + "\" stroke=\"" + (d.reflector ? REFLECTOR_STROKE : "#303030") +
-             "\" stroke-width=\"" + (d.reflector ? reflector_stroke : edge_stroke) + "\">";
-        for (const BoxFace& f : BOX_FACES) {
-            Vec3 normal{0, 0, 0};
-            normal[f.axis] = f.side;
-            if (nearness(view, normal) <= 1e-9) continue;
-            const double shade = !shaded ? 1.0 : f.axis == 2 ? 1.0 : f.axis == 1 ? 0.80 : 0.66;
-            o += "<polygon points=\"";
+    if (tilted) {
+        std::vector<Face3> faces;
+        std::vector<std::pair<std::size_t, std::size_t>> owner;  // box, side
+        for (std::size_t k = 0; k < posed.size(); ++k)
+            for (std::size_t f = 0; f < BOX_FACES.size(); ++f) {
+                const BoxFace& side = BOX_FACES[f];
+                Face3 face;
+                for (int c = 0; c < 3; ++c)
+                    face.normal[c] = posed[k].edges[static_cast<std::size_t>(side.axis)][c] * side.side;
+                if (nearness(view, face.normal) <= 1e-9) continue;
+                for (int c = 0; c < 4; ++c) face.corners[c] = posed[k].corners[static_cast<std::size_t>(side.corners[c])];
+                faces.push_back(face);
+                owner.push_back({k, f});
+            }
+        for (std::size_t idx : face_order(view, faces)) {
+            const PosedBox& d = posed[owner[idx].first];
+            const Structure& s = layout.structures[d.structure];
+            const Rgb base = parse_hex(d.reflector ? REFLECTOR_FILL : colours[d.structure]);
+            // Light from above, a little from the front left: sides are shaded by their direction.
+            const Vec3& nrm = faces[idx].normal;
+            const double shade = 0.62 + 0.38 * std::clamp(0.75 * nrm[2] - 0.35 * nrm[0] - 0.25 * nrm[1] + 0.25, 0.0, 1.0);
+            o += std::string("<polygon class=\"") + (d.reflector ? "face reflector" : "face") + "\" data-structure=\"" +
+                 std::to_string(s.number()) + "\" data-box=\"" + std::to_string(owner[idx].first) + "\" stroke=\"" +
+                 (d.reflector ? REFLECTOR_STROKE : "#303030") + "\" stroke-width=\"" +
+                 (d.reflector ? reflector_stroke : edge_stroke) + "\" points=\"";
             for (int k = 0; k < 4; ++k) {
                 if (k) o += ' ';
-                o += point_text(corner(d.box, f.corners[k]));
+                o += point_text(faces[idx].corners[k]);
             }
-            o += "\" fill=\"" + hex(base, shade) + "\"/>";
+            o += "\" fill=\"" + hex(base, shade) + "\"/>\n";
         }
-        o += "</g>\n";
+    } else {
+        for (std::size_t idx : painter_order(view, cuboids)) {
+            const DrawnBox& d = boxes[idx];
+            const Structure& s = layout.structures[d.structure];
+            const Rgb base = parse_hex(d.reflector ? REFLECTOR_FILL : colours[d.structure]);
+            o += std::string("<g class=\"") + (d.reflector ? "box reflector" : "box") + "\" data-structure=\"" +
+                 std::to_string(s.number()) + "\" stroke=\"" + (d.reflector ? REFLECTOR_STROKE : "#303030") +
+                 "\" stroke-width=\"" + (d.reflector ? reflector_stroke : edge_stroke) + "\">";
+            for (const BoxFace& f : BOX_FACES) {
+                Vec3 normal{0, 0, 0};
+                normal[f.axis] = f.side;
+                if (nearness(view, normal) <= 1e-9) continue;
+                const double shade = !shaded ? 1.0 : f.axis == 2 ? 1.0 : f.axis == 1 ? 0.80 : 0.66;
+                o += "<polygon points=\"";
+                for (int k = 0; k < 4; ++k) {
+                    if (k) o += ' ';
+                    o += point_text(corner(d.box, f.corners[k]));
+                }
+                o += "\" fill=\"" + hex(base, shade) + "\"/>";
+            }
+            o += "</g>\n";
+        }
     }
     o += "</g>\n";
     if (!any)

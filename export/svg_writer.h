@@ -4,6 +4,7 @@
 #include <string>
 
 #include "export/kavrit.h"
+#include "export/pose.h"
 #include "export/view.h"
 
 namespace kavrit {
@@ -14,6 +15,11 @@ namespace kavrit {
 // one entry (class "legend-entry", data-structure="N") per structure.
 // The text depends only on the layout and the view.
 std::string render_svg(const Layout& layout, ViewName view);
+// The same with the boxes where `pose` puts them.  While every box keeps its
+// edges along the axes the picture is drawn box by box as above; once a turn
+// tilts them, side by side (each side a <polygon class="face"> or
+// class="face reflector" with data-structure="N"), in the order of face_order.
+std::string render_svg(const Layout& layout, ViewName view, const Pose& pose);
 
 // Text made safe for XML character data and attribute values: markup
 // characters escaped, control bytes and broken UTF-8 replaced by '?'.

@@ -172,3 +172,139 @@ std::vector<std::size_t> painter_order(const View& view, const std::vector<Cuboi
 }
 
 }  // namespace kavrit
+
+namespace kavrit {
+
+namespace {
+
+using Poly = std::vector<Point2>;
+
+double cross2(const Point2& o, const Point2& a, const Point2& b) {
+    return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+}
+
+double signed_area(const Poly& p) {
+    double a = 0;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        const Point2& u = p[i];
+        const Point2& v = p[(i + 1) % p.size()];
+        a += u.x * v.y - v.x * u.y;
+    }
+    return a / 2;
+}
+
+// The part of convex `subject` inside convex counter-clockwise `clip`.
+Poly clip_convex(Poly subject, const Poly& clip) {
+    for (std::size_t e = 0; e < clip.size() && !subject.empty(); ++e) {
+        const Point2& a = clip[e];
+        const Point2& b = clip[(e + 1) % clip.size()];
+        Poly out;
+        for (std::size_t i = 0; i < subject.size(); ++i) {
+            const Point2& p = subject[i];
+            const Point2& q = subject[(i + 1) % subject.size()];
+            const double sp = cross2(a, b, p), sq = cross2(a, b, q);
+            if (sp >= 0) out.push_back(p);
+            if ((sp >= 0) != (sq >= 0)) {
+                const double t = sp / (sp - sq);
+                out.push_back({p.x + t * (q.x - p.x), p.y + t * (q.y - p.y)});
+            }
+        }
+        subject = std::move(out);
+    }
+    return subject;
+}
+
+}  // namespace
+
+std::vector<std::size_t> face_order(const View& view, const std::vector<Face3>& faces) {
+    const std::size_t n = faces.size();
+    struct Flat {
+        Poly poly;
+        double min_x, max_x, min_y, max_y;
+        double a, b, c, d;  // plane: nearness = (d - a x - b y) / c at picture point (x, y)
+        double depth;       // nearness of the centre
+    };
+    std::vector<Flat> flat(n);
+    double reach = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Face3& f = faces[i];
+        Flat& g = flat[i];
+        Vec3 centre{0, 0, 0};
+        for (const Vec3& p : f.corners) {
+            g.poly.push_back(project(view, p));
+            for (int k = 0; k < 3; ++k) centre[k] += p[k] / 4;
+        }
+        if (signed_area(g.poly) < 0) std::reverse(g.poly.begin(), g.poly.end());
+        g.min_x = g.max_x = g.poly[0].x;
+        g.min_y = g.max_y = g.poly[0].y;
+        for (const Point2& p : g.poly) {
+            g.min_x = std::min(g.min_x, p.x), g.max_x = std::max(g.max_x, p.x);
+            g.min_y = std::min(g.min_y, p.y), g.max_y = std::max(g.max_y, p.y);
+        }
+        reach = std::max({reach, g.max_x - g.min_x, g.max_y - g.min_y, std::fabs(g.min_x), std::fabs(g.max_x),
+                          std::fabs(g.min_y), std::fabs(g.max_y)});
+        g.a = dot(f.normal, view.right);
+        g.b = dot(f.normal, view.up);
+        g.c = dot(f.normal, view.toward_viewer);
+        g.d = dot(f.normal, f.corners[0]);
+        g.depth = nearness(view, centre);
+    }
+    const double length_eps = 1e-9 * std::max(reach, 1.0);
+    const double area_eps = length_eps * std::max(reach, 1.0) * 1e-3;
+
+    std::vector<std::size_t> by_start(n);
+    for (std::size_t i = 0; i < n; ++i) by_start[i] = i;
+    std::sort(by_start.begin(), by_start.end(), [&](std::size_t a, std::size_t b) {
+        if (flat[a].min_x != flat[b].min_x) return flat[a].min_x < flat[b].min_x;
+        return a < b;
+    });
+    std::vector<std::vector<std::size_t>> later(n);
+    std::vector<std::size_t> waiting(n, 0);
+    for (std::size_t u = 0; u < n; ++u) {
+        const std::size_t i = by_start[u];
+        for (std::size_t v = u + 1; v < n; ++v) {
+            const std::size_t j = by_start[v];
+            if (flat[j].min_x >= flat[i].max_x - length_eps) break;
+            if (flat[j].min_y >= flat[i].max_y - length_eps || flat[i].min_y >= flat[j].max_y - length_eps) continue;
+            const Poly common = clip_convex(flat[i].poly, flat[j].poly);
+            if (common.size() < 3 || signed_area(common) <= area_eps) continue;
+            Point2 m{0, 0};
+            for (const Point2& p : common) m.x += p.x / static_cast<double>(common.size()), m.y += p.y / static_cast<double>(common.size());
+            auto near_at = [&](const Flat& g) { return (g.d - g.a * m.x - g.b * m.y) / g.c; };
+            const double wi = near_at(flat[i]), wj = near_at(flat[j]);
+            if (wi < wj - length_eps) {
+                later[i].push_back(j);
+                ++waiting[j];
+            } else if (wj < wi - length_eps) {
+                later[j].push_back(i);
+                ++waiting[i];
+            }
+        }
+    }
+
+    std::set<std::pair<double, std::size_t>> ready;
+    for (std::size_t i = 0; i < n; ++i)
+        if (waiting[i] == 0) ready.insert({flat[i].depth, i});
+    std::vector<bool> done(n, false);
+    std::vector<std::size_t> order;
+    order.reserve(n);
+    while (order.size() < n) {
+        std::size_t next = n;
+        if (!ready.empty()) {
+            next = ready.begin()->second;
+            ready.erase(ready.begin());
+        } else {
+            for (std::size_t i = 0; i < n; ++i)
+                if (!done[i] && (next == n || flat[i].depth < flat[next].depth)) next = i;
+        }
+        done[next] = true;
+        order.push_back(next);
+        for (std::size_t b : later[next]) {
+            if (done[b]) continue;
+            if (--waiting[b] == 0) ready.insert({flat[b].depth, b});
+        }
+    }
+    return order;
+}
+
+}  // namespace kavrit

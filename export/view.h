@@ -1,6 +1,8 @@
 // Parallel projections of the layout and the drawing order of its boxes.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,5 +46,21 @@ double nearness(const View& view, const Vec3& p);
 // in a ring (possible with long interleaved bars), the farthest box left is
 // taken next regardless, so the order always holds every box once.
 std::vector<std::size_t> painter_order(const View& view, const std::vector<Cuboid>& boxes);
+
+// A flat convex side of a turned box: its corners in order round it and its
+// outward normal (unit length).
+struct Face3 {
+    std::array<Vec3, 4> corners;
+    Vec3 normal;
+};
+
+// Painter's order for sides of boxes that do not pierce each other, turned
+// any way; the caller passes only the sides that face the viewer.  Two sides
+// whose pictures overlap (by more than a sliver) are compared at a point
+// inside the overlap, where the plane of each gives its distance: the farther
+// is drawn first.  Sides that touch or lie in one plane have no order between
+// them.  Otherwise and in a ring, the farthest side by its centre goes first;
+// ties by index, so the order is reproducible.
+std::vector<std::size_t> face_order(const View& view, const std::vector<Face3>& faces);
 
 }  // namespace kavrit

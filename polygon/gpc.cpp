@@ -1,26 +1,16 @@
 #include "polygon/gpc.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "polygon/engine.h"
 #include "polygon/polygon_io.h"
 
-namespace {
-
-gpc_vertex_list make_list(const std::vector<gpc_vertex>& vertices) {
-    gpc_vertex_list list{static_cast<int>(vertices.size()), nullptr};
-    if (!vertices.empty()) {
-        list.vertex = new gpc_vertex[vertices.size()];
-        for (size_t i = 0; i < vertices.size(); ++i) list.vertex[i] = vertices[i];
-    }
-    return list;
-}
-
-}  // namespace
-
 void gpc_read_polygon(std::FILE* fp, int read_hole_flags, gpc_polygon* polygon) {
-    std::vector<std::vector<gpc_vertex>> contours;
+    // All vertices in one vector, each contour as its end offset in it.
+    std::vector<gpc_vertex> vertices;
+    std::vector<size_t> ends;
     std::vector<int> holes;
     int count = 0;
     if (scan_int(fp, count)) {
@@ -31,7 +21,7 @@ void gpc_read_polygon(std::FILE* fp, int read_hole_flags, gpc_polygon* polygon) 
             int n = 0;
             if (!scan_int(fp, n)) break;
             if (read_hole_flags && !scan_int(fp, hole)) break;
-            std::vector<gpc_vertex> vertices;
+            const size_t start = vertices.size();
             bool complete = true;
             for (int v = 0; v < n; ++v) {
                 gpc_vertex p{};
@@ -41,20 +31,28 @@ void gpc_read_polygon(std::FILE* fp, int read_hole_flags, gpc_polygon* polygon) 
                 }
                 vertices.push_back(p);
             }
-            if (!complete) break;
-            contours.push_back(std::move(vertices));
+            if (!complete) {
+                vertices.resize(start);
+                break;
+            }
+            ends.push_back(vertices.size());
             holes.push_back(hole);
         }
     }
-    polygon->num_contours = static_cast<int>(contours.size());
+    polygon->num_contours = static_cast<int>(ends.size());
     polygon->hole = nullptr;
     polygon->contour = nullptr;
-    if (!contours.empty()) {
-        polygon->hole = new int[contours.size()];
-        polygon->contour = new gpc_vertex_list[contours.size()];
-        for (size_t c = 0; c < contours.size(); ++c) {
+    if (!ends.empty()) {
+        polygon->hole = new int[ends.size()];
+        polygon->contour = new gpc_vertex_list[ends.size()];
+        size_t start = 0;
+        for (size_t c = 0; c < ends.size(); ++c) {
             polygon->hole[c] = holes[c];
-            polygon->contour[c] = make_list(contours[c]);
+            gpc_vertex_list& list = polygon->contour[c];
+            list.num_vertices = static_cast<int>(ends[c] - start);
+            list.vertex = list.num_vertices > 0 ? new gpc_vertex[list.num_vertices] : nullptr;
+            std::copy(vertices.begin() + start, vertices.begin() + ends[c], list.vertex);
+            start = ends[c];
         }
     }
 }
@@ -99,11 +97,13 @@ polyclip::Operation to_operation(gpc_op op) {
     }
 }
 
-std::vector<gpc_vertex> to_vertices(const std::vector<polyclip::Point>& points) {
-    std::vector<gpc_vertex> v;
-    v.reserve(points.size());
-    for (const auto& p : points) v.push_back({p.x, p.y});
-    return v;
+gpc_vertex_list make_list(const polyclip::Contour& points) {
+    gpc_vertex_list list{static_cast<int>(points.size()), nullptr};
+    if (!points.empty()) {
+        list.vertex = new gpc_vertex[points.size()];
+        for (size_t i = 0; i < points.size(); ++i) list.vertex[i] = {points[i].x, points[i].y};
+    }
+    return list;
 }
 
 }  // namespace
@@ -122,7 +122,7 @@ void gpc_polygon_clip(gpc_op op, gpc_polygon* subject, gpc_polygon* clip, gpc_po
         result->contour = new gpc_vertex_list[r.contours.size()];
         for (size_t c = 0; c < r.contours.size(); ++c) {
             result->hole[c] = r.holes[c] ? 1 : 0;
-            result->contour[c] = make_list(to_vertices(r.contours[c]));
+            result->contour[c] = make_list(r.contours[c]);
         }
     }
 }

@@ -1,15 +1,43 @@
 // Times the polygon engine on generated layers of axis-aligned boxes:
-// intersection, difference and union of two layers, and the growing step.
-// Prints one line per measurement. Usage: bench-polygon [max_boxes]
+// intersection, difference and union of two layers, many small calls as the
+// layer recipe makes them, and the growing step. Prints one line per
+// measurement with the number of heap allocations it made.
+// Usage: bench-polygon [max_boxes [bool|grow]]
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "layers/grow.h"
 #include "polygon/gpc.h"
+
+// Every allocation of the program goes through these, so a row can report how
+// many it made.
+namespace {
+std::atomic<long long> allocations{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -71,7 +99,17 @@ std::vector<std::vector<gpc_vertex>> make_mesh(int n) {
     return boxes;
 }
 
-double time_grow(std::vector<std::vector<gpc_vertex>> a, int* strips) {
+struct Figures {
+    double seconds = 0;
+    int strips = 0;
+    long long allocations = 0;
+};
+
+void print(const char* name, int boxes, const Figures& f) {
+    std::printf("%-10s %8d %10.3f %8d %12lld\n", name, boxes, f.seconds, f.strips, f.allocations);
+}
+
+Figures time_grow(std::vector<std::vector<gpc_vertex>> a) {
     std::vector<std::vector<gpc_vertex>> grown;
     grown.reserve(a.size());
     for (const auto& box : a) {
@@ -83,16 +121,47 @@ double time_grow(std::vector<std::vector<gpc_vertex>> a, int* strips) {
         std::vector<gpc_vertex> corners;
         if (grow::reread_corners(grow::widen(grow::bounding_box(x, y), 2), corners)) grown.push_back(corners);
     }
+    Figures f;
+    const long long a0 = allocations.load();
     const auto t0 = std::chrono::steady_clock::now();
     gpc_polygon acc{0, nullptr, nullptr};
     grow::unite_in_order(grown, &acc);
     gpc_tristrip t{0, nullptr};
     gpc_polygon_to_tristrip(&acc, &t);
-    const double s = seconds_since(t0);
-    *strips = t.num_strips;
+    f.seconds = seconds_since(t0);
+    f.allocations = allocations.load() - a0;
+    f.strips = t.num_strips;
     gpc_free_tristrip(&t);
     gpc_free_polygon(&acc);
-    return s;
+    return f;
+}
+
+struct Op {
+    const char* name;
+    gpc_op op;
+};
+constexpr Op kOps[] = {{"int", GPC_INT}, {"diff", GPC_DIFF}, {"union", GPC_UNION}};
+
+// Many calls on small layers, one after the other (the strips of all calls
+// are counted).
+Figures time_small_calls(gpc_op op, int calls, int boxes) {
+    std::vector<std::vector<std::vector<gpc_vertex>>> layers;
+    for (unsigned seed = 0; seed < 64; ++seed) layers.push_back(make_layer(boxes, 100 + seed));
+    std::vector<Polygon> polygons;
+    polygons.reserve(layers.size());
+    for (auto& l : layers) polygons.emplace_back(l);
+    Figures f;
+    const long long a0 = allocations.load();
+    const auto t0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < calls; ++i) {
+        gpc_tristrip t{0, nullptr};
+        gpc_tristrip_clip(op, &polygons[i % 64].p, &polygons[(i + 1) % 64].p, &t);
+        f.strips += t.num_strips;
+        gpc_free_tristrip(&t);
+    }
+    f.seconds = seconds_since(t0);
+    f.allocations = allocations.load() - a0;
+    return f;
 }
 
 }  // namespace
@@ -100,42 +169,43 @@ double time_grow(std::vector<std::vector<gpc_vertex>> a, int* strips) {
 int main(int argc, char** argv) {
     const int max_boxes = argc > 1 ? std::atoi(argv[1]) : 200000;
     const std::string only = argc > 2 ? argv[2] : "";
-    std::printf("%-10s %8s %10s %8s\n", "operation", "boxes", "seconds", "strips");
+    std::printf("%-10s %8s %10s %8s %12s\n", "operation", "boxes", "seconds", "strips", "allocations");
     for (int n : {1000, 10000, 50000, 200000}) {
         if (n > max_boxes || only == "grow") break;
         auto a = make_layer(n, 1);
         auto b = make_layer(n, 2);
         Polygon pa(a), pb(b);
-        const struct {
-            const char* name;
-            gpc_op op;
-        } ops[] = {{"int", GPC_INT}, {"diff", GPC_DIFF}, {"union", GPC_UNION}};
-        for (const auto& o : ops) {
+        for (const Op& o : kOps) {
             gpc_tristrip t{0, nullptr};
+            Figures f;
+            const long long a0 = allocations.load();
             const auto t0 = std::chrono::steady_clock::now();
             gpc_tristrip_clip(o.op, &pa.p, &pb.p, &t);
-            const double s = seconds_since(t0);
-            std::printf("%-10s %8d %10.3f %8d\n", o.name, n, s, t.num_strips);
+            f.seconds = seconds_since(t0);
+            f.allocations = allocations.load() - a0;
+            f.strips = t.num_strips;
+            print(o.name, n, f);
             gpc_free_tristrip(&t);
+        }
+    }
+    if (only != "grow") {
+        // 20,000 calls on layers of 12 boxes: the boxes column counts all calls.
+        for (const Op& o : kOps) {
+            const std::string name = std::string(o.name) + "-x20k";
+            print(name.c_str(), 20000 * 12, time_small_calls(o.op, 20000, 12));
         }
     }
     for (int n : {1000, 10000, 50000}) {
         if (n > max_boxes || only == "bool") break;
-        int strips = 0;
-        const double s = time_grow(make_layer(n, 3), &strips);
-        std::printf("%-10s %8d %10.3f %8d\n", "grow", n, s, strips);
+        print("grow", n, time_grow(make_layer(n, 3)));
     }
     for (int n : {1000, 4000, 10000}) {
         if (n > max_boxes || only == "bool") break;
-        int strips = 0;
-        const double s = time_grow(make_plate(n), &strips);
-        std::printf("%-10s %8d %10.3f %8d\n", "grow-plate", n, s, strips);
+        print("grow-plate", n, time_grow(make_plate(n)));
     }
     for (int n : {1000, 4000, 10000}) {
         if (n > max_boxes || only == "bool") break;
-        int strips = 0;
-        const double s = time_grow(make_mesh(n), &strips);
-        std::printf("%-10s %8d %10.3f %8d\n", "grow-mesh", n, s, strips);
+        print("grow-mesh", n, time_grow(make_mesh(n)));
     }
     return 0;
 }

@@ -2,22 +2,12 @@
 // the reference library returned it.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <sstream>
+#include <thread>
 
-#include "tools/gpc-strips/corpus_case.h"
-
-namespace fs = std::filesystem;
+#include "tests/polygon/corpus_pack.h"
 
 namespace {
-
-std::string read_file(const fs::path& p) {
-    std::ifstream in(p);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 // Splits a strip set in corpus format into its strips (as text blocks), so a
 // mismatch can name the first strip that differs.
@@ -36,33 +26,55 @@ std::vector<std::string> strip_blocks(const std::string& text) {
     return blocks;
 }
 
+// The cases whose strips differ from the reference (or that cannot run).
+std::vector<std::string> mismatching(const std::vector<CorpusCase>& cases) {
+    std::vector<std::string> names;
+    for (const CorpusCase& c : cases) {
+        gpc_tristrip strips{0, nullptr};
+        std::string error;
+        const bool ran = run_corpus_case(c, &strips, &error);
+        if (!ran || format_strips(strips) != c.expected) names.push_back(c.name);
+        gpc_free_tristrip(&strips);
+    }
+    return names;
+}
+
 }  // namespace
 
 TEST(PolygonCorpus, EveryCaseMatchesTheReferenceStrips) {
-    const fs::path corpus = fs::path(CIF2KAVRIT_SHARED_DIR) / "polygon-corpus";
-    if (!fs::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
-    std::vector<fs::path> cases;
-    for (const auto& entry : fs::directory_iterator(corpus))
-        if (entry.is_directory() && fs::exists(entry.path() / "expected.strips")) cases.push_back(entry.path());
-    std::sort(cases.begin(), cases.end());
+    std::vector<CorpusCase> cases;
+    std::string error;
+    ASSERT_TRUE(read_corpus_pack(POLYGON_CORPUS_PACK, &cases, &error)) << error;
     ASSERT_GT(cases.size(), 1000u);
 
     int mismatches = 0;
-    for (const fs::path& dir : cases) {
+    for (const CorpusCase& c : cases) {
         gpc_tristrip strips{0, nullptr};
-        std::string error;
-        ASSERT_TRUE(run_corpus_case(dir.string(), &strips, &error)) << error;
+        ASSERT_TRUE(run_corpus_case(c, &strips, &error)) << error;
         const std::string got = format_strips(strips);
         gpc_free_tristrip(&strips);
-        const std::string expected = read_file(dir / "expected.strips");
-        if (got == expected) continue;
+        if (got == c.expected) continue;
         if (++mismatches > 10) continue;  // report the first few in full
-        const auto g = strip_blocks(got), e = strip_blocks(expected);
+        const auto g = strip_blocks(got), e = strip_blocks(c.expected);
         size_t i = 0;
         while (i < g.size() && i < e.size() && g[i] == e[i]) ++i;
-        ADD_FAILURE() << dir.filename().string() << ": first difference at strip " << i << "\n  expected:\n"
+        ADD_FAILURE() << c.name << ": first difference at strip " << i << "\n  expected:\n"
                       << (i < e.size() ? e[i] : "(none)") << "  got:\n"
                       << (i < g.size() ? g[i] : "(none)");
     }
     EXPECT_EQ(mismatches, 0) << "of " << cases.size() << " cases";
+}
+
+// The engine keeps its working buffers per thread: two threads running the
+// whole corpus at once must each get every reference result.
+TEST(PolygonCorpus, TwoThreadsAtOnceGetTheReferenceStrips) {
+    std::vector<CorpusCase> cases;
+    std::string error;
+    ASSERT_TRUE(read_corpus_pack(POLYGON_CORPUS_PACK, &cases, &error)) << error;
+    std::vector<std::string> first, second;
+    std::thread other([&] { second = mismatching(cases); });
+    first = mismatching(cases);
+    other.join();
+    EXPECT_TRUE(first.empty()) << first.size() << " cases differ, the first " << first.front();
+    EXPECT_TRUE(second.empty()) << second.size() << " cases differ, the first " << second.front();
 }

@@ -11,43 +11,40 @@
 
 namespace {
 
-struct File {
+// A case's text as a read-only stream, so that it is read by the very
+// functions that read the converter's files.
+struct TextFile {
     std::FILE* f;
-    explicit File(const std::string& path) : f(std::fopen(path.c_str(), "r")) {}
-    ~File() {
+    explicit TextFile(const std::string& text)
+        : f(fmemopen(const_cast<char*>(text.data()), text.size(), "r")) {}
+    ~TextFile() {
         if (f != nullptr) std::fclose(f);
     }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
+    TextFile(const TextFile&) = delete;
+    TextFile& operator=(const TextFile&) = delete;
 };
 
-bool read_polygon_file(const std::string& path, gpc_polygon* p, std::string* error) {
-    File file(path);
-    if (file.f == nullptr) {
-        *error = "cannot open " + path;
-        return false;
-    }
-    gpc_read_polygon(file.f, 0, p);
+bool read_text(const std::string& path, std::string* text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    *text = ss.str();
     return true;
 }
 
 // The growing step on a body file: each four-vertex contour read with "%f",
 // widened, taken through the scratch-file roundings, united in file order.
-bool grow_case(const std::string& path, int amount, gpc_tristrip* strips, std::string* error) {
-    File file(path);
-    if (file.f == nullptr) {
-        *error = "cannot open " + path;
-        return false;
-    }
+void grow_case(std::FILE* body, int amount, gpc_tristrip* strips) {
     std::vector<std::vector<gpc_vertex>> boxes;
     int contours = 0;
-    if (scan_int(file.f, contours)) {
+    if (scan_int(body, contours)) {
         for (int c = 0; c < contours; ++c) {
             int n = 0;
-            if (!scan_int(file.f, n)) break;
+            if (!scan_int(body, n)) break;
             std::vector<float> xs(n > 0 ? n : 0), ys(n > 0 ? n : 0);
             bool complete = true;
-            for (int v = 0; v < n && complete; ++v) complete = scan_float(file.f, xs[v]) && scan_float(file.f, ys[v]);
+            for (int v = 0; v < n && complete; ++v) complete = scan_float(body, xs[v]) && scan_float(body, ys[v]);
             if (!complete) break;
             if (n != 4) continue;
             std::vector<gpc_vertex> corners;
@@ -59,48 +56,72 @@ bool grow_case(const std::string& path, int amount, gpc_tristrip* strips, std::s
     grow::unite_in_order(boxes, &accumulator);
     gpc_polygon_to_tristrip(&accumulator, strips);
     gpc_free_polygon(&accumulator);
-    return true;
 }
 
 }  // namespace
 
-bool run_corpus_case(const std::string& dir, gpc_tristrip* strips, std::string* error) {
-    strips->num_strips = 0;
-    strips->strip = nullptr;
-    std::ifstream op_file(dir + "/op");
-    std::string op;
-    int amount = 0;
-    if (!(op_file >> op)) {
+bool load_corpus_case(const std::string& dir, CorpusCase* c, std::string* error) {
+    *c = CorpusCase{};
+    c->name = dir;
+    if (!read_text(dir + "/op", &c->op)) {
         *error = "cannot read " + dir + "/op";
         return false;
     }
+    if (!read_text(dir + "/a.gpc", &c->a)) {
+        *error = "cannot open " + dir + "/a.gpc";
+        return false;
+    }
+    std::string text;
+    if (read_text(dir + "/b.gpc", &text)) c->b = text;
+    if (read_text(dir + "/expected.strips", &text)) c->expected = text;
+    return true;
+}
+
+bool run_corpus_case(const CorpusCase& c, gpc_tristrip* strips, std::string* error) {
+    strips->num_strips = 0;
+    strips->strip = nullptr;
+    std::istringstream op_text(c.op);
+    std::string op;
+    int amount = 0;
+    if (!(op_text >> op)) {
+        *error = "no operation in the op file of " + c.name;
+        return false;
+    }
+    gpc_op code = GPC_UNION;
     if (op == "grow") {
-        if (!(op_file >> amount)) {
-            *error = "grow case without an amount in " + dir + "/op";
+        if (!(op_text >> amount)) {
+            *error = "grow case without an amount in " + c.name;
             return false;
         }
-        return grow_case(dir + "/a.gpc", amount, strips, error);
-    }
-    gpc_op code;
-    if (op == "diff")
+    } else if (op == "diff") {
         code = GPC_DIFF;
-    else if (op == "int")
+    } else if (op == "int") {
         code = GPC_INT;
-    else if (op == "union")
-        code = GPC_UNION;
-    else {
-        *error = "unknown operation '" + op + "' in " + dir + "/op";
+    } else if (op != "union") {
+        *error = "unknown operation '" + op + "' in " + c.name;
         return false;
     }
-    gpc_polygon a{0, nullptr, nullptr}, b{0, nullptr, nullptr};
-    if (!read_polygon_file(dir + "/a.gpc", &a, error) || !read_polygon_file(dir + "/b.gpc", &b, error)) {
-        gpc_free_polygon(&a);
-        gpc_free_polygon(&b);
+    if (op != "grow" && !c.b) {
+        *error = "no b.gpc in " + c.name;
         return false;
     }
-    gpc_tristrip_clip(code, &a, &b, strips);
-    gpc_free_polygon(&a);
-    gpc_free_polygon(&b);
+    const std::string no_text;
+    TextFile a(c.a);
+    TextFile b(c.b ? *c.b : no_text);
+    if (a.f == nullptr || b.f == nullptr) {
+        *error = "cannot open the texts of " + c.name + " as streams";
+        return false;
+    }
+    if (op == "grow") {
+        grow_case(a.f, amount, strips);
+        return true;
+    }
+    gpc_polygon pa{0, nullptr, nullptr}, pb{0, nullptr, nullptr};
+    gpc_read_polygon(a.f, 0, &pa);
+    gpc_read_polygon(b.f, 0, &pb);
+    gpc_tristrip_clip(code, &pa, &pb, strips);
+    gpc_free_polygon(&pa);
+    gpc_free_polygon(&pb);
     return true;
 }
 

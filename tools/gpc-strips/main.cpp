@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
     }
     gpc_tristrip strips{0, nullptr};
     std::string error;
-    if (!run_corpus_case(argv[1], &strips, &error)) {
+    CorpusCase c;
+    if (!load_corpus_case(argv[1], &c, &error) || !run_corpus_case(c, &strips, &error)) {
         std::fprintf(stderr, "%s: %s\n", argv[0], error.c_str());
         return 1;
     }

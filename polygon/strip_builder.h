@@ -1,0 +1,67 @@
+// Triangle strips from a sweep.
+//
+// Every strip is a column [xl, xr] (a vertical stack of rectangles) bounded by
+// two active slots. A strip carries on through y when both its sides are plain
+// straight sides at y and nothing in between changes; it then gets an extra
+// vertex pair at y only when one of its two side edges starts there (a
+// collinear vertex). Otherwise the strip is closed at y and every column that
+// begins at y opens a new strip. Strips are listed in the order they were
+// opened, each as its vertex pairs from the bottom up, left vertex first.
+#pragma once
+
+#include <utility>
+#include <vector>
+
+#include "polygon/engine.h"
+#include "polygon/gpc.h"
+#include "polygon/rank_index.h"
+#include "polygon/sweep.h"
+
+namespace polyclip {
+
+class StripBuilder final : public SweepBuilder {
+public:
+    void begin(const std::vector<Edge>& edges, std::vector<Slot>& slots, int rank_count) override;
+    void boundary(double y, const std::vector<SweepPoint>& points) override;
+    void carry(Slot&) override {}
+
+    // The strips of the last run, in the C layout, one array per strip.
+    void take_into(gpc_tristrip* out) const;
+    Strips take() const;
+    // True when the last run's buffers are big enough to be worth releasing.
+    bool large() const;
+
+private:
+    struct StripState {
+        int left = -1;
+        int right = -1;
+        bool alive = true;
+        bool touched = false;
+        int first_pair = -1;  // the strip's vertex pairs, bottom up, as a list in pairs_
+        int last_pair = -1;
+        int pairs = 0;
+    };
+    struct Pair {
+        double xl, xr, y;
+        int next;
+    };
+
+    void add_pair(StripState& st, double xl, double xr, double y);
+    void touch(int id);
+    double x_of(int s, double y) const { return edge_x_at(edge_of(s), y); }
+    const Edge& edge_of(int s) const { return (*edges_)[(*slots_)[s].edge]; }
+    bool key_less(int a, int b) const;
+    bool continues(const StripState& st, const std::vector<SweepPoint>& points) const;
+    void close(int id);
+
+    const std::vector<Edge>* edges_ = nullptr;
+    std::vector<Slot>* slots_ = nullptr;
+    std::vector<StripState> strips_;
+    std::vector<Pair> pairs_;
+    std::vector<int> by_left_;  // the open strip whose left side is at each rank, or -1
+    RankSet lefts_;             // the ranks with an open strip's left side
+    std::vector<int> touched_;
+    std::vector<std::pair<int, bool>> markers_;  // side slot, and whether a region opens to its right
+};
+
+}  // namespace polyclip

@@ -1,0 +1,381 @@
+#include "polygon/sweep.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace polyclip {
+namespace {
+
+constexpr int kSubject = 0;
+constexpr int kClip = 1;
+
+// Sizes from which a run's buffers are released after it (see Sweep::large).
+constexpr size_t kLargeEdges = size_t{1} << 16;
+// Sorts of this many keys or more go by radix.
+constexpr size_t kRadixFrom = 4096;
+
+bool result_inside(Operation op, uint8_t parity) {
+    const bool s = (parity & 1) != 0;
+    const bool c = (parity & 2) != 0;
+    switch (op) {
+        case Operation::Difference: return s && !c;
+        case Operation::Intersection: return s && c;
+        case Operation::ExclusiveOr: return s != c;
+        case Operation::Union: return s || c;
+    }
+    return false;
+}
+
+// A key that orders like the double it comes from, with -0 equal to +0.
+uint64_t order_key(double v) {
+    if (v == 0) v = 0.0;
+    uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return (bits >> 63) != 0 ? ~bits : (bits | (uint64_t{1} << 63));
+}
+
+bool boxes_touch(const Sweep::ContourInfo& a, const Sweep::ContourInfo& b) {
+    return !(a.xmax < b.xmin || a.xmin > b.xmax) && !(a.ymax < b.ymin || a.ymin > b.ymax);
+}
+
+}  // namespace
+
+bool Sweep::large() const { return edges_.capacity() >= kLargeEdges; }
+
+void Sweep::add_operand(const Operand& operand, int type) {
+    std::vector<Point>& v = kept_;
+    std::vector<Point>& contour = contour_;
+    for (int ci = 0; ci < operand.count(); ++ci) {
+        const int n0 = operand.size(ci);
+        contour.resize(n0);
+        for (int k = 0; k < n0; ++k) contour[k] = operand.at(ci, k);
+        ContourInfo info{0, 0, 0, 0, 0};
+        v.clear();
+        for (int i = 0; i < n0; ++i) {
+            const Point& p = contour[i];
+            if (i == 0) info = {p.x, p.x, p.y, p.y, 0};
+            info.xmin = std::min(info.xmin, p.x);
+            info.xmax = std::max(info.xmax, p.x);
+            info.ymin = std::min(info.ymin, p.y);
+            info.ymax = std::max(info.ymax, p.y);
+            const double py = contour[(i - 1 + n0) % n0].y;
+            const double ny = contour[(i + 1) % n0].y;
+            if (py != p.y || ny != p.y) {
+                v.push_back(p);
+                if (p.y == 0) {
+                    const int sign = std::signbit(p.y) ? -1 : 1;
+                    if (info.zero_sign == 0) info.zero_sign = sign;
+                    (sign > 0 ? positive_zero_y_ : negative_zero_y_) = true;
+                }
+            }
+        }
+        contours_[type].push_back(info);
+        const int n = static_cast<int>(v.size());
+        if (n == 0) continue;
+        auto prev = [n](int i) { return (i - 1 + n) % n; };
+        auto next = [n](int i) { return (i + 1) % n; };
+        auto add_chain = [&](int from, auto step, auto continues) {
+            int first = -1;
+            int last = -1;
+            int a = from;
+            while (true) {
+                const int b = step(a);
+                Edge e{v[a].x, v[b].x, v[a].y, v[b].y, type, -1};
+                const int id = static_cast<int>(edges_.size());
+                edges_.push_back(e);
+                if (last >= 0) edges_[last].succ = id;
+                if (first < 0) first = id;
+                last = id;
+                a = b;
+                if (!continues(a)) break;
+            }
+            bounds_.push_back({v[from].y, v[from].x, first});
+        };
+        for (int m = 0; m < n; ++m) {
+            if (v[prev(m)].y >= v[m].y && v[next(m)].y > v[m].y)
+                add_chain(m, next, [&](int j) { return v[next(j)].y > v[j].y; });
+        }
+        for (int m = 0; m < n; ++m) {
+            if (v[prev(m)].y > v[m].y && v[next(m)].y >= v[m].y)
+                add_chain(m, prev, [&](int j) { return v[prev(j)].y > v[j].y; });
+        }
+    }
+}
+
+// One stable pass of a least-significant-digit radix sort per 16-bit digit.
+void Sweep::radix_pass(std::vector<int>& order, const std::vector<uint64_t>& keys) {
+    radix_scratch_.resize(order.size());
+    radix_count_.resize(1 << 16);
+    for (int shift = 0; shift < 64; shift += 16) {
+        std::fill(radix_count_.begin(), radix_count_.end(), 0);
+        for (int i : order) ++radix_count_[(keys[i] >> shift) & 0xffff];
+        if (radix_count_[(keys[order[0]] >> shift) & 0xffff] == static_cast<int>(order.size())) continue;  // one digit only
+        int sum = 0;
+        for (int& c : radix_count_) {
+            const int here = c;
+            c = sum;
+            sum += here;
+        }
+        for (int i : order) radix_scratch_[radix_count_[(keys[i] >> shift) & 0xffff]++] = i;
+        order.swap(radix_scratch_);
+    }
+}
+
+// Sorts `order`, which holds 0, 1, 2, ... on entry, by key; equal keys keep
+// their index order.
+void Sweep::sort_by_key(std::vector<int>& order, const std::vector<uint64_t>& keys) {
+    if (order.size() < kRadixFrom) {
+        std::sort(order.begin(), order.end(), [&](int a, int b) { return keys[a] != keys[b] ? keys[a] < keys[b] : a < b; });
+        return;
+    }
+    radix_pass(order, keys);
+}
+
+// The same by major key, then minor key, then index.
+void Sweep::sort_by_keys(std::vector<int>& order, const std::vector<uint64_t>& major, const std::vector<uint64_t>& minor) {
+    if (order.size() < kRadixFrom) {
+        std::sort(order.begin(), order.end(), [&](int a, int b) {
+            if (major[a] != major[b]) return major[a] < major[b];
+            if (minor[a] != minor[b]) return minor[a] < minor[b];
+            return a < b;
+        });
+        return;
+    }
+    radix_pass(order, minor);
+    radix_pass(order, major);
+}
+
+// The scan-beam boundary at height zero takes its sign from the first vertex
+// at that height, in contour order, among the contours that can contribute:
+// for an intersection or a difference, contours whose bounding box touches no
+// bounding box of the other operand are left out of the sweep altogether.
+// (Leaving them out changes nothing else: such a contour is nowhere near the
+// result.) Only -0 and +0 can tell equal heights apart, so the test runs only
+// when both occur.
+double Sweep::canonical_zero_y(Operation op) const {
+    if (!(positive_zero_y_ && negative_zero_y_)) return negative_zero_y_ ? -0.0 : 0.0;
+    const bool filtered = (op == Operation::Intersection || op == Operation::Difference) &&
+                          !contours_[kSubject].empty() && !contours_[kClip].empty();
+    for (int type : {kSubject, kClip}) {
+        for (const ContourInfo& c : contours_[type]) {
+            if (c.zero_sign == 0) continue;
+            bool included = true;
+            if (filtered && (type == kClip || op == Operation::Intersection)) {
+                included = false;
+                for (const ContourInfo& other : contours_[1 - type]) {
+                    if (boxes_touch(c, other)) {
+                        included = true;
+                        break;
+                    }
+                }
+            }
+            if (included) return c.zero_sign < 0 ? -0.0 : 0.0;
+        }
+    }
+    return 0.0;
+}
+
+void Sweep::run(Operation op, const Operand& subject, const Operand& clip, SweepBuilder& builder) {
+    edges_.clear();
+    bounds_.clear();
+    slots_.clear();
+    contours_[kSubject].clear();
+    contours_[kClip].clear();
+    positive_zero_y_ = negative_zero_y_ = false;
+    {
+        size_t vertices = 0;
+        for (int c = 0; c < subject.count(); ++c) vertices += subject.size(c);
+        for (int c = 0; c < clip.count(); ++c) vertices += clip.size(c);
+        edges_.reserve(vertices / 2 + 1);  // about one upward edge per two vertices
+        bounds_.reserve(vertices / 2 + 1);
+        contours_[kSubject].reserve(subject.count());
+        contours_[kClip].reserve(clip.count());
+    }
+    add_operand(subject, kSubject);
+    add_operand(clip, kClip);
+    const int edge_count = static_cast<int>(edges_.size());
+    if (edge_count == 0) {
+        builder.begin(edges_, slots_, 0);
+        return;
+    }
+
+    const double zero_y = canonical_zero_y(op);
+    bool inside[4];
+    for (uint8_t parity = 0; parity < 4; ++parity) inside[parity] = result_inside(op, parity);
+
+    // Distinct x values (ranks), bounds in the order of the clipper's local
+    // minimum table (by y, then x, then the order they were found in), and
+    // edge tops by height (ties in edge order).
+    x_keys_.resize(edge_count);
+    top_keys_.resize(edge_count);
+    by_x_.resize(edge_count);
+    by_top_.resize(edge_count);
+    for (int i = 0; i < edge_count; ++i) {
+        x_keys_[i] = order_key(edges_[i].x);
+        top_keys_[i] = order_key(edges_[i].ytop);
+        by_x_[i] = by_top_[i] = i;
+    }
+    sort_by_key(by_x_, x_keys_);
+    sort_by_key(by_top_, top_keys_);
+    xs_.clear();
+    edge_rank_.resize(edge_count);
+    for (int k = 0; k < edge_count; ++k) {
+        const int e = by_x_[k];
+        if (k == 0 || x_keys_[e] != x_keys_[by_x_[k - 1]]) xs_.push_back(edges_[e].x);
+        edge_rank_[e] = static_cast<int>(xs_.size()) - 1;
+    }
+    const int rank_count = static_cast<int>(xs_.size());
+    {
+        const int bound_count = static_cast<int>(bounds_.size());
+        bound_x_.resize(bound_count);
+        bound_y_.resize(bound_count);
+        bound_order_.resize(bound_count);
+        for (int i = 0; i < bound_count; ++i) {
+            bound_x_[i] = order_key(bounds_[i].x);
+            bound_y_[i] = order_key(bounds_[i].y);
+            bound_order_[i] = i;
+        }
+        sort_by_keys(bound_order_, bound_y_, bound_x_);
+        sorted_bounds_.resize(bound_count);
+        for (int i = 0; i < bound_count; ++i) sorted_bounds_[i] = bounds_[bound_order_[i]];
+        bounds_.swap(sorted_bounds_);
+    }
+
+    slots_.reserve(bounds_.size());
+    edge_slot_.assign(edge_count, -1);
+    rank_first_.assign(rank_count, -1);
+    rank_last_.assign(rank_count, -1);
+    occupied_.reset(rank_count);
+    below_parity_.reset(rank_count);
+    start_bits_.assign(rank_count, 0);
+    end_bits_.assign(rank_count, 0);
+    uint32_t next_seq = 0;
+
+    builder.begin(edges_, slots_, rank_count);
+
+    const std::vector<Edge>& edges = edges_;
+    const std::vector<Bound>& bounds = bounds_;
+    const std::vector<int>& by_top = by_top_;
+    std::vector<Slot>& slots = slots_;
+    size_t top_i = 0;
+    size_t bound_i = 0;
+    while (top_i < by_top.size() || bound_i < bounds.size()) {
+        double y = std::numeric_limits<double>::infinity();
+        if (top_i < by_top.size()) y = edges[by_top[top_i]].ytop;
+        if (bound_i < bounds.size()) y = std::min(y, bounds[bound_i].y);
+        if (y == 0) y = zero_y;
+
+        events_.clear();
+        // Edges that end here: a successor takes over the slot, else the slot ends.
+        for (; top_i < by_top.size() && edges[by_top[top_i]].ytop == y; ++top_i) {
+            const int e = by_top[top_i];
+            const int s = edge_slot_[e];
+            if (s < 0) continue;
+            const int succ = edges[e].succ;
+            if (succ >= 0) {
+                slots[s].edge = succ;
+                edge_slot_[succ] = s;
+            } else {
+                slots[s].ending = true;
+                end_bits_[slots[s].rank] ^= static_cast<uint8_t>(1u << edges[e].type);
+            }
+            events_.push_back(s);
+        }
+        // Bounds that start here join after every active edge of equal x.
+        for (; bound_i < bounds.size() && bounds[bound_i].y == y; ++bound_i) {
+            const Bound& b = bounds[bound_i];
+            Slot slot{};
+            slot.edge = b.first_edge;
+            slot.rank = edge_rank_[b.first_edge];
+            slot.seq = next_seq++;
+            slot.below = 0;
+            slot.above = 0;
+            slot.ending = false;
+            slot.point = -1;
+            const int s = static_cast<int>(slots.size());
+            slots.push_back(slot);
+            edge_slot_[b.first_edge] = s;
+            if (rank_last_[slot.rank] < 0) {
+                rank_first_[slot.rank] = s;
+                occupied_.insert(slot.rank);
+            } else {
+                slots[rank_last_[slot.rank]].next_at_rank = s;
+                slots[s].prev_at_rank = rank_last_[slot.rank];
+            }
+            rank_last_[slot.rank] = s;
+            start_bits_[slot.rank] ^= static_cast<uint8_t>(1u << edges[b.first_edge].type);
+            events_.push_back(s);
+        }
+        event_ranks_.clear();
+        for (int s : events_) event_ranks_.push_back(slots[s].rank);
+        std::sort(event_ranks_.begin(), event_ranks_.end());
+        event_ranks_.erase(std::unique(event_ranks_.begin(), event_ranks_.end()), event_ranks_.end());
+
+        points_.clear();
+        processed_ranks_.clear();
+        auto process_rank = [&](int r, uint8_t horizontal) {
+            processed_ranks_.push_back(r);
+            uint8_t below_state = below_parity_.prefix(r);
+            uint8_t above_state = below_state ^ horizontal;
+            int head = -1;
+            uint8_t above_flags = 0;
+            for (int s = rank_first_[r]; s >= 0; s = slots[s].next_at_rank) {
+                if (edges[slots[s].edge].ytop > y) {
+                    head = s;
+                    above_flags ^= static_cast<uint8_t>(1u << edges[slots[s].edge].type);
+                }
+            }
+            for (int s = rank_first_[r]; s >= 0; s = slots[s].next_at_rank) {
+                Slot& slot = slots[s];
+                slot.above = (s == head) ? above_flags : 0;
+                if ((slot.above | slot.below) == 0) continue;
+                SweepPoint p{s, false, false, false, false};
+                p.tl = inside[above_state];
+                p.bl = inside[below_state];
+                above_state ^= slot.above;
+                below_state ^= slot.below;
+                p.tr = inside[above_state];
+                p.br = inside[below_state];
+                slot.point = static_cast<int>(points_.size());
+                points_.push_back(p);
+            }
+        };
+        uint8_t horizontal = 0;
+        int previous = -1;
+        for (int r : event_ranks_) {
+            if (horizontal != 0) {
+                // A horizontal input edge runs along y here: every edge it crosses matters.
+                for (int g = occupied_.next(previous); g >= 0 && g < r; g = occupied_.next(g)) process_rank(g, horizontal);
+            }
+            process_rank(r, horizontal);
+            horizontal ^= start_bits_[r] ^ end_bits_[r];
+            previous = r;
+        }
+
+        builder.boundary(y, points_);
+
+        // Carry the bundles up, drop the edges that ended, update the parity tree.
+        for (int r : processed_ranks_) {
+            for (int s = rank_first_[r]; s >= 0;) {
+                Slot& slot = slots[s];
+                const int next = slot.next_at_rank;
+                slot.below = slot.above;
+                builder.carry(slot);
+                slot.point = -1;
+                if (slot.ending) {
+                    (slot.prev_at_rank >= 0 ? slots[slot.prev_at_rank].next_at_rank : rank_first_[r]) = next;
+                    (next >= 0 ? slots[next].prev_at_rank : rank_last_[r]) = slot.prev_at_rank;
+                }
+                s = next;
+            }
+            if (start_bits_[r] | end_bits_[r]) below_parity_.toggle(r, start_bits_[r] ^ end_bits_[r]);
+            start_bits_[r] = 0;
+            end_bits_[r] = 0;
+            if (rank_first_[r] < 0) occupied_.erase(r);
+        }
+    }
+}
+
+}  // namespace polyclip

@@ -1,0 +1,210 @@
+// The scan-beam sweep that both result builders run on.
+//
+// What the sweep gives a builder
+// ------------------------------
+// Every contour is cut into "bounds": maximal runs of upward vertical edges,
+// found exactly as the classic clipper finds them (vertices in the middle of a
+// horizontal run are dropped first; a bound starts at each local minimum, in
+// the order: all forward minima of a contour, then all reverse minima;
+// subject contours before clip contours). A vertex in the middle of a bound
+// (a collinear vertex) makes the bound continue with a successor edge. Each
+// bound becomes one slot when the sweep reaches its bottom; the slot follows
+// the bound's edges upward and keeps its index for the whole sweep.
+//
+// The active slots are ordered by x (their rank: the index of their x among
+// the distinct x values of all edges); slots with equal x keep the order in
+// which they became active (their seq), new ones after old ones. At each
+// scan-beam boundary y, coincident edges at one x are "bundled" separately
+// above and below y: the last slot of the group that exists above y carries
+// the parity of all of them above, and the last one that existed below y
+// carries it below. A slot that is bundled on one side only (its edge passes
+// through y while a coincident edge starts or ends there) thus acts as if it
+// ended or started at y.
+//
+// The builder is called as follows, and sees nothing else:
+// - begin(edges, slots, rank_count), once per run, first (also when there is
+//   nothing to sweep): the builder forgets any earlier run here. `edges`
+//   is fixed for the sweep; `slots` grows as bounds start (hold the vector,
+//   not its elements); rank_count is the number of distinct x values.
+// - boundary(y, points), once per scan-beam boundary, from the bottom up:
+//   at every height where an edge starts or ends (all heights equal to zero
+//   come as one y, whose sign the first vertex at zero decides among the
+//   contours that can touch the result).
+//   `points` holds the bundle heads at y (the slots carrying some parity above
+//   or below y), left to right: by rank, then by seq. Each point gives the
+//   result's inside state in the four quadrants around it: bl and br below y,
+//   left and right of the slot's x; tl and tr above y. A slot with a point has
+//   `point` set to its index in `points`, every other slot has -1. A slot's
+//   `edge` is the edge that goes on above y, or the edge that ends at y (then
+//   `ending` is set); edge_x_at(edge, y) is the x the slot reports at y.
+//   Everything the builders decide, they decide from these quadrants alone.
+// - carry(slot), after boundary(y), for every active slot at each x visited at
+//   y (with or without a point), before its point is cleared and before the
+//   slots that ended leave the sweep: the builder moves what it computed for
+//   above y to the slot's state below the next boundary.
+// The slot fields marked as the builders' (strip_*, poly*) belong to them; the
+// sweep sets them to -1 when a slot starts and never reads them.
+//
+// Modes: the operation and the builder
+// ------------------------------------
+// The operation says which quadrants are inside. Each operand counts by the
+// even-odd rule (its parity flips at each of its edges); then
+//   Difference:   inside the subject and not inside the clip;
+//   Intersection: inside both;
+//   ExclusiveOr:  inside exactly one;
+//   Union:        inside either.
+// The builder says what is made of the quadrants: StripBuilder (strip_builder.h)
+// makes triangle strips, PolygonBuilder (polygon_builder.h) contours with hole
+// flags.
+//
+// Cost: only the edges that start, end or pass a collinear vertex at y, the
+// edges coincident with them, and the edges crossed by a horizontal input
+// edge at y are visited; prefix parities come from a Fenwick tree. A sweep
+// costs O((n + k) log n) for n edges and k crossings of horizontal by
+// vertical edges. Its buffers are kept between runs (see Sweep).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "polygon/engine.h"
+#include "polygon/gpc.h"
+#include "polygon/rank_index.h"
+
+namespace polyclip {
+
+struct Edge {
+    double x;     // x of the bottom vertex
+    double xtop;  // x of the top vertex (equal, but for the sign of a zero)
+    double ybot;
+    double ytop;
+    int type;  // 0: subject, 1: clip
+    int succ;  // next edge of the same bound, or -1
+};
+
+struct Slot {
+    int edge;
+    int rank;
+    uint32_t seq;
+    uint8_t below;  // bundle parity carried below y (non-zero only on a bundle head)
+    uint8_t above;  // bundle parity carried above y, computed at y
+    bool ending;    // the edge ends at this y and has no successor
+    int point;      // index into this y's point list, or -1
+    // Builders' fields.
+    int strip_left = -1;
+    int strip_right = -1;
+    int poly = -1;        // partial contour of the side below y
+    int poly_above = -1;  // partial contour of the side above y, computed at y
+    // The sweep's list of active slots of equal x, in activation order.
+    int next_at_rank = -1;
+    int prev_at_rank = -1;
+};
+
+struct SweepPoint {
+    int slot;
+    bool tl, tr, bl, br;
+};
+
+// The x an edge reports at y: its bottom vertex's x where it starts, its top
+// vertex's x where it ends, and in between the bottom x plus its zero slope
+// times the height, which turns -0 into +0.
+inline double edge_x_at(const Edge& e, double y) {
+    if (e.ybot == y) return e.x;
+    if (e.ytop == y) return e.xtop;
+    return e.x + 0.0;
+}
+
+inline bool quadrants(const SweepPoint& p, bool bl, bool br, bool tl, bool tr) {
+    return p.bl == bl && p.br == br && p.tl == tl && p.tr == tr;
+}
+
+class SweepBuilder {
+public:
+    virtual void begin(const std::vector<Edge>& edges, std::vector<Slot>& slots, int rank_count) = 0;
+    virtual void boundary(double y, const std::vector<SweepPoint>& points) = 0;
+    virtual void carry(Slot& slot) = 0;
+
+protected:
+    ~SweepBuilder() = default;
+};
+
+// One operand, held either in our own containers or in the C structs.
+class Operand {
+public:
+    explicit Operand(const Contours& contours) : contours_(&contours) {}
+    explicit Operand(const gpc_polygon& polygon) : polygon_(&polygon) {}
+    int count() const {
+        if (contours_ != nullptr) return static_cast<int>(contours_->size());
+        return polygon_->num_contours > 0 ? polygon_->num_contours : 0;
+    }
+    int size(int i) const {
+        if (contours_ != nullptr) return static_cast<int>((*contours_)[i].size());
+        return polygon_->contour[i].num_vertices > 0 ? polygon_->contour[i].num_vertices : 0;
+    }
+    Point at(int i, int k) const {
+        if (contours_ != nullptr) return (*contours_)[i][k];
+        return {polygon_->contour[i].vertex[k].x, polygon_->contour[i].vertex[k].y};
+    }
+
+private:
+    const Contours* contours_ = nullptr;
+    const gpc_polygon* polygon_ = nullptr;
+};
+
+// Runs sweeps. One object keeps its buffers from one run to the next, so a
+// caller making many calls (the growing step makes one per box) allocates
+// only while the inputs grow. An object must not run two sweeps at once.
+class Sweep {
+public:
+    void run(Operation op, const Operand& subject, const Operand& clip, SweepBuilder& builder);
+    // True when the last run's buffers are big enough to be worth releasing.
+    bool large() const;
+
+    struct ContourInfo {
+        double xmin, xmax, ymin, ymax;
+        int zero_sign;  // sign of the first kept vertex with y == 0: 1 for +0, -1 for -0, 0 for none
+    };
+    struct Bound {
+        double y;
+        double x;
+        int first_edge;
+    };
+
+private:
+    void add_operand(const Operand& operand, int type);
+    double canonical_zero_y(Operation op) const;
+    void sort_by_key(std::vector<int>& order, const std::vector<uint64_t>& keys);
+    void sort_by_keys(std::vector<int>& order, const std::vector<uint64_t>& major, const std::vector<uint64_t>& minor);
+    void radix_pass(std::vector<int>& order, const std::vector<uint64_t>& keys);
+
+    // The edges and bounds of both operands.
+    std::vector<Edge> edges_;
+    std::vector<Bound> bounds_;
+    std::vector<ContourInfo> contours_[2];
+    bool positive_zero_y_ = false;
+    bool negative_zero_y_ = false;
+    std::vector<Point> contour_, kept_;  // one input contour, and its kept vertices
+
+    // Sorting.
+    std::vector<uint64_t> x_keys_, top_keys_, bound_x_, bound_y_;
+    std::vector<int> by_x_, by_top_, bound_order_, radix_scratch_, radix_count_;
+    std::vector<Bound> sorted_bounds_;
+    std::vector<double> xs_;
+    std::vector<int> edge_rank_;
+
+    // The active slots.
+    std::vector<Slot> slots_;
+    std::vector<int> edge_slot_;
+    std::vector<int> rank_first_, rank_last_;  // active slots of each x, as intrusive lists
+    RankSet occupied_;
+    XorFenwick below_parity_;
+
+    // One boundary.
+    std::vector<int> events_;       // slots touched by an event at this y
+    std::vector<int> event_ranks_;  // their ranks, sorted and unique
+    std::vector<SweepPoint> points_;
+    std::vector<int> processed_ranks_;
+    std::vector<uint8_t> start_bits_, end_bits_;
+};
+
+}  // namespace polyclip

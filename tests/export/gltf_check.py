@@ -1,0 +1,168 @@
+#!/usr/bin/env python3
+"""Checks kavrit-export's .glb against the kavrit file it came from.
+
+Converts a CIF file with cif2kavrit (with -s, and with -s -r so that block
+numbers and structure numbers differ), or takes a kavrit file, writes the
+.glb flat and posed (--raise), validates every .glb with the Khronos glTF
+validator (0 errors, 0 warnings) and checks that the node tree equals the
+link chains: one node structure_N per structure; a structure with two or
+more link lines is a child of the node of its second link line, and its
+ancestors are the rest of its chain in order; any other structure is a child
+of the root.  The kavrit file is read here on its own, not by the program.
+"""
+import argparse
+import json
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+
+failures = []
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        print("FAIL: " + what)
+
+
+def read_chains(path):
+    """Structure number -> its link chain, from the blocks of a kavrit file."""
+    chains = {}
+    number = None
+    links = None
+    with open(path) as f:
+        for line in f:
+            m = re.match(r"# structure (\d+) start", line)
+            if m:
+                number, links = int(m.group(1)), []
+                continue
+            m = re.match(r"# \(struct (\d+) in the neighbor summary\.\)", line)
+            if m and links is not None:
+                number = int(m.group(1))
+                continue
+            m = re.match(r"  link (\d+) (start|member)$", line.rstrip("\n"))
+            if m and links is not None:
+                links.append(int(m.group(1)))
+                continue
+            if re.match(r"# structure (\d+) end", line) and links is not None:
+                chains[number] = links
+                number, links = None, None
+    return chains
+
+
+def read_glb(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    magic, version, length = struct.unpack_from("<4sII", data, 0)
+    check(magic == b"glTF" and version == 2 and length == len(data), path + ": GLB header")
+    chunk_length, chunk_type = struct.unpack_from("<II", data, 12)
+    check(chunk_type == 0x4E4F534A, path + ": first chunk is JSON")
+    return json.loads(data[20:20 + chunk_length])
+
+
+def check_tree(gltf, chains, label):
+    nodes = gltf["nodes"]
+    scene = gltf["scenes"][gltf.get("scene", 0)]
+    check(len(scene["nodes"]) == 1, label + ": one root node")
+    root = scene["nodes"][0]
+    parent_of = {}
+    for i, n in enumerate(nodes):
+        for c in n.get("children", []):
+            check(c not in parent_of, label + ": node %d has one parent" % c)
+            parent_of[c] = i
+    by_number = {}
+    for i, n in enumerate(nodes):
+        m = re.fullmatch(r"structure_(\d+)", n.get("name", ""))
+        if m:
+            by_number[int(m.group(1))] = i
+            check(n.get("extras", {}).get("structure") == int(m.group(1)), label + ": extras of " + n["name"])
+    check(sorted(by_number) == sorted(chains), label + ": one node per structure")
+    for number, chain in chains.items():
+        if number not in by_number:
+            continue
+        node = by_number[number]
+        ancestors = []
+        at = parent_of.get(node)
+        while at is not None and at != root:
+            m = re.fullmatch(r"structure_(\d+)", nodes[at].get("name", ""))
+            ancestors.append(int(m.group(1)) if m else None)
+            at = parent_of.get(at)
+        check(at == root, label + ": structure %d hangs under the root" % number)
+        if len(chain) >= 2:
+            check(ancestors == chain[1:], label + ": ancestors of %d are %s, its chain %s" % (number, ancestors, chain))
+            # A hinged node turns about one local axis: no rotation but about x or y.
+            r = nodes[node].get("rotation", [0, 0, 0, 1])
+            check(r[2] == 0 and (r[0] == 0 or r[1] == 0), label + ": node of %d turns about x or y" % number)
+        elif chain:
+            check(ancestors == [], label + ": structure %d hangs from its anchor, under the root" % number)
+        else:
+            check(ancestors == [], label + ": structure %d without links is under the root" % number)
+            check("rotation" not in nodes[node] and "translation" not in nodes[node],
+                  label + ": structure %d does not move" % number)
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("--export", required=True)
+    p.add_argument("--node", required=True)
+    p.add_argument("--validator", required=True, help="validate-gltf.js")
+    p.add_argument("--node-path", required=True, help="node_modules holding gltf-validator")
+    p.add_argument("--convert")
+    p.add_argument("--cif")
+    p.add_argument("--kavrit")
+    p.add_argument("--generate", nargs=2, metavar=("BENCH_SCALE", "BOXES"),
+                   help="make the CIF file with bench-scale --layout BOXES")
+    p.add_argument("--work", required=True)
+    a = p.parse_args()
+    if not os.path.isdir(os.path.join(a.node_path, "gltf-validator")):
+        print("skipped: the glTF validator is not installed in %s (npm ci in tests/export/js)" % a.node_path)
+        # Under CI the validator is installed on purpose: its absence is a fault.
+        return 1 if os.environ.get("CI") else 77
+    os.makedirs(a.work, exist_ok=True)
+    if a.generate:
+        a.cif = os.path.join(a.work, "generated_%s.cif" % a.generate[1])
+        with open(a.cif, "w") as f:
+            r = subprocess.run([a.generate[0], "--layout", a.generate[1]], stdout=f, text=True)
+        check(r.returncode == 0, "bench-scale --layout failed")
+    kavrits = []
+    if a.cif:
+        # Short names in the work folder: cif2kavrit keeps names of up to 79 characters.
+        name = os.path.basename(a.cif)
+        if os.path.abspath(a.cif) != os.path.abspath(os.path.join(a.work, name)):
+            shutil.copyfile(a.cif, os.path.join(a.work, name))
+        stem = os.path.splitext(name)[0]
+        for options in (["-s"], ["-s", "-r"]):
+            out = stem + "".join(options).replace("-", "_") + ".kav"
+            r = subprocess.run([os.path.abspath(a.convert)] + options + ["-o", out, name], cwd=a.work,
+                               capture_output=True, text=True)
+            out = os.path.join(a.work, out)
+            check(r.returncode == 0, "cif2kavrit %s: %s" % (options, r.stderr))
+            kavrits.append(out)
+    if a.kavrit:
+        kavrits.append(a.kavrit)
+    glbs = []
+    for kav in kavrits:
+        chains = read_chains(kav)
+        stem = os.path.join(a.work, os.path.splitext(os.path.basename(kav))[0])
+        for suffix, options in (("", []), ("-raised", ["--raise", "40"])):
+            glb = stem + suffix + ".glb"
+            r = subprocess.run([a.export] + options + [kav, glb], capture_output=True, text=True)
+            check(r.returncode == 0, "kavrit-export %s: %s" % (glb, r.stderr))
+            if r.returncode == 0:
+                check_tree(read_glb(glb), chains, glb)
+                glbs.append(glb)
+    if glbs:
+        env = dict(os.environ, NODE_PATH=a.node_path)
+        r = subprocess.run([a.node, a.validator] + glbs, capture_output=True, text=True, env=env)
+        sys.stdout.write(r.stdout)
+        sys.stderr.write(r.stderr)
+        check(r.returncode == 0, "glTF validator: errors or warnings")
+    print("%d glTF files, %d failures" % (len(glbs), len(failures)))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

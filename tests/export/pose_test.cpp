@@ -1,0 +1,424 @@
+// Turning hinged structures: corners checked against positions worked out by
+// hand from the rule (each case's mapping is written out below), the flat
+// export given back exactly by a turn of 0 or 360, the painter's order for
+// tilted boxes, and the refusals.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <unistd.h>
+
+#include "export/cli.h"
+#include "export/kavrit.h"
+#include "export/pose.h"
+#include "export/view.h"
+
+using namespace kavrit;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string DATA = KAVRIT_TEST_DATA;
+const std::string EXAMPLE = KAVRIT_EXAMPLE_KAVRIT;  // examples/hinged_mirror.cif through cif2kavrit -s
+const double C30 = std::sqrt(3.0) / 2;
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class Scratch {
+public:
+    Scratch() : dir_(fs::temp_directory_path() / ("kavrit-pose-test-" + std::to_string(getpid()))) {
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    ~Scratch() { fs::remove_all(dir_); }
+    std::string operator/(const std::string& name) const { return (dir_ / name).string(); }
+
+private:
+    fs::path dir_;
+};
+
+struct Outcome {
+    int status;
+    std::string err;
+};
+
+Outcome export_file(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    int status = run_export(args, out, err);
+    return {status, err.str()};
+}
+
+// The vertices of each "o structure_N" object of an OBJ file, in order.
+std::map<int, std::vector<Vec3>> obj_vertices(const std::string& obj) {
+    std::map<int, std::vector<Vec3>> out;
+    std::istringstream in(obj);
+    int current = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("o structure_", 0) == 0) current = std::stoi(line.substr(12));
+        if (line.rfind("v ", 0) == 0) {
+            std::istringstream v(line.substr(2));
+            Vec3 p{};
+            v >> p[0] >> p[1] >> p[2];
+            out[current].push_back(p);
+        }
+    }
+    return out;
+}
+
+// The box lines of structure N of a kavrit text, boxes first and the
+// reflector last (the order of the OBJ), as lower and upper corners.
+std::vector<std::pair<Vec3, Vec3>> boxes_of(const std::string& kavrit, int number) {
+    std::vector<std::pair<Vec3, Vec3>> boxes, reflector;
+    std::istringstream in(kavrit);
+    bool inside = false, in_reflector = false;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("# structure " + std::to_string(number) + " start", 0) == 0) inside = true;
+        if (line.rfind("# structure " + std::to_string(number) + " end", 0) == 0) inside = false;
+        if (!inside) continue;
+        if (line == "  reflect start") in_reflector = true;
+        if (line == "  reflect end") in_reflector = false;
+        std::istringstream w(line);
+        double v[6];
+        if (!(w >> v[0] >> v[1] >> v[2] >> v[3] >> v[4] >> v[5])) continue;
+        Vec3 lo{v[3] - v[0] / 2, v[4] - v[1] / 2, v[5] - v[2] / 2};
+        Vec3 hi{v[3] + v[0] / 2, v[4] + v[1] / 2, v[5] + v[2] / 2};
+        (in_reflector ? reflector : boxes).push_back({lo, hi});
+    }
+    boxes.insert(boxes.end(), reflector.begin(), reflector.end());
+    return boxes;
+}
+
+using Mapping = std::function<Vec3(const Vec3&)>;
+
+// Every corner of every box of structure N, moved by `where`, against the OBJ.
+void expect_corners(const std::string& kavrit, const std::string& obj, int number, const Mapping& where) {
+    auto boxes = boxes_of(kavrit, number);
+    auto got = obj_vertices(obj)[number];
+    ASSERT_FALSE(boxes.empty());
+    ASSERT_EQ(got.size(), boxes.size() * 8) << "structure " << number;
+    for (std::size_t b = 0; b < boxes.size(); ++b)
+        for (int c = 0; c < 8; ++c) {
+            Vec3 p{(c & 1) ? boxes[b].second[0] : boxes[b].first[0], (c & 2) ? boxes[b].second[1] : boxes[b].first[1],
+                   (c & 4) ? boxes[b].second[2] : boxes[b].first[2]};
+            Vec3 want = where(p);
+            for (int a = 0; a < 3; ++a)
+                EXPECT_NEAR(got[b * 8 + c][a], want[a], 1e-9)
+                    << "structure " << number << " box " << b << " corner " << c << " axis " << a;
+        }
+}
+
+const Mapping STAYS = [](const Vec3& p) { return p; };
+
+}  // namespace
+
+// The example's mirror plate, structure 5, turns about the line y = 32.5,
+// z = 2 along +x and hangs from its anchor.  By hand, with the right-hand
+// rule about +x (y turns towards z):
+//   90 degrees:  (x, y, z) -> (x, 32.5 - (z - 2), 2 + (y - 32.5)) = (x, 34.5 - z, y - 30.5)
+//  -30 degrees:  (x, y, z) -> (x, 32.5 + c (y - 32.5) + (z - 2) / 2, 2 - (y - 32.5) / 2 + c (z - 2)), c = cos 30
+TEST(PoseExample, MirrorPlateTurnsAboutItsHingeAndTheFrameStays) {
+    Scratch dir;
+    const std::string kavrit = slurp(EXAMPLE);
+    ASSERT_NE(kavrit.find("rotate: +x 0.00 32.50 2.00"), std::string::npos) << "the example changed";
+    struct Case {
+        const char* pose;
+        Mapping plate;
+    } cases[] = {
+        {"5=90", [](const Vec3& p) { return Vec3{p[0], 34.5 - p[2], p[1] - 30.5}; }},
+        {"5=-30",
+         [](const Vec3& p) {
+             return Vec3{p[0], 32.5 + C30 * (p[1] - 32.5) + (p[2] - 2) / 2, 2 - (p[1] - 32.5) / 2 + C30 * (p[2] - 2)};
+         }},
+        {"5=450", [](const Vec3& p) { return Vec3{p[0], 34.5 - p[2], p[1] - 30.5}; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pose);
+        ASSERT_EQ(export_file({"--pose", c.pose, EXAMPLE, dir / "posed.obj"}).status, 0);
+        const std::string obj = slurp(dir / "posed.obj");
+        expect_corners(kavrit, obj, 5, c.plate);
+        for (int anchored : {1, 2, 3, 4}) expect_corners(kavrit, obj, anchored, STAYS);
+    }
+    // Two corners in plain numbers: the plate's big box runs from (30, 72, 3)
+    // to (170, 118, 5); raised by 90 degrees it stands from y 31.5 to 29.5, z 41.5 to 87.5.
+    ASSERT_EQ(export_file({"--raise", "90", EXAMPLE, dir / "raised.obj"}).status, 0);
+    auto v = obj_vertices(slurp(dir / "raised.obj"))[5];
+    ASSERT_GE(v.size(), 8u);
+    EXPECT_EQ(v[0], (Vec3{30, 31.5, 41.5}));
+    EXPECT_EQ(v[7], (Vec3{170, 29.5, 87.5}));
+}
+
+// plate_flap.kavrit: anchor 1; plate 2 about +x through y = 10, z = 2,
+// hanging from its anchor; flap 3 about +y through x = 50, z = 2, hanging
+// from the plate; tab 5 about +x through y = 40, z = 2, hanging from the
+// flap (with a reflector); 4 free.  Worked out by hand:
+//   plate 90:           (x, y, z) -> (x, 12 - z, y - 8)
+//   flap 90 on its own: (x, y, z) -> (50 + (z - 2), y, 2 - (x - 50)) = (z + 48, y, 52 - x)
+//   flap 90 on plate 90: the plate's map after the flap's: (z + 48, 12 - (52 - x), y - 8) = (z + 48, x - 40, y - 8)
+//   tab 90 on its own:  (x, y, z) -> (x, 42 - z, y - 38); after flap and plate: (y + 10, x - 40, 34 - z)
+//   plate -30:          (x, y, z) -> (x, 10 + c (y - 10) + (z - 2) / 2, 2 - (y - 10) / 2 + c (z - 2))
+TEST(PoseChain, ChildrenTurnWithTheirParentsAboutMovedAxes) {
+    Scratch dir;
+    const std::string file = DATA + "/plate_flap.kavrit";
+    const std::string kavrit = slurp(file);
+    const Mapping plate90 = [](const Vec3& p) { return Vec3{p[0], 12 - p[2], p[1] - 8}; };
+    const Mapping plate_m30 = [](const Vec3& p) {
+        return Vec3{p[0], 10 + C30 * (p[1] - 10) + (p[2] - 2) / 2, 2 - (p[1] - 10) / 2 + C30 * (p[2] - 2)};
+    };
+    struct Case {
+        std::vector<std::string> options;
+        Mapping plate, flap, tab;
+    } cases[] = {
+        {{"--pose", "2=90"}, plate90, plate90, plate90},
+        {{"--pose", "2=90,3=90"}, plate90, [](const Vec3& p) { return Vec3{p[2] + 48, p[0] - 40, p[1] - 8}; },
+         [](const Vec3& p) { return Vec3{p[2] + 48, p[0] - 40, p[1] - 8}; }},
+        {{"--pose", "2=90,3=90,5=90"}, plate90, [](const Vec3& p) { return Vec3{p[2] + 48, p[0] - 40, p[1] - 8}; },
+         [](const Vec3& p) { return Vec3{p[1] + 10, p[0] - 40, 34 - p[2]}; }},
+        {{"--pose", "3=90"}, STAYS, [](const Vec3& p) { return Vec3{p[2] + 48, p[1], 52 - p[0]}; },
+         [](const Vec3& p) { return Vec3{p[2] + 48, p[1], 52 - p[0]}; }},
+        {{"--pose", "2=-30"}, plate_m30, plate_m30, plate_m30},
+        // --raise turns only the plate, which hangs straight from its anchor.
+        {{"--raise", "-30"}, plate_m30, plate_m30, plate_m30},
+        // --pose wins over --raise for its own numbers.
+        {{"--raise", "90", "--pose", "2=-30"}, plate_m30, plate_m30, plate_m30},
+    };
+    for (const Case& c : cases) {
+        std::string label;
+        for (const auto& o : c.options) label += o + " ";
+        SCOPED_TRACE(label);
+        std::vector<std::string> args = c.options;
+        args.push_back(file);
+        args.push_back(dir / "posed.obj");
+        ASSERT_EQ(export_file(args).status, 0);
+        const std::string obj = slurp(dir / "posed.obj");
+        expect_corners(kavrit, obj, 1, STAYS);
+        expect_corners(kavrit, obj, 4, STAYS);
+        expect_corners(kavrit, obj, 2, c.plate);
+        expect_corners(kavrit, obj, 3, c.flap);
+        expect_corners(kavrit, obj, 5, c.tab);
+    }
+}
+
+// z in level units, stretched before the turn: with 2 micrometres a level
+// the plate's axis lies at z = 4 and plate 90 maps (x, y, z) to
+// (x, 10 - (2z - 4), 4 + (y - 10)) = (x, 14 - 2z, y - 6).
+TEST(PoseChain, ZScaleStretchesBeforeTurning) {
+    Scratch dir;
+    const std::string file = DATA + "/plate_flap.kavrit";
+    const std::string kavrit = slurp(file);
+    ASSERT_EQ(export_file({"--z-scale", "2", "--pose", "2=90", file, dir / "posed.obj"}).status, 0);
+    const std::string obj = slurp(dir / "posed.obj");
+    expect_corners(kavrit, obj, 2, [](const Vec3& p) { return Vec3{p[0], 14 - 2 * p[2], p[1] - 6}; });
+    expect_corners(kavrit, obj, 1, [](const Vec3& p) { return Vec3{p[0], p[1], 2 * p[2]}; });
+}
+
+// Turned by 0, by a whole turn or there and back in one request that
+// names other structures at 0: the flat export, byte for byte, in every format.
+TEST(PoseFlat, TurnsThatComeBackGiveTheFlatExportExactly) {
+    Scratch dir;
+    struct Input {
+        std::string file;
+        std::vector<std::string> poses;
+    } inputs[] = {
+        {EXAMPLE, {"5=0", "5=360", "5=-720", "5=0.0"}},
+        {DATA + "/plate_flap.kavrit", {"2=360,3=-360,5=0", "3=720"}},
+    };
+    for (const Input& in : inputs)
+        for (const char* ext : {"obj", "stl", "svg", "glb"}) {
+            // Same file names in two folders: the OBJ names its .mtl.
+            fs::create_directories(dir / "flat");
+            fs::create_directories(dir / "posed");
+            const std::string flat = dir / (std::string("flat/out.") + ext);
+            ASSERT_EQ(export_file({in.file, flat}).status, 0);
+            for (const std::string& pose : in.poses) {
+                SCOPED_TRACE(in.file + " " + pose + " " + ext);
+                const std::string posed = dir / (std::string("posed/out.") + ext);
+                ASSERT_EQ(export_file({"--pose", pose, in.file, posed}).status, 0);
+                EXPECT_EQ(slurp(posed), slurp(flat));
+            }
+        }
+}
+
+TEST(PoseRefusals, MessagesAndStatus) {
+    Scratch dir;
+    const std::string file = DATA + "/plate_flap.kavrit";
+    struct Case {
+        std::vector<std::string> options;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{"--pose", "1=10"}, 2, "--pose: structure 1 is anchored and does not turn"},
+        {{"--pose", "4=10"}, 2, "--pose: structure 4 has no link lines, so it hangs from nothing and does not turn"},
+        {{"--pose", "9=10"}, 2, "--pose: the file holds no structure 9"},
+        {{"--pose", "2=ten"}, 2, "--pose: \"2=ten\" is not N=DEG"},
+        {{"--pose", "2=1e3"}, 2, "is not N=DEG"},
+        {{"--pose", "2=nan"}, 2, "is not N=DEG"},
+        {{"--pose", "0=5"}, 2, "is not N=DEG"},
+        {{"--pose", "2=5,"}, 2, "is not N=DEG"},
+        {{"--pose", "2=5,2=6"}, 2, "--pose: structure 2 is given twice"},
+        {{"--pose"}, 2, "--pose needs N=DEG"},
+        {{"--raise", "up"}, 2, "--raise: \"up\" is not an angle in degrees"},
+        {{"--z-scale", "0"}, 2, "--z-scale: \"0\" is not a positive number"},
+        {{"--z-scale", "-1"}, 2, "--z-scale: \"-1\" is not a positive number"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.options;
+        if (args.size() > 1 || args[0] != "--pose") {
+            args.push_back(file);
+            args.push_back(dir / "out.obj");
+        }
+        Outcome r = export_file(args);
+        EXPECT_EQ(r.status, c.status) << c.options[0] << " " << (c.options.size() > 1 ? c.options[1] : "");
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(dir / "out.obj"));
+    }
+}
+
+// Second link lines that form a ring (hinges that loop without an anchor),
+// and a second link line naming a structure the file does not hold.
+TEST(HingeTree, RingsAreCutAndMissingParentsRefused) {
+    auto layout_with = [](std::vector<std::vector<int>> chains) {
+        Layout l;
+        int n = 1;
+        for (auto& c : chains) {
+            Structure s;
+            s.output_number = n++;
+            s.chain = c;
+            s.rotation = Rotation{};
+            l.structures.push_back(s);
+        }
+        return l;
+    };
+    // 1 -> 2 -> 3 -> 1 is a ring; 4 hangs from 1; 5 from its anchor.
+    auto tree = hinge_tree(layout_with({{1, 2}, {2, 3}, {3, 1}, {4, 1}, {5}}));
+    EXPECT_FALSE(tree[0].parent);
+    EXPECT_FALSE(tree[1].parent);
+    EXPECT_FALSE(tree[2].parent);
+    ASSERT_TRUE(tree[3].parent);
+    EXPECT_EQ(*tree[3].parent, 0u);
+    EXPECT_TRUE(tree[4].hangs_from_anchor);
+    EXPECT_EQ(tree_order(tree).size(), 5u);
+    // A structure that names itself as its parent is a ring of one.
+    EXPECT_FALSE(hinge_tree(layout_with({{1, 1}}))[0].parent);
+    try {
+        hinge_tree(layout_with({{1, 7}}));
+        ADD_FAILURE() << "a missing parent was taken";
+    } catch (const PoseError& e) {
+        EXPECT_NE(std::string(e.what()).find("hangs from structure 7"), std::string::npos) << e.what();
+        EXPECT_FALSE(e.asked());
+    }
+}
+
+namespace {
+
+// A box turned about the x axis through the origin, as its visible sides.
+std::vector<Face3> visible_sides(const View& view, const Vec3& lo, const Vec3& hi, double degrees) {
+    Affine turn = turn_about('x', {0, 0, 0}, degrees);
+    Cuboid c{lo, hi};
+    std::vector<Face3> out;
+    for (const BoxFace& f : BOX_FACES) {
+        Vec3 n{0, 0, 0};
+        n[f.axis] = f.side;
+        Face3 face{{}, turn.turn(n)};
+        if (nearness(view, face.normal) <= 1e-9) continue;
+        for (int k = 0; k < 4; ++k) face.corners[k] = turn.apply(corner(c, f.corners[k]));
+        out.push_back(face);
+    }
+    return out;
+}
+
+// Whether drawing `order` shows, at every point of a fine grid over the
+// picture, the side that is nearest there.
+bool shows_nearest(const View& view, const std::vector<Face3>& faces, const std::vector<std::size_t>& order) {
+    auto inside = [&](const Face3& f, Point2 q) {
+        int sign = 0;
+        for (int k = 0; k < 4; ++k) {
+            Point2 a = project(view, f.corners[k]), b = project(view, f.corners[(k + 1) % 4]);
+            double cr = (b.x - a.x) * (q.y - a.y) - (b.y - a.y) * (q.x - a.x);
+            if (std::fabs(cr) < 1e-9) return false;
+            int s = cr > 0 ? 1 : -1;
+            if (sign && s != sign) return false;
+            sign = s;
+        }
+        return true;
+    };
+    auto near_at = [&](const Face3& f, Point2 q) {
+        const Vec3& n = f.normal;
+        double d = n[0] * f.corners[0][0] + n[1] * f.corners[0][1] + n[2] * f.corners[0][2];
+        auto dot = [](const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; };
+        return (d - q.x * dot(n, view.right) - q.y * dot(n, view.up)) / dot(n, view.toward_viewer);
+    };
+    for (double x = -5; x <= 25; x += 0.37)
+        for (double y = -5; y <= 110; y += 0.37) {
+            Point2 q{x, y};
+            std::size_t painted = faces.size(), nearest = faces.size();
+            for (std::size_t i : order)
+                if (inside(faces[i], q)) painted = i;
+            for (std::size_t i = 0; i < faces.size(); ++i)
+                if (inside(faces[i], q) && (nearest == faces.size() || near_at(faces[i], q) > near_at(faces[nearest], q) + 1e-9))
+                    nearest = i;
+            if (painted != faces.size() && std::fabs(near_at(faces[painted], q) - near_at(faces[nearest], q)) > 1e-6)
+                return false;
+        }
+    return true;
+}
+
+}  // namespace
+
+// Seen from above, a plate 100 long tilted up by 30 degrees about the x
+// axis, and a small box under its high end.  The plate's centre lies at
+// z 25.9, the box's at 34, so drawing boxes by their centres puts the box
+// over the plate, although the plate lies above it (z 43 to 51 there).
+TEST(FaceOrder, TiltedPlateOverABoxBeneathItsHighEnd) {
+    const View top = make_view(ViewName::top);
+    std::vector<Face3> faces = visible_sides(top, {0, 0, 0}, {20, 100, 2}, 30);
+    const std::size_t plate_sides = faces.size();
+    for (const Face3& f : visible_sides(top, {5, 75, 30}, {15, 85, 38}, 0)) faces.push_back(f);
+
+    // The naive order: all sides of the box with the farther centre first.
+    std::vector<std::size_t> by_centre;
+    for (std::size_t i = plate_sides; i < faces.size(); ++i) by_centre.push_back(i);
+    for (std::size_t i = 0; i < plate_sides; ++i) by_centre.insert(by_centre.begin(), i);
+    EXPECT_FALSE(shows_nearest(top, faces, by_centre)) << "the case no longer catches a centre sort";
+
+    EXPECT_TRUE(shows_nearest(top, faces, face_order(top, faces)));
+    // The same two boxes seen from the other views.
+    for (ViewName v : {ViewName::iso, ViewName::front, ViewName::side}) {
+        const View view = make_view(v);
+        std::vector<Face3> f = visible_sides(view, {0, 0, 0}, {20, 100, 2}, 30);
+        for (const Face3& g : visible_sides(view, {5, 75, 30}, {15, 85, 38}, 0)) f.push_back(g);
+        EXPECT_TRUE(shows_nearest(view, f, face_order(view, f))) << view_title(v);
+    }
+}
+
+#include "export/html_writer.h"
+
+// The page: a hinge entry per hinged structure with its parent, the turns of
+// the pose as the sliders' start, and a file name that cannot end a script
+// element early.
+TEST(HtmlPage, HingesAndAHostileName) {
+    std::ifstream in(DATA + "/plate_flap.kavrit");
+    Layout layout = read_kavrit(in);
+    layout.cif_name = "a</script><script>alert(1)</script>.cif";
+    PoseRequest request;
+    request.degrees = {{3, 45}};
+    request.raise = 30;
+    const std::string page = make_html(layout, make_pose(layout, request));
+    std::size_t scripts = 0;
+    for (auto at = page.find("</script>"); at != std::string::npos; at = page.find("</script>", at + 1)) ++scripts;
+    EXPECT_EQ(scripts, 3u);  // the data, three.js, the page's own script
+    EXPECT_NE(page.find("{\"number\":2,\"axis\":\"x\",\"degrees\":30,\"first_level\":true,\"parent\":null}"),
+              std::string::npos);
+    EXPECT_NE(page.find("{\"number\":3,\"axis\":\"y\",\"degrees\":45,\"first_level\":false,\"parent\":2}"),
+              std::string::npos);
+    EXPECT_NE(page.find("{\"number\":5,\"axis\":\"x\",\"degrees\":0,\"first_level\":false,\"parent\":3}"),
+              std::string::npos);
+    EXPECT_EQ(page.find("\"number\":1,"), std::string::npos);
+    EXPECT_EQ(page.find("\"number\":4,"), std::string::npos);
+}
