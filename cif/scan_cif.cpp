@@ -5,33 +5,19 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "cif/cif_reader.h"
-#include "driver/run_settings.h"
-#include "layers/created_files.h"
+#include "common/file_names.h"
+#include "common/line_piece.h"
 
-CifScanState cif_state;
+namespace cif {
 
 namespace {
 
 bool is_letter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool is_digit(int c) { return c >= '0' && c <= '9'; }
-
-// The look-ahead of a layer command visits a chain of ';' positions: the one
-// that ends the name, then the one that ends each box statement of the run
-// after it. The count from the i-th of them is the chain's count minus i, so a
-// layer command whose ';' lies on the chain of the previous look-ahead (layer
-// commands written inside a run of boxes) needs no second pass over the same
-// bytes. Without this a file of "L a;B L a;B ..." would be read over and over
-// from each of its layer commands to its end.
-struct LookaheadChain {
-    std::FILE* stream = nullptr;
-    std::vector<long> semicolons;  // ascending file positions
-    int count = 0;
-};
-LookaheadChain lookahead_chain;
-long lookahead_bytes = 0;  // bytes read by look-aheads since the scan began
 
 // Single precision as the token reader stores it; out-of-range values become
 // infinities rather than an undefined conversion.
@@ -40,92 +26,6 @@ float to_float(double d) {
     if (d > FLT_MAX) return INFINITY;
     if (d < -FLT_MAX) return -INFINITY;
     return static_cast<float>(d);
-}
-
-// Bytes taken by a polygon or wire command, so that the last token it read can
-// be handed back to the character scan with one step back.
-struct TokenTrack {
-    long consumed = 0;
-    long last_token_start = -1;
-};
-
-int tracked_token(std::FILE* in, TokenTrack& track, float& value) {
-    long consumed = 0;
-    long offset = -1;
-    int got = read_token(in, TOKEN_LENGTH, cif_state.token_buffer, value, &consumed, &offset);
-    if (offset >= 0) track.last_token_start = track.consumed + offset;
-    track.consumed += consumed;
-    return got;
-}
-
-// Steps back to the first byte of the last token read, covering the token and
-// the byte that ended it. A command that read no token stays where it stopped.
-void hand_back_last_token(std::FILE* in, const TokenTrack& track) {
-    if (track.last_token_start < 0) return;
-    long back = track.consumed - track.last_token_start;
-    if (back > 0) std::fseek(in, -back, SEEK_CUR);
-}
-
-// Pairs of a polygon or wire list, into the point table. The list ends at the
-// first x token that is no number, at a y read that finds no token, or at the
-// 501st pair.
-void read_point_pairs(std::FILE* in, TokenTrack& track) {
-    int count = 0;
-    for (;;) {
-        float x = 0;
-        float y = 0;
-        if (tracked_token(in, track, x) == 0 || is_number_start(cif_state.token_buffer[0]) == 0) break;
-        if (tracked_token(in, track, y) == 0) break;  // y is not tested: a word counts as 0
-        if (count >= MAX_POINTS) {
-            std::printf("Too many points in line.\r\n");
-            break;
-        }
-        cif_state.point_table[count] = {x, y};
-        ++count;
-    }
-    cif_state.point_count = count;
-    hand_back_last_token(in, track);
-}
-
-// Counts the statements directly after the ';' at `semicolon` (already read)
-// that begin with 'B', then steps back to just after that ';'.
-int count_following_boxes(std::FILE* in, long semicolon) {
-    LookaheadChain& chain = lookahead_chain;
-    if (semicolon >= 0 && chain.stream == in) {
-        auto hit = std::lower_bound(chain.semicolons.begin(), chain.semicolons.end(), semicolon);
-        if (hit != chain.semicolons.end() && *hit == semicolon)
-            return chain.count - static_cast<int>(hit - chain.semicolons.begin());
-    }
-
-    chain.stream = in;
-    chain.semicolons.assign(1, semicolon);
-    int count = 0;
-    long read = 0;
-    int c = 0;
-    for (;;) {
-        // From a ';' to the next letter; digits, blanks, line ends and
-        // punctuation are passed over.
-        do {
-            c = std::getc(in);
-            if (c == EOF) goto done;
-            ++read;
-        } while (!is_letter(c));
-        if (c != 'B') break;
-        ++count;
-        // What follows the 'B' is not examined: on to the next ';'.
-        do {
-            c = std::getc(in);
-            if (c == EOF) goto done;
-            ++read;
-        } while (c != ';');
-        chain.semicolons.push_back(semicolon + read);
-    }
-done:
-    lookahead_bytes += read;
-    chain.count = count;
-    if (semicolon < 0) chain.stream = nullptr;  // positions unknown: keep no chain
-    if (read > 0) std::fseek(in, -read, SEEK_CUR);
-    return count;
 }
 
 }  // namespace
@@ -193,26 +93,6 @@ finish:
     return got;
 }
 
-std::string read_line_piece(std::FILE* stream) {
-    std::string piece;
-    while (static_cast<int>(piece.size()) < LINE_PIECE) {
-        int c = std::getc(stream);
-        if (c == EOF) break;
-        piece.push_back(static_cast<char>(c));
-        if (c == '\n') break;
-    }
-    return piece;
-}
-
-bool layer_name_is_safe(const std::string& name) {
-    if (name.empty()) return false;
-    for (char ch : name) {
-        unsigned char u = static_cast<unsigned char>(ch);
-        if (u == '/' || u < 0x20 || u == 0x7f) return false;
-    }
-    return true;
-}
-
 bool convert_box_number(const std::string& run, int& value) {
     std::size_t i = 0;
     bool negative = false;
@@ -235,15 +115,98 @@ bool convert_box_number(const std::string& run, int& value) {
     return true;
 }
 
-void close_layer_stream() {
-    if (cif_state.layer_stream != nullptr) {
-        close_written_or_exit(cif_state.layer_stream, cif_state.layer_file);
-        cif_state.layer_stream = nullptr;
-    }
+void Scanner::close_layer_file() {
+    if (!layer_open_) return;
+    layer_open_ = false;
+    files_.create(layer_.name, common::PolygonFile(common::VertexFormat::OneDecimal, layer_.count_line,
+                                                   std::move(layer_.corners)));
+    layer_ = LayerFile{};
 }
 
-void read_box() {
-    std::FILE* in = run_settings.cif_stream;
+// Bytes taken by a polygon or wire command, so that the last token it read can
+// be handed back to the character scan with one step back.
+int Scanner::tracked_token(TokenTrack& track, float& value) {
+    long consumed = 0;
+    long offset = -1;
+    int got = read_token(in_, TOKEN_LENGTH, token_buffer, value, &consumed, &offset);
+    if (offset >= 0) track.last_token_start = track.consumed + offset;
+    track.consumed += consumed;
+    return got;
+}
+
+// Steps back to the first byte of the last token read, covering the token and
+// the byte that ended it. A command that read no token stays where it stopped.
+void Scanner::hand_back_last_token(const TokenTrack& track) {
+    if (track.last_token_start < 0) return;
+    long back = track.consumed - track.last_token_start;
+    if (back > 0) std::fseek(in_, -back, SEEK_CUR);
+}
+
+// Pairs of a polygon or wire list, into the point table. The list ends at the
+// first x token that is no number, at a y read that finds no token, or at the
+// 501st pair.
+void Scanner::read_point_pairs(TokenTrack& track) {
+    int count = 0;
+    for (;;) {
+        float x = 0;
+        float y = 0;
+        if (tracked_token(track, x) == 0 || is_number_start(token_buffer[0]) == 0) break;
+        if (tracked_token(track, y) == 0) break;  // y is not tested: a word counts as 0
+        if (count >= MAX_POINTS) {
+            std::printf("Too many points in line.\r\n");
+            break;
+        }
+        point_table[count] = {x, y};
+        ++count;
+    }
+    point_count = count;
+    hand_back_last_token(track);
+}
+
+// Counts the statements directly after the ';' at `semicolon` (already read)
+// that begin with 'B', then steps back to just after that ';'.
+int Scanner::count_following_boxes(long semicolon) {
+    std::FILE* in = in_;
+    if (semicolon >= 0 && chain_valid_) {
+        auto hit = std::lower_bound(chain_semicolons_.begin(), chain_semicolons_.end(), semicolon);
+        if (hit != chain_semicolons_.end() && *hit == semicolon)
+            return chain_count_ - static_cast<int>(hit - chain_semicolons_.begin());
+    }
+
+    chain_valid_ = true;
+    chain_semicolons_.assign(1, semicolon);
+    int count = 0;
+    long read = 0;
+    int c = 0;
+    for (;;) {
+        // From a ';' to the next letter; digits, blanks, line ends and
+        // punctuation are passed over.
+        do {
+            c = std::getc(in);
+            if (c == EOF) goto done;
+            ++read;
+        } while (!is_letter(c));
+        if (c != 'B') break;
+        ++count;
+        // What follows the 'B' is not examined: on to the next ';'.
+        do {
+            c = std::getc(in);
+            if (c == EOF) goto done;
+            ++read;
+        } while (c != ';');
+        chain_semicolons_.push_back(semicolon + read);
+    }
+done:
+    lookahead_bytes_ += read;
+    chain_count_ = count;
+    if (semicolon < 0) chain_valid_ = false;  // positions unknown: keep no chain
+    if (read > 0) std::fseek(in, -read, SEEK_CUR);
+    return count;
+}
+
+
+void Scanner::read_box() {
+    std::FILE* in = in_;
     if (std::getc(in) != ' ') return;  // that byte is consumed, nothing else happens
 
     // Length, width, centre x, centre y: each a run of digits and '-' ended by
@@ -261,7 +224,7 @@ void read_box() {
         // int leave that number unset: the box is dropped, the reading goes on.
         if (!convert_box_number(run, number)) usable = false;
     }
-    if (!usable || cif_state.layer_stream == nullptr) return;
+    if (!usable || !layer_open_) return;
 
     const double length = numbers[0];
     const double width = numbers[1];
@@ -273,16 +236,14 @@ void read_box() {
     const float ymin = static_cast<float>((y - width / 2) / 100);
     const float ymax = static_cast<float>((y + width / 2) / 100);
 
-    std::FILE* out = cif_state.layer_stream;
-    std::fprintf(out, "%d\n", 4);
-    std::fprintf(out, "%.1f %.1f\n", xmin, ymin);
-    std::fprintf(out, "%.1f %.1f\n", xmax, ymin);
-    std::fprintf(out, "%.1f %.1f\n", xmax, ymax);
-    std::fprintf(out, "%.1f %.1f\n", xmin, ymax);
+    // A contour "4" and the corners, each printed "%.1f %.1f", lower left first,
+    // counter-clockwise.
+    for (const auto& [cx, cy] : {std::pair{xmin, ymin}, {xmax, ymin}, {xmax, ymax}, {xmin, ymax}})
+        layer_.corners.push_back({static_cast<double>(cx), static_cast<double>(cy)});
 }
 
-void read_layer() {
-    std::FILE* in = run_settings.cif_stream;
+void Scanner::read_layer() {
+    std::FILE* in = in_;
     if (std::getc(in) != ' ') return;
 
     // The name is every byte between the blank and the ';', blanks and case
@@ -298,47 +259,37 @@ void read_layer() {
     // no part of a file name makes no file: it acts as a layer command that
     // counted no boxes, so the boxes after it are dropped.
     int count = 0;
-    if (layer_name_is_safe(name)) {
+    if (common::layer_name_is_safe(name)) {
         long here = std::ftell(in);
-        count = count_following_boxes(in, here >= 0 ? here - 1 : -1);
+        count = count_following_boxes(here >= 0 ? here - 1 : -1);
     }
 
-    close_layer_stream();
+    close_layer_file();
     if (count == 0) return;
-    cif_state.layer_file = name + ".gpc";
-    cif_state.layer_stream = open_created_file(cif_state.layer_file, "w");
-    std::fprintf(cif_state.layer_stream, "%d\n", count);
+    // A name used before makes its file anew: the earlier boxes are gone.
+    layer_open_ = true;
+    layer_.name = common::polygon_file_name(name);
+    layer_.count_line = count;
 }
 
-void read_polygon_points() {
+void Scanner::read_polygon_points() {
     TokenTrack track;
-    read_point_pairs(run_settings.cif_stream, track);
+    read_point_pairs(track);
 }
 
-void read_wire_points(float& width) {
-    std::FILE* in = run_settings.cif_stream;
+void Scanner::read_wire_points(float& width) {
     TokenTrack track;
     float w = 0;
     // No width: the command ends at once, and a token that was read stays consumed.
-    if (tracked_token(in, track, w) == 0 || is_number_start(cif_state.token_buffer[0]) == 0) return;
+    if (tracked_token(track, w) == 0 || is_number_start(token_buffer[0]) == 0) return;
     width = w;
     // The point table holds MAX_POINTS pairs: longer lists stop as polygons do.
-    read_point_pairs(in, track);
+    read_point_pairs(track);
 }
 
-void reset_cif_scanner() {
-    close_layer_stream();
-    cif_state.point_count = 0;
-    cif_state.token_buffer.clear();
-    lookahead_chain = LookaheadChain{};
-    lookahead_bytes = 0;
-}
-
-long lookahead_bytes_read() { return lookahead_bytes; }
-
-void scan_cif() {
-    std::FILE* in = run_settings.cif_stream;
-    reset_cif_scanner();
+void Scanner::scan() {
+    std::FILE* in = in_;
+    std::string piece;
     for (;;) {
         int c = std::getc(in);
         // Byte 255 reads as the end of the file and ends the scan too.
@@ -349,7 +300,7 @@ void scan_cif() {
                 // Only the rest of this line goes, and at most LINE_PIECE bytes
                 // of it: the rest of a long line and the further lines of a
                 // comment are scanned for commands.
-                read_line_piece(in);
+                common::read_line_piece(in, LINE_PIECE, piece);
                 break;
             case 'B':
                 read_box();
@@ -357,9 +308,9 @@ void scan_cif() {
             case 'E': {
                 // The rest of the end line goes to the output as text: up to a
                 // NUL byte, if it holds one. The scan goes on after it.
-                std::string rest = read_line_piece(in);
-                std::fputs(rest.c_str(), output_destination());
-                close_layer_stream();
+                common::read_line_piece(in, LINE_PIECE, piece);
+                out_.write(common::up_to_nul(piece));
+                close_layer_file();
                 break;
             }
             case 'L':
@@ -379,5 +330,14 @@ void scan_cif() {
     }
     // A layer file that no end command closed is closed here, before layer
     // processing reads it.
-    close_layer_stream();
+    close_layer_file();
 }
+
+common::PolygonFiles scan_cif(std::FILE* cif, const common::Output& out, bool keep) {
+    common::PolygonFiles files(keep);
+    Scanner scanner(cif, out, files);
+    scanner.scan();
+    return files;
+}
+
+}  // namespace cif

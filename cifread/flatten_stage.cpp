@@ -7,17 +7,19 @@
 #include <string>
 #include <vector>
 
-#include "cif/cif_reader.h"
-#include "driver/run_settings.h"
-#include "layers/created_files.h"
+#include "common/fatal.h"
+#include "common/file_names.h"
+#include "common/line_piece.h"
+
+namespace cifread {
 
 namespace {
 
-void print_diagnostic(const cifread::Diagnostic& d) {
+void print_diagnostic(const std::string& cif_name, const Diagnostic& d) {
     if (d.line > 0)
-        std::fprintf(stderr, "cif2kavrit: %s:%ld: %s\n", run_settings.cif_name.c_str(), d.line, d.text.c_str());
+        std::fprintf(stderr, "cif2kavrit: %s:%ld: %s\n", cif_name.c_str(), d.line, d.text.c_str());
     else
-        std::fprintf(stderr, "cif2kavrit: %s: %s\n", run_settings.cif_name.c_str(), d.text.c_str());
+        std::fprintf(stderr, "cif2kavrit: %s: %s\n", cif_name.c_str(), d.text.c_str());
 }
 
 std::string read_all(std::FILE* in) {
@@ -36,50 +38,50 @@ float file_coordinate(std::int64_t half_units) {
 
 }  // namespace
 
-void write_layer_files(const cifread::FlatLayout& layout) {
-    for (const cifread::LayerBoxes& layer : layout.layers) {
+void write_layer_files(const FlatLayout& layout, const std::string& cif_name, common::PolygonFiles& files) {
+    for (const LayerBoxes& layer : layout.layers) {
         if (layer.boxes.empty()) continue;
-        if (!layer_name_is_safe(layer.name)) {
-            print_diagnostic({0, "layer name \"" + layer.name + "\" cannot name a file; its boxes are left out"});
+        if (!common::layer_name_is_safe(layer.name)) {
+            print_diagnostic(cif_name, {0, "layer name \"" + layer.name + "\" cannot name a file; its boxes are left out"});
             continue;
         }
-        const std::string name = layer.name + ".gpc";
-        std::FILE* out = open_created_file(name, "w");
-        std::fprintf(out, "%zu\n", layer.boxes.size());
-        for (const cifread::HalfBox& b : layer.boxes) {
-            const float xmin = file_coordinate(b.xmin);
-            const float xmax = file_coordinate(b.xmax);
-            const float ymin = file_coordinate(b.ymin);
-            const float ymax = file_coordinate(b.ymax);
-            std::fprintf(out, "%d\n", 4);
-            std::fprintf(out, "%.1f %.1f\n", xmin, ymin);
-            std::fprintf(out, "%.1f %.1f\n", xmax, ymin);
-            std::fprintf(out, "%.1f %.1f\n", xmax, ymax);
-            std::fprintf(out, "%.1f %.1f\n", xmin, ymax);
+        // Each box printed "%.1f %.1f" per corner, as the byte scanner writes it.
+        std::vector<common::Vertex> corners;
+        corners.reserve(4 * layer.boxes.size());
+        for (const HalfBox& b : layer.boxes) {
+            const double xmin = file_coordinate(b.xmin);
+            const double xmax = file_coordinate(b.xmax);
+            const double ymin = file_coordinate(b.ymin);
+            const double ymax = file_coordinate(b.ymax);
+            corners.insert(corners.end(), {{xmin, ymin}, {xmax, ymin}, {xmax, ymax}, {xmin, ymax}});
         }
-        close_written_or_exit(out, name);
+        files.create(common::polygon_file_name(layer.name),
+                     common::PolygonFile(common::VertexFormat::OneDecimal, static_cast<long long>(layer.boxes.size()),
+                                         std::move(corners)));
     }
 }
 
-void flatten_cif() {
-    const std::string text = read_all(run_settings.cif_stream);
-    const cifread::ReadResult result = cifread::read_layout(text);
+common::PolygonFiles flatten_cif(const common::Options& options, std::FILE* cif, const common::Output& out) {
+    const std::string text = read_all(cif);
+    const ReadResult result = read_layout(text);
     if (!result.ok) {
-        print_diagnostic(result.error);
-        std::exit(1);
+        print_diagnostic(options.cif_name, result.error);
+        common::end_run(1);
     }
-    for (const cifread::Diagnostic& w : result.layout.warnings) print_diagnostic(w);
+    for (const Diagnostic& w : result.layout.warnings) print_diagnostic(options.cif_name, w);
     // Text up to a NUL byte, as the byte scanner writes it.
-    if (result.layout.has_end) std::fputs(result.layout.end_rest.c_str(), output_destination());
-    write_layer_files(result.layout);
+    if (result.layout.has_end) out.write(common::up_to_nul(result.layout.end_rest));
+    common::PolygonFiles files(options.keep_intermediates);
+    write_layer_files(result.layout, options.cif_name, files);
+    return files;
 }
 
-void note_if_places_symbols() {
-    if (run_settings.cif_stream == nullptr) return;
-    const int fd = fileno(run_settings.cif_stream);
+void note_if_places_symbols(const common::Options& options, std::FILE* cif) {
+    if (cif == nullptr) return;
+    const int fd = fileno(cif);
     struct stat st {};
     if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return;
-    cifread::SymbolDetector detector;
+    SymbolDetector detector;
     std::vector<char> piece(1 << 16);
     off_t offset = 0;
     while (!detector.done()) {
@@ -90,5 +92,7 @@ void note_if_places_symbols() {
     }
     if (detector.found())
         std::fprintf(stderr, "cif2kavrit: note: %s places symbols; read with --flatten to place every instance\n",
-                     run_settings.cif_name.c_str());
+                     options.cif_name.c_str());
 }
+
+}  // namespace cifread

@@ -5,20 +5,27 @@
 #include <cstdio>
 
 #include "cifread/layout.h"
+#include "common/options.h"
+#include "common/output.h"
+#include "common/polygon_file.h"
 
-// Reads run_settings.cif_stream with the CIF reader and writes its layer
-// polygon files; the rest of the end command's line goes to the output
-// destination. A layout that cannot be read ends the run with a message
-// naming the line and status 1, before any file is written.
-void flatten_cif();
+namespace cifread {
 
-// Writes one polygon file <layer>.gpc per layer that has boxes (through the
-// created-file list), each box one four-vertex contour, lower left corner
-// first and counter-clockwise. Layer names that cannot name a file in the
-// current directory make no file; their boxes are left out with a warning.
-void write_layer_files(const cifread::FlatLayout& layout);
+// Reads the CIF file `cif` with the CIF reader and returns its layer polygon
+// files; the rest of the end command's line goes to `out`. A layout that
+// cannot be read ends the run with a message naming the line and status 1,
+// before any file is made.
+common::PolygonFiles flatten_cif(const common::Options& options, std::FILE* cif, const common::Output& out);
+
+// One polygon file <layer>.gpc per layer that has boxes, each box one
+// four-vertex contour, lower left corner first and counter-clockwise, into
+// `files`. Layer names that cannot name a file in the current directory make
+// no file; their boxes are left out with a warning naming `cif_name`.
+void write_layer_files(const FlatLayout& layout, const std::string& cif_name, common::PolygonFiles& files);
 
 // When the CIF file (a regular file) holds symbol definitions or calls,
 // prints the one-line note that --flatten places them. Reads the file with
 // pread and leaves the stream as it is.
-void note_if_places_symbols();
+void note_if_places_symbols(const common::Options& options, std::FILE* cif);
+
+}  // namespace cifread

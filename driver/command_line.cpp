@@ -1,20 +1,13 @@
 #include "driver/command_line.h"
 
-#include <cstdlib>
 #include <cstring>
 
-#include "driver/run_settings.h"
+#include "common/fatal.h"
 
-void set_defaults() {
-    run_settings.summary_flag = 0;
-    run_settings.group_flag = 0;
-    run_settings.linkage_flag = 1;
-    run_settings.to_file = 0;
-    run_settings.flatten_flag = 0;
-}
+namespace driver {
 
-CommandLineAction read_command_line(int argc, const char* const* argv) {
-    run_settings.program_name = (argc > 0 && argv[0] != nullptr) ? argv[0] : "";
+CommandLineAction read_command_line(int argc, const char* const* argv, common::Options& options) {
+    options.program_name = (argc > 0 && argv[0] != nullptr) ? argv[0] : "";
     if (argc <= 1) return CommandLineAction::Usage;
     if (argc == 2) {
         if (std::strcmp(argv[1], "-v") == 0) return CommandLineAction::Version;
@@ -27,53 +20,53 @@ CommandLineAction read_command_line(int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (arg[0] != '-') {
-            run_settings.cif_name = argv[argc - 1];
+            options.cif_name = argv[argc - 1];
             continue;
         }
         switch (arg[1]) {
             case 'n':
-                run_settings.linkage_flag = std::strcmp(arg, "-nolinkage") == 0 ? 0 : 1;
+                options.linkage = std::strcmp(arg, "-nolinkage") != 0;
                 break;
             case 'o':
                 // The next argument is the output name whatever it looks like.
                 // With -o last there is none, and the output stays on stdout.
                 if (i + 1 < argc) {
-                    run_settings.out_name = argv[i + 1];
+                    options.out_name = argv[i + 1];
                     ++i;
                 }
                 break;
             case 'r':
-                run_settings.group_flag = 1;
+                options.group = true;
                 break;
             case 's':
-                run_settings.summary_flag = 1;
+                options.summary = true;
+                break;
+            case '-':
+                // Long options; any other is ignored like an unknown short one.
+                if (std::strcmp(arg, KEEP_INTERMEDIATES_OPTION) == 0) options.keep_intermediates = true;
+                if (std::strcmp(arg, FLATTEN_OPTION) == 0) options.flatten = true;
                 break;
             default:
-                // Unknown options, a lone '-', -h and -v: ignored. Of the
-                // options that begin with "--", --flatten chooses the CIF
-                // reader that places symbols.
-                if (std::strcmp(arg, "--flatten") == 0) run_settings.flatten_flag = 1;
-                break;
+                break;  // unknown options, a lone '-', -h and -v: ignored
         }
     }
     return CommandLineAction::Convert;
 }
 
-void parse_command_line(int argc, const char* const* argv) {
-    switch (read_command_line(argc, argv)) {
-        case CommandLineAction::Usage:
-            print_usage();
-        case CommandLineAction::Version:
-            write_version(stdout);
-            std::exit(0);
-        case CommandLineAction::Convert:
-            break;
-    }
+common::Options parse_command_line(int argc, const char* const* argv) {
+    common::Options options;
+    const CommandLineAction action = read_command_line(argc, argv, options);
+    if (action == CommandLineAction::Convert) return options;
+    if (action == CommandLineAction::Usage)
+        write_usage(stdout, options);
+    else
+        write_version(stdout, options);
+    common::end_run(0);
 }
 
-void write_usage(std::FILE* stream) {
+void write_usage(std::FILE* stream, const common::Options& options) {
     std::fprintf(stream, "usage: %s [-v]|[-h]|[[-s][-r][-nolinkage][-o kavritname] cifname]\n",
-                 run_settings.program_name.c_str());
+                 options.program_name.c_str());
     std::fprintf(stream, "  -o output kavrit file name.\n");
     std::fprintf(stream, "  -s generate structure summary in output (default no).\n");
     std::fprintf(stream, "  -r attempts to group structures (default no).\n");
@@ -82,11 +75,8 @@ void write_usage(std::FILE* stream) {
     std::fprintf(stream, "  -h help (this screen).\n\n");
 }
 
-void write_version(std::FILE* stream) {
-    std::fprintf(stream, "%s version %s\n", run_settings.program_name.c_str(), CIF2KAVRIT_VERSION);
+void write_version(std::FILE* stream, const common::Options& options) {
+    std::fprintf(stream, "%s version %s\n", options.program_name.c_str(), CIF2KAVRIT_VERSION);
 }
 
-void print_usage() {
-    write_usage(stdout);
-    std::exit(0);
-}
+}  // namespace driver

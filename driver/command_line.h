@@ -1,32 +1,36 @@
-// Run settings from the command line: defaults, the option walk, the usage and
+// The run settings from the command line: the option walk, the usage and
 // version texts.
 #pragma once
 
 #include <cstdio>
-#include <string>
-#include <vector>
+
+#include "common/options.h"
+
+namespace driver {
 
 inline constexpr const char* CIF2KAVRIT_VERSION = "0.11";
 
-// summary_flag 0, group_flag 0, linkage_flag 1, to_file 0.
-void set_defaults();
+// Reads the CIF file with the reader that places symbols.
+inline constexpr const char* FLATTEN_OPTION = "--flatten";
+
+// Keeps every intermediate file in the current directory.
+inline constexpr const char* KEEP_INTERMEDIATES_OPTION = "--keep-intermediates";
 
 // What the command line asks for before any file is opened.
 enum class CommandLineAction { Convert, Usage, Version };
 
-// Fills run_settings from the arguments and says what to do next; never ends
-// the process. parse_command_line() is the ending variant used by the run.
-CommandLineAction read_command_line(int argc, const char* const* argv);
+// Fills `options` (which starts from its defaults) from the arguments and
+// says what to do next; never ends the process.
+CommandLineAction read_command_line(int argc, const char* const* argv, common::Options& options);
 
-// Fills run_settings; prints the usage text or the version line and ends the
-// process with status 0 when the command line asks for it.
-void parse_command_line(int argc, const char* const* argv);
+// The options of the arguments; prints the usage text or the version line and
+// ends the process with status 0 when the command line asks for it.
+common::Options parse_command_line(int argc, const char* const* argv);
 
-// The seven usage lines, with run_settings.program_name in the first.
-void write_usage(std::FILE* stream);
+// The seven usage lines, with the program name in the first.
+void write_usage(std::FILE* stream, const common::Options& options);
 
 // "%s version %s\n" with the program name and the version text.
-void write_version(std::FILE* stream);
+void write_version(std::FILE* stream, const common::Options& options);
 
-// Writes the usage text to standard output and ends the process with status 0.
-[[noreturn]] void print_usage();
+}  // namespace driver

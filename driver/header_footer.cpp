@@ -3,7 +3,7 @@
 #include <clocale>
 #include <cstdio>
 
-#include "driver/run_settings.h"
+namespace driver {
 
 std::string format_time_line(const std::tm& when) {
     // The month is spelled in English whatever the environment says: the
@@ -20,9 +20,9 @@ std::string format_time_line(const std::tm& when) {
     return std::string(buffer, n);
 }
 
-void write_header_at(const std::tm& when) {
-    std::FILE* out = output_destination();
-    std::fprintf(out, "#\n# cif input file: %s\n#\n", run_settings.cif_name.c_str());
+void write_header_at(const common::Options& options, const common::Output& output, const std::tm& when) {
+    std::FILE* out = output.stream();
+    std::fprintf(out, "#\n# cif input file: %s\n#\n", options.cif_name.c_str());
     std::fprintf(out, "# Cif file convert to kavrit format\n");
     std::fprintf(out, "# Use kavrit matlab script to render and manipulate it.\n");
     std::fprintf(out, "# This is a generated data file, edit at own risk.\n");
@@ -34,11 +34,13 @@ void write_header_at(const std::tm& when) {
     std::fprintf(out, "#\n");
 }
 
-void write_header() {
+void write_header(const common::Options& options, const common::Output& out) {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    write_header_at(local);
+    write_header_at(options, out, local);
 }
 
-void write_footer() { std::fprintf(output_destination(), "#\n# end of kavrit file\n"); }
+void write_footer(const common::Output& out) { out.write("#\n# end of kavrit file\n"); }
+
+}  // namespace driver

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,22 +13,26 @@
 
 #include "cif/scan_cif.h"
 #include "cifread/flatten_stage.h"
+#include "common/fatal.h"
+#include "common/file_names.h"
 #include "driver/command_line.h"
 #include "driver/header_footer.h"
-#include "driver/run_settings.h"
 #include "grouping/group_boxes.h"
 #include "layers/process_layers.h"
 #include "output/output_structures.h"
 
+namespace driver {
+
 void remove_temporary_files() {
-    for (const char* name : TEMPORARY_FILES) std::remove(name);
+    for (const char* name : common::TEMPORARY_FILES) std::remove(name);
 }
 
 namespace {
 
-// Two runs in one directory would share its fixed intermediate file names and
-// spoil each other's results. An exclusive lock on the directory itself,
-// held until the process ends, makes a second run wait for the first.
+// Runs that keep their intermediate files write them under fixed names in the
+// current directory, where two such runs would spoil each other's files. An
+// exclusive lock on the directory itself, held until the process ends, makes
+// a second one wait for the first.
 void lock_working_directory() {
     const int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;  // nothing to lock on: run as before
@@ -34,65 +40,72 @@ void lock_working_directory() {
     }
 }
 
-bool output_complete = false;
+// The output file named with -o while it is being written. A run that ends
+// early leaves no half-written output file behind; only a regular file is
+// removed, so an output name such as /dev/null or a pipe stays as it is.
+struct UnfinishedOutput {
+    std::FILE* file = nullptr;  // open until the run closes it
+    std::string name;
+    bool complete = false;
+};
+UnfinishedOutput unfinished;
 
-// A run that stops on an error leaves no half-written output file behind.
-// Only a regular file is removed: an output name such as /dev/null or a pipe
-// stays as it is.
 void discard_unfinished_output() {
-    if (output_complete) return;
-    if (run_settings.out_stream != nullptr) {
-        std::fclose(run_settings.out_stream);
-        run_settings.out_stream = nullptr;
-        run_settings.to_file = 0;
-    }
+    if (unfinished.complete) return;
+    if (unfinished.file != nullptr) std::fclose(unfinished.file);
+    unfinished.file = nullptr;
     struct stat st {};
-    if (lstat(run_settings.out_name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) std::remove(run_settings.out_name.c_str());
+    if (lstat(unfinished.name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) std::remove(unfinished.name.c_str());
 }
 
 }  // namespace
 
-void run_stages() {
-    if (run_settings.flatten_flag == 1) {
-        flatten_cif();
-    } else {
-        note_if_places_symbols();
-        scan_cif();
+void run_stages(const common::Options& options, std::FILE* cif, const common::Output& out) {
+    const bool keep = options.keep_intermediates;
+    common::GroupedBoxes grouped;
+    {
+        common::PolygonFiles layer_files;
+        if (options.flatten) {
+            layer_files = cifread::flatten_cif(options, cif, out);
+        } else {
+            cifread::note_if_places_symbols(options, cif);
+            layer_files = cif::scan_cif(cif, out, keep);
+        }
+        std::vector<common::Box> box_list = layers::process_layers(std::move(layer_files));
+        grouped = grouping::group_boxes(box_list, keep);
     }
-    process_layers();
-    group_boxes();
-    write_header();
-    output_structures();
-    write_footer();
+    write_header(options, out);
+    output::output_structures(options, grouped, out);
+    write_footer(out);
 }
 
 int run_cif2kavrit(int argc, const char* const* argv) {
-    set_defaults();
-    parse_command_line(argc, argv);
-    lock_working_directory();
+    const common::Options options = parse_command_line(argc, argv);
+    if (options.keep_intermediates) lock_working_directory();
 
     // The input is opened first, so a missing input leaves no output file.
-    run_settings.cif_stream = open_or_exit(run_settings.cif_name, "rb");
-    if (!run_settings.out_name.empty()) {
-        run_settings.out_stream = open_or_exit(run_settings.out_name, "w");
-        run_settings.to_file = 1;
+    std::FILE* cif = common::open_or_exit(options.cif_name, "rb");
+    common::Output out;
+    if (!options.out_name.empty()) {
+        out = common::Output(common::open_or_exit(options.out_name, "w"), options.out_name);
+        unfinished = {out.stream(), options.out_name};
         std::atexit(discard_unfinished_output);
     }
 
-    run_stages();
+    run_stages(options, cif, out);
 
-    std::fclose(run_settings.cif_stream);
-    run_settings.cif_stream = nullptr;
-    if (run_settings.to_file == 1) {
-        std::FILE* out = run_settings.out_stream;
-        run_settings.out_stream = nullptr;
-        run_settings.to_file = 0;
-        close_written_or_exit(out, run_settings.out_name);
-        output_complete = true;
+    std::fclose(cif);
+    if (out.to_file()) {
+        unfinished.file = nullptr;
+        common::close_written_or_exit(out.release(), options.out_name);
+        unfinished.complete = true;
     } else if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        std::fprintf(stderr, "Error writing standard output\n");
-        std::exit(1);
+        common::fatal("Error writing standard output\n");
     }
-    remove_temporary_files();
+    // Kept intermediate files stay where they are; otherwise the fixed names
+    // are removed, whether or not this run wrote them.
+    if (!options.keep_intermediates) remove_temporary_files();
     return 0;
 }
+
+}  // namespace driver

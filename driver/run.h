@@ -1,18 +1,24 @@
-// One conversion run: defaults, command line, opens, the stages in order,
-// closes, removal of the fixed intermediate files.
+// One conversion run: the command line, the opens, the stages in order, the
+// closes and the removal of the fixed intermediate file names.
 #pragma once
 
-// The fixed intermediate files, removed in this order at the end of a run.
-inline constexpr const char* TEMPORARY_FILES[] = {"tmpdata1.file", "tmpdata2.file", "premason.file",
-                                                  "postmason.file", "minimizedm.file"};
+#include <cstdio>
 
-// Removes the five files above one after another; failures are ignored.
+#include "common/options.h"
+#include "common/output.h"
+
+namespace driver {
+
+// Removes the five fixed intermediate file names from the current directory,
+// one after another; failures are ignored.
 void remove_temporary_files();
 
 // The stages in their order: CIF split, layer recipe, grouping, header,
-// structure output, footer.
-void run_stages();
+// structure output, footer. `cif` is the open CIF file.
+void run_stages(const common::Options& options, std::FILE* cif, const common::Output& out);
 
 // The whole run; returns the exit status of a run that reaches its end (0).
-// Usage, version and fatal opens end the process on their own.
+// Usage, version and fatal errors end the process on their own.
 int run_cif2kavrit(int argc, const char* const* argv);
+
+}  // namespace driver

@@ -15,17 +15,15 @@
 #include "cifread/boxes.h"
 #include "cifread/flatten_stage.h"
 #include "cifread/layout.h"
-#include "driver/command_line.h"
-#include "driver/header_footer.h"
+#include "common/file_names.h"
+#include "common/fatal.h"
+#include "common/options.h"
+#include "common/output.h"
+#include "common/polygon_file.h"
 #include "driver/run.h"
-#include "driver/run_settings.h"
-#include "grouping/group_boxes.h"
 #include "layers/box_list.h"
-#include "layers/created_files.h"
 #include "layers/polygon_files.h"
-#include "layers/process_layers.h"
 #include "layers/recipe_steps.h"
-#include "output/output_structures.h"
 #include "polygon/gpc.h"
 
 namespace fs = std::filesystem;
@@ -71,10 +69,6 @@ std::string ScratchDirectory::clear_work() {
 
 namespace {
 
-// Largest layer name byte count for which "<name>.gpc" stays well inside the
-// 255 bytes a file name may have.
-constexpr std::size_t LONGEST_LAYER_NAME = 250;
-
 void write_bytes(const fs::path& path, const std::uint8_t* data, std::size_t size) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
@@ -98,8 +92,8 @@ private:
     ScratchDirectory& dir_;
 };
 
-std::FILE* null_output() {
-    static std::FILE* sink = std::fopen("/dev/null", "w");
+const common::Output& null_output() {
+    static const common::Output sink(std::fopen("/dev/null", "w"), "/dev/null");
     return sink;
 }
 
@@ -208,15 +202,14 @@ std::string number(double v) {
 // The quad writer's file read back: as many four-vertex contours as its count
 // line says.
 std::string check_quads_read_back(const gpc_tristrip& t) {
-    std::FILE* f = std::tmpfile();
+    std::string text = layers::write_quads(&t).render();
+    std::FILE* f = fmemopen(text.data(), text.size(), "r");
     if (f == nullptr) return "";
-    write_quads(f, &t);
-    std::rewind(f);
     Polygon back;
     gpc_read_polygon(f, 0, &back.p);
     std::fclose(f);
-    if (back.p.num_contours != count_quads(&t))
-        return "write_quads: " + std::to_string(count_quads(&t)) + " quads counted, " +
+    if (back.p.num_contours != layers::count_quads(&t))
+        return "write_quads: " + std::to_string(layers::count_quads(&t)) + " quads counted, " +
                std::to_string(back.p.num_contours) + " read back";
     for (int c = 0; c < back.p.num_contours; ++c)
         if (back.p.contour[c].num_vertices != 4) return "write_quads: contour without four vertices";
@@ -294,53 +287,34 @@ std::string check_clipper(gpc_polygon& a, gpc_polygon& again) {
     return "";
 }
 
-// Every line of premason.file: six integers, each lower bound at most its
-// upper bound.
-std::string check_box_list(const fs::path& path) {
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream s(line);
-        long long v[6];
-        for (long long& x : v)
-            if (!(s >> x)) return "premason.file: line without six integers: " + line;
-        std::string rest;
-        if (s >> rest) return "premason.file: more than six fields: " + line;
-        if (v[0] > v[1] || v[2] > v[3] || v[4] > v[5]) return "premason.file: bounds out of order: " + line;
-    }
+// Every box of the box list has each lower bound at most its upper bound.
+std::string check_box_list(const std::vector<common::Box>& boxes) {
+    for (const common::Box& b : boxes)
+        if (b.xmin > b.xmax || b.ymin > b.ymax || b.zmin > b.zmax)
+            return "box list: bounds out of order: " + layers::box_list_text({b});
     return "";
 }
 
 }  // namespace
-
-bool layer_names_fit(const std::uint8_t* data, std::size_t size) {
-    for (std::size_t i = 0; i + 1 < size; ++i) {
-        if (data[i] != 'L' || data[i + 1] != ' ') continue;
-        std::size_t j = i + 2;
-        while (j < size && data[j] != ';') ++j;
-        if (j < size && j - (i + 2) > LONGEST_LAYER_NAME) return false;
-    }
-    return true;
-}
 
 std::string scan_cif_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size) {
     InWorkFolder in_work(dir);
     const fs::path input = dir.root() / "input.cif";
     write_bytes(input, data, size);
 
-    set_defaults();
-    run_settings.cif_name = input.string();
-    run_settings.cif_stream = open_or_exit(input.string(), "rb");
-    run_settings.out_stream = null_output();
-    run_settings.to_file = 1;
+    std::FILE* cif = common::open_or_exit(input.string(), "rb");
+    const common::PolygonFiles files = cif::scan_cif(cif, null_output());
+    std::fclose(cif);
 
-    scan_cif();
-    std::fclose(run_settings.cif_stream);
-    run_settings.cif_stream = nullptr;
-
-    remove_created_files();
+    // Every layer file made reads back as a polygon file.
+    for (const std::string& name : files.created()) {
+        const common::PolygonFilePtr f = files.find(name);
+        if (f == nullptr) return "layer file " + name + " listed but not kept";
+        Polygon p;
+        layers::read_polygon(*f, &p.p);
+    }
     const std::string left = dir.clear_work();
-    if (!left.empty()) return "files left by the CIF scan after remove_created_files: " + left;
+    if (!left.empty()) return "files written by the CIF scan: " + left;
     return "";
 }
 
@@ -386,20 +360,22 @@ std::string cifread_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::
         if (first.error.text.empty()) return "an error without a message";
         return "";
     }
-    bool names_fit = true;
     for (std::size_t l = 0; l < first.layout.layers.size(); ++l) {
         const cifread::LayerBoxes& layer = first.layout.layers[l];
         if (layer.boxes != second.layout.layers[l].boxes) return "two reads of the same bytes differ";
         const std::string problem = check_layer_boxes(layer);
         if (!problem.empty()) return problem;
-        if (layer.name.size() > LONGEST_LAYER_NAME) names_fit = false;
     }
-    if (!names_fit) return "";  // such a file name ends the run through open_or_exit
     InWorkFolder in_work(dir);
-    write_layer_files(first.layout);
-    remove_created_files();
+    common::PolygonFiles files;
+    cifread::write_layer_files(first.layout, "input.cif", files);
+    for (const cifread::LayerBoxes& layer : first.layout.layers) {
+        if (layer.boxes.empty() || !common::layer_name_is_safe(layer.name)) continue;
+        const common::PolygonFilePtr f = files.find(layer.name + ".gpc");
+        if (f == nullptr || f->contours_read() != layer.boxes.size()) return "layer file of " + layer.name + " not made whole";
+    }
     const std::string left = dir.clear_work();
-    if (!left.empty()) return "files left by the layer files of --flatten after remove_created_files: " + left;
+    if (!left.empty()) return "files written for the layer files of --flatten: " + left;
     return "";
 }
 
@@ -407,9 +383,6 @@ std::string polygon_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::
     InWorkFolder in_work(dir);
     const fs::path body = dir.root() / "body.gpc";
     write_bytes(body, data, size);
-    set_defaults();
-    run_settings.out_stream = null_output();
-    run_settings.to_file = 1;
 
     std::string problem;
     {
@@ -426,17 +399,18 @@ std::string polygon_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::
 
     // The same bytes as a body file of layer processing: grown, clipped, and
     // lifted into the box list.
-    write_empty_polygon_file();
-    grow_layer("../body", "grown", 2);
-    clip_layers(GPC_INT, "../body", "grown", "cut");
-    copy_layer("../body", "copied");
-    write_bytes(dir.work() / "ply1.gpc", data, size);
-    record_created_file("ply1.gpc");
-    write_box_list(BODY_LIST);
-    if (problem.empty()) problem = check_box_list(dir.work() / "premason.file");
+    common::PolygonFiles files;
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    layers::write_empty_polygon_file(files);
+    files.create("body.gpc", common::PolygonFile::from_text(text));
+    layers::grow_layer(files, "body", "grown", 2);
+    layers::clip_layers(files, GPC_INT, "body", "grown", "cut");
+    layers::copy_layer(files, "body", "copied");
+    if (problem.empty() && files.find("copied.gpc")->render() != text) problem = "copy_layer: not the same bytes";
+    files.create("ply1.gpc", common::PolygonFile::from_text(text));
+    const std::vector<common::Box> boxes = layers::write_box_list(files, layers::BODY_LIST);
+    if (problem.empty()) problem = check_box_list(boxes);
 
-    remove_created_files();
-    remove_temporary_files();
     const std::string left = dir.clear_work();
     if (problem.empty() && !left.empty()) problem = "files left by layer processing: " + left;
     return problem;
@@ -448,27 +422,22 @@ std::string pipeline_bytes(ScratchDirectory& dir, const std::uint8_t* data, std:
     const fs::path output = dir.root() / "output.kav";
     write_bytes(input, data, size);
 
-    set_defaults();
-    run_settings.cif_name = "input.cif";
-    run_settings.out_name = output.string();
-    run_settings.summary_flag = (size & 1) != 0 ? 1 : 0;
-    run_settings.group_flag = (size & 2) != 0 ? 1 : 0;
-    run_settings.linkage_flag = (size & 4) != 0 ? 0 : 1;
-    run_settings.cif_stream = open_or_exit(input.string(), "rb");
-    run_settings.out_stream = open_or_exit(output.string(), "w");
-    run_settings.to_file = 1;
+    common::Options options;
+    options.cif_name = "input.cif";
+    options.out_name = output.string();
+    options.summary = (size & 1) != 0;
+    options.group = (size & 2) != 0;
+    options.linkage = (size & 4) == 0;
+    std::FILE* cif = common::open_or_exit(input.string(), "rb");
+    common::Output out(common::open_or_exit(output.string(), "w"), output.string());
 
-    run_stages();
+    driver::run_stages(options, cif, out);
 
-    std::fclose(run_settings.cif_stream);
-    run_settings.cif_stream = nullptr;
-    std::fclose(run_settings.out_stream);
-    run_settings.out_stream = nullptr;
-    run_settings.to_file = 0;
-    remove_temporary_files();
+    std::fclose(cif);
+    std::fclose(out.release());
 
     const std::string left = dir.clear_work();
-    if (!left.empty()) return "files left after the run: " + left;
+    if (!left.empty()) return "files written by the run: " + left;
 
     // What follows the header (the text of end commands comes before it) is
     // the summary and the blocks, each block opened and closed once.

@@ -42,36 +42,31 @@ private:
     std::filesystem::path previous_;
 };
 
-// False for a CIF text that could make a layer file whose name the file
-// system refuses (a layer command whose name runs over 250 bytes). Such a
-// run ends, correctly, with "Error opening file" and status 1; the targets
-// skip those inputs instead of dying with them.
-bool layer_names_fit(const std::uint8_t* data, std::size_t size);
-
 // The CIF scanner on raw bytes: the bytes become the CIF file, scan_cif()
-// splits it in the working folder, and the created-file list must then take
-// away every file the scan made.
+// splits it into layer files in memory, every one of which must read back as
+// a polygon file, and nothing may be written to the working folder.
 std::string scan_cif_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size);
 
 // The CIF reader of --flatten on raw bytes, with limits small enough for
 // fuzzing. When it reads the bytes, each layer's boxes must be non-empty,
 // sorted by (ymin, xmin) and apart from each other, cutting them again must
 // give them back unchanged, a second read must give the same result, and the
-// layer files written from it must all be taken away by the created-file list.
+// layer files made from it must hold every box, with nothing written to the
+// working folder.
 std::string cifread_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size);
 
 // The polygon file readers on raw bytes: the polygon library's reader, each
 // operation of the polygon and strip clippers on what it read (against itself
 // and between its even and odd contours, with the areas checked against each
-// other), the quad writer read back, and the growing step and the box-list
-// writer of layer processing on the same bytes as a body file.
+// other), the quad writer read back, and the growing step, the copy and the
+// box list of layer processing on the same bytes as a body file.
 std::string polygon_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size);
 
 // The whole conversion on raw bytes as the CIF file, stage by stage as the run
 // driver calls them, with the output in a file beside the working folder. The
 // options -s, -r and -nolinkage come from the three low bits of the size. The
-// output must end with the footer and the working folder must be empty at the
-// end.
+// output must end with the footer, and nothing may be written to the working
+// folder.
 std::string pipeline_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size);
 
 }  // namespace fuzz_entry

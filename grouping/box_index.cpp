@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace grouping {
+
 namespace {
 
 constexpr std::int32_t FANOUT = 12;
@@ -81,7 +83,10 @@ BoxIndex::BoxIndex(const std::vector<Box>& boxes) : boxes_(boxes) {
 void BoxIndex::touching(const Box& probe, std::vector<std::int32_t>& out) const {
     if (root_ < 0) return;
     // An explicit stack: the depth is logarithmic, but no recursion is needed.
-    std::vector<std::int32_t> stack{root_};
+    // It is kept from one query to the next (one per thread) to spare an
+    // allocation per query.
+    thread_local std::vector<std::int32_t> stack;
+    stack.assign(1, root_);
     while (!stack.empty()) {
         const Node& node = nodes_[static_cast<std::size_t>(stack.back())];
         stack.pop_back();
@@ -96,3 +101,5 @@ void BoxIndex::touching(const Box& probe, std::vector<std::int32_t>& out) const 
         }
     }
 }
+
+}  // namespace grouping

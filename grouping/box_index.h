@@ -5,7 +5,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "grouping/box.h"
+#include "common/box.h"
+
+namespace grouping {
+
+using common::Box;
+using common::bounding_union;
+using common::boxes_touch;
 
 class BoxIndex {
 public:
@@ -27,3 +33,5 @@ private:
     std::vector<Node> nodes_;
     std::int32_t root_ = -1;
 };
+
+}  // namespace grouping

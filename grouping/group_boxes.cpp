@@ -1,53 +1,36 @@
 #include "grouping/group_boxes.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <vector>
-
-#include "driver/run_settings.h"
-#include "grouping/box.h"
+#include "common/fatal.h"
+#include "common/file_names.h"
 #include "grouping/grouping_table.h"
-#include "grouping/text_lines.h"
 
-namespace {
+namespace grouping {
 
-// premason.file is read through a line buffer of 100 characters: a line of more
-// than 99 characters is read in pieces, each scanned for a box of its own.
-constexpr std::size_t BOX_LIST_PIECE = 99;
-
-std::vector<Box> read_box_list() {
-    std::FILE* in = open_or_exit("premason.file", "r");
-    std::vector<Box> boxes;
-    std::string piece;
-    Box box;
-    while (read_line_piece(in, BOX_LIST_PIECE, piece)) {
-        // A line without six integers cannot come from the box list writer; it is skipped.
-        if (scan_six_ints(piece, box)) boxes.push_back(box);
-    }
-    std::fclose(in);
-    return boxes;
+common::GroupedBoxes group_boxes(const std::vector<common::Box>& box_list, bool keep) {
+    const Grouping grouping = group_into_structures(box_list);
+    common::GroupedBoxes grouped;
+    grouped.boxes.reserve(grouping.order.size());
+    for (const std::int32_t b : grouping.order) grouped.boxes.push_back(box_list[static_cast<std::size_t>(b)]);
+    grouped.ends = grouping.ends;
+    if (keep) common::write_whole_file(common::POSTMASON_FILE, grouped_text(grouped));
+    return grouped;
 }
 
-void write_grouped_boxes(const std::vector<Box>& boxes, const Grouping& grouping) {
-    std::FILE* out = open_or_exit("postmason.file", "w");
+std::string grouped_text(const common::GroupedBoxes& grouped) {
+    std::string text;
     std::size_t at = 0;
-    for (std::size_t end : grouping.ends) {
+    for (const std::size_t end : grouped.ends) {
         for (; at < end; ++at) {
-            const Box& b = boxes[static_cast<std::size_t>(grouping.order[at])];
-            std::fprintf(out, "\t%d\t%d\t%d\t%d\t%d\t%d\n", b.xmin, b.xmax, b.ymin, b.ymax, b.zmin, b.zmax);
+            const common::Box& b = grouped.boxes[at];
+            for (const std::int32_t v : {b.xmin, b.xmax, b.ymin, b.ymax, b.zmin, b.zmax}) {
+                text += '\t';
+                text += std::to_string(v);
+            }
+            text += '\n';
         }
-        std::fputs("\n", out);
+        text += '\n';
     }
-    // A grouped list cut short by a full disk would be read as a complete one
-    // by the next stage: stop the run instead.
-    close_written_or_exit(out, "postmason.file");
+    return text;
 }
 
-}  // namespace
-
-void group_boxes() {
-    const std::vector<Box> boxes = read_box_list();
-    const Grouping grouping = group_into_structures(boxes);
-    write_grouped_boxes(boxes, grouping);
-}
+}  // namespace grouping

@@ -7,6 +7,8 @@
 
 #include "grouping/box_index.h"
 
+namespace grouping {
+
 // How the table's result is reached without rescanning every slot for every box
 // and restarting every merge pass from slot 0.
 //
@@ -298,3 +300,5 @@ Grouping group_into_structures(const std::vector<Box>& boxes) {
     table.merge_all();
     return table.result();
 }
+
+}  // namespace grouping

@@ -14,7 +14,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "grouping/box.h"
+#include "common/box.h"
+
+namespace grouping {
+
+using common::Box;
+using common::bounding_union;
+using common::boxes_touch;
 
 struct Grouping {
     // Box numbers (positions in the input) of every structure in turn, in the
@@ -25,3 +31,5 @@ struct Grouping {
 };
 
 Grouping group_into_structures(const std::vector<Box>& boxes);
+
+}  // namespace grouping

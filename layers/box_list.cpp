@@ -6,8 +6,11 @@
 #include <cstdio>
 #include <string>
 
-#include "driver/run_settings.h"
+#include "common/file_names.h"
+#include "layers/polygon_files.h"
 #include "polygon/polygon_io.h"
+
+namespace layers {
 
 const char* const BODY_LIST[] = {"COL", "COT", "COF", "mtl", "refl", "pvtl", "pvth", "ply1", "p2lo", "p2hi", "ply2",
                                  nullptr};
@@ -69,9 +72,11 @@ bool read_truncated_box(std::FILE* in, IntBox& box) {
     return true;
 }
 
-// Lifts one body file into box lines. A truncated or malformed file gives the
-// lines of the contours read completely before the fault.
-void lift_body(std::FILE* in, const LayerHeight& h, std::FILE* out) {
+constexpr const char* VERTICES_SHOULD_BE_4 = "processlayers(509): number of vertices should be 4.\n";
+
+// Lifts a body file kept as text. A truncated or malformed file gives the
+// boxes of the contours read completely before the fault.
+void lift_text(std::FILE* in, const LayerHeight& h, std::vector<common::Box>& out, std::string& messages) {
     int contours = 0;
     if (!scan_int(in, contours)) return;
     for (int c = 0; c < contours; ++c) {
@@ -80,10 +85,10 @@ void lift_body(std::FILE* in, const LayerHeight& h, std::FILE* out) {
         if (vertices == 4) {
             IntBox b{};
             if (!read_truncated_box(in, b)) return;
-            std::fprintf(out, "%d %d %d %d %d %d\n", b.xmin, b.xmax, b.ymin, b.ymax, h.z_base, h.top);
+            out.push_back({b.xmin, b.xmax, b.ymin, b.ymax, h.z_base, h.top});
             continue;
         }
-        std::fprintf(stderr, "%s(%d): number of vertices should be 4.\n", "processlayers", 509);
+        messages += VERTICES_SHOULD_BE_4;
         // Pass over the contour's vertices so that the next contour is read in step.
         for (int v = 0; v < vertices; ++v) {
             float x = 0, y = 0;
@@ -94,14 +99,60 @@ void lift_body(std::FILE* in, const LayerHeight& h, std::FILE* out) {
 
 }  // namespace
 
-void write_box_list(const char* const* body_list) {
-    std::FILE* out = open_or_exit("premason.file", "w");
-    for (const char* const* stem = body_list; *stem != nullptr; ++stem) {
-        const std::string file_name = std::string(*stem) + ".gpc";
-        std::FILE* in = std::fopen(file_name.c_str(), "r");
-        if (in == nullptr) continue;
-        lift_body(in, lookup_layer_height(*stem), out);
-        std::fclose(in);
+std::vector<common::Box> lift_body(const common::PolygonFile& file, const LayerHeight& h, std::string& messages) {
+    std::vector<common::Box> out;
+    if (file.is_text()) {
+        if (std::FILE* in = open_text(file)) {
+            lift_text(in, h, out, messages);
+            std::fclose(in);
+        }
+        return out;
     }
-    close_written_or_exit(out, "premason.file");
+    const std::size_t contours = file.contours_read();
+    const std::vector<common::Vertex>& v = file.vertices();
+    out.reserve(contours);
+    for (std::size_t c = 0; c < contours; ++c) {
+        IntBox b{};
+        for (std::size_t k = 0; k < 4; ++k) {
+            const int x = truncate_coordinate(file.read_float(v[4 * c + k].x));
+            const int y = truncate_coordinate(file.read_float(v[4 * c + k].y));
+            if (k == 0) {
+                b = {x, x, y, y};
+                continue;
+            }
+            if (x < b.xmin) b.xmin = x;
+            if (x > b.xmax) b.xmax = x;
+            if (y < b.ymin) b.ymin = y;
+            if (y > b.ymax) b.ymax = y;
+        }
+        out.push_back({b.xmin, b.xmax, b.ymin, b.ymax, h.z_base, h.top});
+    }
+    return out;
 }
+
+std::vector<common::Box> write_box_list(const common::PolygonFiles& files, const char* const* body_list) {
+    std::vector<common::Box> boxes;
+    std::string messages;
+    for (const char* const* stem = body_list; *stem != nullptr; ++stem) {
+        const common::PolygonFilePtr file = files.find(common::polygon_file_name(*stem));
+        if (file == nullptr) continue;  // a missing body adds nothing
+        const std::vector<common::Box> lifted = lift_body(*file, lookup_layer_height(*stem), messages);
+        boxes.insert(boxes.end(), lifted.begin(), lifted.end());
+    }
+    std::fputs(messages.c_str(), stderr);
+    return boxes;
+}
+
+std::string box_list_text(const std::vector<common::Box>& boxes) {
+    std::string text;
+    for (const common::Box& b : boxes) {
+        const std::int32_t values[6] = {b.xmin, b.xmax, b.ymin, b.ymax, b.zmin, b.zmax};
+        for (int k = 0; k < 6; ++k) {
+            text += std::to_string(values[k]);
+            text += k < 5 ? ' ' : '\n';
+        }
+    }
+    return text;
+}
+
+}  // namespace layers

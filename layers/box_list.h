@@ -1,9 +1,16 @@
 // Layer heights and the box list: lifting the rectangles of the final body
-// files into 3-D boxes, one line per box in premason.file.
+// files into 3-D boxes, the list that premason.file holds one line per box.
 #pragma once
 
 #include <array>
+#include <string>
 #include <string_view>
+#include <vector>
+
+#include "common/box.h"
+#include "common/polygon_file.h"
+
+namespace layers {
 
 // The vertical build-up of the process, in level units (the z unit of a box).
 constexpr int LEVEL1_BASE = 1;
@@ -80,7 +87,17 @@ LayerHeight lookup_layer_height(std::string_view name);
 // The stems of the body files that become boxes, in order, ended by nullptr.
 extern const char* const BODY_LIST[];
 
-// Writes premason.file: for each stem of `body_list` (ended by nullptr) whose
-// file "<stem>.gpc" exists, one line "xmin xmax ymin ymax zbase top" per
-// four-vertex contour.
-void write_box_list(const char* const* body_list);
+// The boxes of one body file: one per four-vertex contour, its x and y extent
+// from the truncated coordinates ("%f" reads), z from `height`. A contour with
+// another vertex count is reported on `messages` and passed over.
+std::vector<common::Box> lift_body(const common::PolygonFile& file, const LayerHeight& height, std::string& messages);
+
+// The box list: for each stem of `body_list` (ended by nullptr) whose file
+// "<stem>.gpc" exists, one box per four-vertex contour, in order.
+std::vector<common::Box> write_box_list(const common::PolygonFiles& files, const char* const* body_list);
+
+// The text of premason.file for a box list: one line
+// "xmin xmax ymin ymax zmin zmax" per box.
+std::string box_list_text(const std::vector<common::Box>& boxes);
+
+}  // namespace layers

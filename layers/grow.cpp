@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <numeric>
+#include <utility>
 
+#include "common/decimal.h"
 #include "polygon/engine.h"
 
 namespace grow {
@@ -31,36 +33,58 @@ FloatBox widen(FloatBox b, int amount) {
 }
 
 std::string corner_lines(const FloatBox& b) {
-    char buf[512];
-    std::snprintf(buf, sizeof buf, "%.2f %.2f\n%.2f %.2f\n%.2f %.2f\n%.2f %.2f\n", b.xmin, b.ymin, b.xmax, b.ymin,
-                  b.xmax, b.ymax, b.xmin, b.ymax);
-    return buf;
-}
-
-gpc_vertex round_trip(double x_read, double y_read, std::string* tmpdata2_line) {
-    char buf[256];
-    std::snprintf(buf, sizeof buf, "%.5f %.5f\n", x_read, y_read);
-    if (tmpdata2_line != nullptr) *tmpdata2_line = buf;
-    gpc_vertex v{};
-    char* end = nullptr;
-    v.x = std::strtod(buf, &end);
-    v.y = std::strtod(end, nullptr);
-    return v;
-}
-
-std::vector<gpc_vertex> reread_corners(const FloatBox& b) {
-    const std::string text = corner_lines(b);
-    std::vector<gpc_vertex> corners;
-    const char* p = text.c_str();
-    for (int i = 0; i < 4; ++i) {
-        char* end = nullptr;
-        const double x = std::strtod(p, &end);
-        p = end;
-        const double y = std::strtod(p, &end);
-        p = end;
-        corners.push_back(round_trip(x, y));
+    std::string text;
+    for (const auto& [x, y] : {std::pair{b.xmin, b.ymin}, {b.xmax, b.ymin}, {b.xmax, b.ymax}, {b.xmin, b.ymax}}) {
+        common::append_fixed(text, x, 2);
+        text += ' ';
+        common::append_fixed(text, y, 2);
+        text += '\n';
     }
-    return corners;
+    return text;
+}
+
+namespace {
+
+// What "%lf" reads from the "%.Nf" text of `value`: the number, an infinity or
+// NaN from "inf" and "nan", and nothing from "-inf" and "-nan" (the sign
+// starts a number that does not follow).
+bool read_back(double value, int precision, double& read) {
+    if (std::isfinite(value)) {
+        read = common::reread_double(value, precision);
+        return true;
+    }
+    if (std::signbit(value)) return false;
+    read = value;
+    return true;
+}
+
+}  // namespace
+
+bool round_trip(double x_read, double y_read, gpc_vertex& vertex) {
+    return read_back(x_read, 5, vertex.x) && read_back(y_read, 5, vertex.y);
+}
+
+std::string tmpdata2_line(double x_read, double y_read) {
+    std::string line;
+    common::append_fixed(line, x_read, 5);
+    line += ' ';
+    common::append_fixed(line, y_read, 5);
+    line += '\n';
+    return line;
+}
+
+bool reread_corners(const FloatBox& b, std::vector<gpc_vertex>& corners, std::vector<std::pair<double, double>>* read) {
+    corners.clear();
+    if (read != nullptr) read->clear();
+    for (const auto& [fx, fy] : {std::pair{b.xmin, b.ymin}, {b.xmax, b.ymin}, {b.xmax, b.ymax}, {b.xmin, b.ymax}}) {
+        double x = 0, y = 0;
+        if (!read_back(fx, 2, x) || !read_back(fy, 2, y)) return false;
+        gpc_vertex v{};
+        if (!round_trip(x, y, v)) return false;
+        corners.push_back(v);
+        if (read != nullptr) read->emplace_back(x, y);
+    }
+    return true;
 }
 
 namespace {
@@ -150,6 +174,13 @@ void unite_in_order(const std::vector<std::vector<gpc_vertex>>& contours, gpc_po
     bool usable = accumulator->num_contours == 0;
     for (const auto& c : contours) {
         usable = usable && !c.empty();
+        // The library's union refuses operands that are not rectilinear or
+        // not finite (and the sort below needs comparable values): such
+        // contours go through it one at a time.
+        gpc_vertex_list list{static_cast<int>(c.size()), const_cast<gpc_vertex*>(c.data())};
+        int hole = 0;
+        const gpc_polygon single{1, &hole, &list};
+        usable = usable && gpc_is_rectilinear(&single);
         // Heights of -0 take their sign from the first contour of a sweep:
         // keep the exact order of sweeps for them.
         for (const gpc_vertex& v : c) usable = usable && !(v.y == 0 && std::signbit(v.y));

@@ -1,9 +1,11 @@
-// The arithmetic of the growing step, in memory: widening a quad's bounding
-// box in single precision, the roundings that its trips through the scratch
-// files impose, and the union of the widened boxes in file order.
+// The arithmetic of the growing step: widening a quad's bounding box in single
+// precision, the roundings that the trips of its corners through the scratch
+// texts impose ("%.2f" in tmpdata1.file, "%.5f" in tmpdata2.file, each read
+// back with "%lf"), and the union of the widened boxes in order.
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "polygon/gpc.h"
@@ -25,15 +27,24 @@ FloatBox widen(FloatBox box, int amount);
 // (xmin, ymin), (xmax, ymin), (xmax, ymax), (xmin, ymax).
 std::string corner_lines(const FloatBox& box);
 
-// A vertex line of tmpdata1.file ("%.2f" text) read with "%lf", written with
-// "%.5f %.5f\n" to tmpdata2.file and read back with "%lf".
-gpc_vertex round_trip(double x_read, double y_read, std::string* tmpdata2_line = nullptr);
+// A vertex of tmpdata1.file as read with "%lf", written with "%.5f %.5f\n" to
+// tmpdata2.file and read back with "%lf". False when the text does not read
+// back as a number (a negative infinity or NaN).
+bool round_trip(double x_read, double y_read, gpc_vertex& vertex);
 
-// The corners of a widened box as the union step reads them.
-std::vector<gpc_vertex> reread_corners(const FloatBox& box);
+// The line "%.5f %.5f\n" of tmpdata2.file for a vertex read from tmpdata1.file.
+std::string tmpdata2_line(double x_read, double y_read);
+
+// The corners of a widened box as the union step reads them, each as it reads
+// back from "%.2f" text and then from "%.5f" text. False when one of them does
+// not read back as a number: the reading of the grown boxes stops there.
+bool reread_corners(const FloatBox& box, std::vector<gpc_vertex>& corners,
+                    std::vector<std::pair<double, double>>* read = nullptr);
 
 // accumulator = (((accumulator ∪ c0) ∪ c1) ∪ ...), each union as
-// gpc_polygon_clip(GPC_UNION, accumulator, ci, accumulator) returns it.
+// gpc_polygon_clip(GPC_UNION, accumulator, ci, accumulator) returns it: a
+// contour that is not rectilinear or holds a value that is not finite leaves
+// the library's union empty, and then the accumulator too.
 void unite_in_order(const std::vector<std::vector<gpc_vertex>>& contours, gpc_polygon* accumulator);
 
 }  // namespace grow

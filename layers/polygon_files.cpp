@@ -1,15 +1,14 @@
 #include "layers/polygon_files.h"
 
-#include <array>
-#include <charconv>
+#include <cstdio>
 
-#include "driver/run_settings.h"
-#include "layers/created_files.h"
+#include "common/decimal.h"
+#include "common/file_names.h"
 
-void write_empty_polygon_file() {
-    std::FILE* f = open_created_file("empty.gpc", "w");
-    std::fputs("0\n", f);
-    close_written_or_exit(f, "empty.gpc");
+namespace layers {
+
+void write_empty_polygon_file(common::PolygonFiles& files) {
+    files.create(common::EMPTY_POLYGON_FILE, common::PolygonFile{});
 }
 
 namespace {
@@ -24,29 +23,6 @@ long long complete_quads(int num_vertices) {
     return (static_cast<long long>(num_vertices) - 2) / 2;
 }
 
-constexpr int PRECISION = 15;
-
-// One vertex line " %.*lf %.*lf\n" with precision 15. std::to_chars gives
-// exactly the digits that printf gives for this format, only faster; the
-// buffer holds the longest double in fixed notation, and printf remains for
-// the case that it should not.
-void write_vertex_line(std::FILE* file, const gpc_vertex& v) {
-    std::array<char, 2 * 340> line{};
-    char* p = line.data();
-    char* const end = line.data() + line.size();
-    for (const double value : {v.x, v.y}) {
-        *p++ = ' ';
-        const auto r = std::to_chars(p, end - 1, value, std::chars_format::fixed, PRECISION);
-        if (r.ec != std::errc()) {
-            std::fprintf(file, " %.*lf %.*lf\n", PRECISION, v.x, PRECISION, v.y);
-            return;
-        }
-        p = r.ptr;
-    }
-    *p++ = '\n';
-    std::fwrite(line.data(), 1, static_cast<std::size_t>(p - line.data()), file);
-}
-
 }  // namespace
 
 long long count_quads(const gpc_tristrip* strips) {
@@ -55,16 +31,75 @@ long long count_quads(const gpc_tristrip* strips) {
     return total;
 }
 
-void write_quads(std::FILE* file, const gpc_tristrip* strips) {
-    std::fprintf(file, "%lld\n", count_quads(strips));
+common::PolygonFile write_quads(const gpc_tristrip* strips) {
+    const long long total = count_quads(strips);
+    std::vector<common::Vertex> vertices;
+    vertices.reserve(static_cast<std::size_t>(total) * 4);
     for (int s = 0; s < strips->num_strips; ++s) {
         const gpc_vertex_list& strip = strips->strip[s];
         const long long quads = complete_quads(strip.num_vertices);
         for (long long q = 0; q < quads; ++q) {
             const long long j = 2 * q;
-            const gpc_vertex* v = strip.vertex;
-            std::fputs("4\n", file);
-            for (const long long k : {j, j + 1, j + 3, j + 2}) write_vertex_line(file, v[k]);
+            for (const long long k : {j, j + 1, j + 3, j + 2}) vertices.push_back({strip.vertex[k].x, strip.vertex[k].y});
         }
     }
+    return common::PolygonFile(common::VertexFormat::Quad, total, std::move(vertices));
 }
+
+std::FILE* open_text(const common::PolygonFile& file) {
+    // fmemopen reads the bytes in place. An empty text has nothing to read.
+    const std::string& text = file.text();
+    if (text.empty()) return nullptr;
+    return fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+}
+
+void read_polygon(const common::PolygonFile& file, gpc_polygon* polygon) {
+    *polygon = gpc_polygon{0, nullptr, nullptr};
+    if (file.is_text()) {
+        std::FILE* in = open_text(file);
+        if (in == nullptr) return;
+        gpc_read_polygon(in, 0, polygon);
+        std::fclose(in);
+        return;
+    }
+    const std::size_t contours = file.contours_read();
+    if (contours == 0) return;
+    const std::vector<common::Vertex>& v = file.vertices();
+    polygon->num_contours = static_cast<int>(contours);
+    polygon->hole = new int[contours]();
+    polygon->contour = new gpc_vertex_list[contours];
+    for (std::size_t c = 0; c < contours; ++c) {
+        gpc_vertex_list& list = polygon->contour[c];
+        list.num_vertices = 4;
+        list.vertex = new gpc_vertex[4];
+        for (std::size_t k = 0; k < 4; ++k)
+            list.vertex[k] = {file.read_double(v[4 * c + k].x), file.read_double(v[4 * c + k].y)};
+    }
+}
+
+ReadPolygon::ReadPolygon(const common::PolygonFile& file) {
+    if (file.is_text()) {
+        read_polygon(file, &polygon_);
+        owned_ = true;
+        return;
+    }
+    const std::size_t contours = file.contours_read();
+    if (contours == 0) return;
+    const std::vector<common::Vertex>& v = file.vertices();
+    vertices_.resize(4 * contours);
+    for (std::size_t k = 0; k < 4 * contours; ++k) {
+        const common::Reread x = common::reread(v[k].x, file.format() == common::VertexFormat::OneDecimal ? 1 : 15);
+        const common::Reread y = common::reread(v[k].y, file.format() == common::VertexFormat::OneDecimal ? 1 : 15);
+        vertices_[k] = {x.as_double, y.as_double};
+    }
+    lists_.resize(contours);
+    for (std::size_t c = 0; c < contours; ++c) lists_[c] = {4, vertices_.data() + 4 * c};
+    holes_.assign(contours, 0);
+    polygon_ = {static_cast<int>(contours), holes_.data(), lists_.data()};
+}
+
+ReadPolygon::~ReadPolygon() {
+    if (owned_) gpc_free_polygon(&polygon_);
+}
+
+}  // namespace layers

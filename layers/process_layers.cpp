@@ -1,14 +1,23 @@
 #include "layers/process_layers.h"
 
+#include <condition_variable>
+#include <cstdio>
 #include <iterator>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
 
+#include "common/fatal.h"
+#include "common/file_names.h"
 #include "layers/box_list.h"
-#include "layers/created_files.h"
 #include "layers/polygon_files.h"
 #include "layers/recipe_steps.h"
 
-// Each step reads one or two polygon files and writes one; a layer or body
-// without a file counts as empty.
+namespace layers {
+
+// Each step reads one or two bodies and makes one; a layer or body without a
+// file counts as empty.
 const RecipeStep RECIPE[] = {
     {RecipeStep::GROW, 5, "COL", nullptr, "c2st"},
     {RecipeStep::CLIP, GPC_DIFF, "c2st", "COL", "tmp5"},
@@ -38,19 +47,186 @@ const RecipeStep RECIPE[] = {
 };
 const std::size_t RECIPE_STEPS = std::size(RECIPE);
 
-void run_recipe_step(const RecipeStep& s) {
+void run_recipe_step(common::PolygonFiles& files, const RecipeStep& s) {
     switch (s.kind) {
-        case RecipeStep::CLIP: clip_layers(s.op_or_amount, s.first, s.second, s.result); break;
-        case RecipeStep::COPY: copy_layer(s.first, s.result); break;
-        case RecipeStep::GROW: grow_layer(s.first, s.result, s.op_or_amount); break;
+        case RecipeStep::CLIP: clip_layers(files, s.op_or_amount, s.first, s.second, s.result); break;
+        case RecipeStep::COPY: copy_layer(files, s.first, s.result); break;
+        case RecipeStep::GROW: grow_layer(files, s.first, s.result, s.op_or_amount); break;
     }
 }
 
-// The final bodies are lifted into premason.file, then every polygon file of
-// the run is removed.
-void process_layers() {
-    write_empty_polygon_file();
-    for (std::size_t k = 0; k < RECIPE_STEPS; ++k) run_recipe_step(RECIPE[k]);
-    write_box_list(BODY_LIST);
-    remove_created_files();
+namespace {
+
+// The work of layer processing as tasks: the recipe steps, then the lifting
+// of each body of the body list. A task waits for every earlier task that
+// makes a body it reads, reads a body it makes, or makes the same body, so
+// any order that respects these waits gives the result of the tasks run one
+// after another.
+struct Task {
+    std::vector<std::string> reads;  // file names
+    std::string makes;               // file name, empty for a lift
+    std::size_t step = 0;            // recipe step, or RECIPE_STEPS + body index
+    std::vector<std::size_t> waits_for;
+    std::vector<std::size_t> wanted_by;
+};
+
+class Plan {
+public:
+    Plan() {
+        for (std::size_t k = 0; k < RECIPE_STEPS; ++k) {
+            const RecipeStep& s = RECIPE[k];
+            Task t;
+            t.step = k;
+            t.reads.push_back(common::polygon_file_name(s.first));
+            if (s.kind == RecipeStep::CLIP) t.reads.push_back(common::polygon_file_name(s.second));
+            t.makes = common::polygon_file_name(s.result);
+            tasks.push_back(std::move(t));
+        }
+        for (std::size_t b = 0; BODY_LIST[b] != nullptr; ++b) {
+            Task t;
+            t.step = RECIPE_STEPS + b;
+            t.reads.push_back(common::polygon_file_name(BODY_LIST[b]));
+            tasks.push_back(std::move(t));
+        }
+        for (std::size_t k = 0; k < tasks.size(); ++k) {
+            for (std::size_t j = 0; j < k; ++j) {
+                const Task& a = tasks[j];
+                const Task& b = tasks[k];
+                bool wait = false;
+                for (const std::string& r : b.reads) wait = wait || r == a.makes;
+                for (const std::string& r : a.reads) wait = wait || (!b.makes.empty() && r == b.makes);
+                wait = wait || (!a.makes.empty() && a.makes == b.makes);
+                if (!wait) continue;
+                tasks[k].waits_for.push_back(j);
+                tasks[j].wanted_by.push_back(k);
+            }
+        }
+        for (const Task& t : tasks)
+            for (const std::string& r : t.reads) ++readers[r];
+    }
+
+    std::vector<Task> tasks;
+    std::map<std::string, int> readers;  // how many tasks read each file
+};
+
+std::size_t layout_vertices(const common::PolygonFiles& files) {
+    std::size_t total = 0;
+    for (const std::string& name : files.created()) {
+        const common::PolygonFilePtr f = files.find(name);
+        if (f != nullptr) total += f->is_text() ? f->text().size() / 8 : f->vertices().size();
+    }
+    return total;
 }
+
+class Runner {
+public:
+    Runner(common::PolygonFiles& files, const Plan& plan) : files_(files), plan_(plan), readers_(plan.readers) {
+        const std::size_t n = plan.tasks.size();
+        waiting_.resize(n);
+        for (std::size_t k = 0; k < n; ++k) waiting_[k] = plan.tasks[k].waits_for.size();
+        lifted_.resize(n - RECIPE_STEPS);
+        messages_.resize(n - RECIPE_STEPS);
+    }
+
+    void run(int threads) {
+        std::vector<std::thread> helpers;
+        for (int i = 1; i < threads; ++i) helpers.emplace_back([this] { work(); });
+        work();
+        for (std::thread& t : helpers) t.join();
+    }
+
+    std::vector<common::Box> box_list() {
+        std::vector<common::Box> boxes;
+        std::size_t total = 0;
+        for (const auto& l : lifted_) total += l.size();
+        boxes.reserve(total);
+        for (auto& l : lifted_) {
+            boxes.insert(boxes.end(), l.begin(), l.end());
+            std::vector<common::Box>().swap(l);  // let each part go as soon as it is copied
+        }
+        for (const std::string& m : messages_) std::fputs(m.c_str(), stderr);
+        return boxes;
+    }
+
+private:
+    // Takes a task whose waits are over, runs it and marks it done, until
+    // every task is done. Lifting a final body comes first, since it lets
+    // the body go; then the recipe steps in their order.
+    void work() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            std::size_t next = plan_.tasks.size();
+            for (std::size_t n = 0; n < plan_.tasks.size(); ++n) {
+                const std::size_t k = (n + RECIPE_STEPS) % plan_.tasks.size();
+                if (!started(k) && waiting_[k] == 0) {
+                    next = k;
+                    break;
+                }
+            }
+            if (next == plan_.tasks.size()) {
+                if (done_ == plan_.tasks.size()) return;
+                ready_.wait(lock);
+                continue;
+            }
+            started_.push_back(next);
+            lock.unlock();
+            run_task(plan_.tasks[next]);
+            lock.lock();
+            finish(plan_.tasks[next]);
+            ready_.notify_all();
+        }
+    }
+
+    bool started(std::size_t k) const {
+        for (std::size_t s : started_)
+            if (s == k) return true;
+        return false;
+    }
+
+    void run_task(const Task& t) {
+        if (t.step < RECIPE_STEPS) {
+            run_recipe_step(files_, RECIPE[t.step]);
+            return;
+        }
+        const std::size_t b = t.step - RECIPE_STEPS;
+        const common::PolygonFilePtr file = files_.find(t.reads[0]);
+        if (file != nullptr) lifted_[b] = lift_body(*file, lookup_layer_height(BODY_LIST[b]), messages_[b]);
+    }
+
+    // Called with the lock held.
+    void finish(const Task& t) {
+        ++done_;
+        for (std::size_t k : t.wanted_by) --waiting_[k];
+        // A body that no task will read any more is let go, unless the files
+        // are kept (then they are on disk anyway, and the list is whole).
+        for (const std::string& r : t.reads) {
+            if (--readers_[r] == 0 && r != common::EMPTY_POLYGON_FILE && !files_.keep()) files_.release(r);
+        }
+    }
+
+    common::PolygonFiles& files_;
+    const Plan& plan_;
+    std::map<std::string, int> readers_;
+    std::vector<std::size_t> waiting_;
+    std::vector<std::size_t> started_;
+    std::size_t done_ = 0;
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::vector<std::vector<common::Box>> lifted_;
+    std::vector<std::string> messages_;
+};
+
+}  // namespace
+
+std::vector<common::Box> process_layers(common::PolygonFiles files, int threads) {
+    if (threads <= 0) threads = (!files.keep() && layout_vertices(files) >= THREADED_LAYOUT_VERTICES) ? 2 : 1;
+    write_empty_polygon_file(files);
+    static const Plan plan;
+    Runner runner(files, plan);
+    runner.run(threads);
+    std::vector<common::Box> boxes = runner.box_list();
+    if (files.keep()) common::write_whole_file(common::PREMASON_FILE, box_list_text(boxes));
+    return boxes;
+}
+
+}  // namespace layers

@@ -1,7 +1,16 @@
+// Layer processing: the fixed recipe that derives the device's bodies from its
+// CIF layers, and the lifting of the final bodies into the box list.
 #pragma once
-#include <cstddef>
 
-// One step of the recipe: a clip of two layers (op is GPC_DIFF, GPC_INT or
+#include <cstddef>
+#include <vector>
+
+#include "common/box.h"
+#include "common/polygon_file.h"
+
+namespace layers {
+
+// One step of the recipe: a clip of two bodies (op is GPC_DIFF, GPC_INT or
 // GPC_UNION), a copy, or a growing step by `amount`.
 struct RecipeStep {
     enum Kind { CLIP, COPY, GROW } kind;
@@ -11,12 +20,21 @@ struct RecipeStep {
     const char* result;
 };
 
-// The fixed recipe that derives the device's bodies from its CIF layers, in
-// order, and the number of its steps.
+// The recipe in order, and the number of its steps.
 extern const RecipeStep RECIPE[];
 extern const std::size_t RECIPE_STEPS;
 
-void run_recipe_step(const RecipeStep& step);
+void run_recipe_step(common::PolygonFiles& files, const RecipeStep& step);
 
-// Derives the device bodies from the layer files and writes premason.file.
-void process_layers();
+// Layouts with fewer vertices than this in their layer files run the recipe on
+// one thread: below it a second thread costs more than it saves.
+inline constexpr std::size_t THREADED_LAYOUT_VERTICES = 40'000;
+
+// Creates empty.gpc, runs the recipe over the layer files and lifts the final
+// bodies into the box list. Steps that do not read each other's bodies run on
+// two threads (`threads` 0: two for large layouts, one for small ones and when
+// the files are kept); the result is the one of the steps run in order. With
+// kept files, premason.file is written too.
+std::vector<common::Box> process_layers(common::PolygonFiles files, int threads = 0);
+
+}  // namespace layers

@@ -1,29 +1,41 @@
 // The three kinds of step of the layer recipe (boolean operation, copy, grow)
 // and the union of grown boxes behind the grow. Each step reads its operands
-// from "<name>.gpc" files in the current directory and writes "<result>.gpc"
-// through the created-file list.
+// from the polygon files "<name>.gpc" of the run and creates "<result>.gpc".
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "common/polygon_file.h"
+#include "layers/grow.h"
 #include "polygon/gpc.h"
 
-// <result>.gpc = <first> op <second>, as quads. A missing operand file reads
-// as empty.gpc.
-void clip_layers(int op, const std::string& first, const std::string& second, const std::string& result);
+namespace layers {
 
-// <destination>.gpc = a byte-for-byte copy of <source>.gpc. Equal names, or a
+// <result>.gpc = <first> op <second>, as quads. A missing operand reads as
+// empty.gpc.
+void clip_layers(common::PolygonFiles& files, int op, const std::string& first, const std::string& second,
+                 const std::string& result);
+
+// <destination>.gpc = the same file as <source>.gpc. Equal names, or a
 // missing source, end the run with status 1.
-void copy_layer(const std::string& source, const std::string& destination);
+void copy_layer(common::PolygonFiles& files, const std::string& source, const std::string& destination);
 
 // <destination>.gpc = <source> with each quad widened by `amount` on all four
-// sides, the widened boxes united. A missing source writes nothing. Equal
-// names end the run with status 1. Leaves the widened boxes in tmpdata1.file
-// and the last of them in tmpdata2.file.
-void grow_layer(const std::string& source, const std::string& destination, int amount);
+// sides, the widened boxes united. A missing source creates nothing. Equal
+// names end the run with status 1. When the files are kept, tmpdata1.file
+// receives the widened boxes and tmpdata2.file the last of them.
+void grow_layer(common::PolygonFiles& files, const std::string& source, const std::string& destination, int amount);
 
-// accumulator = accumulator united with every contour of the polygon file
-// `path`, one after the other in file order, each vertex taken as it reads
-// back after being written with "%.5f". tmpdata2.file receives the last
-// contour in that form.
-void unite_contours(const std::string& path, gpc_polygon* accumulator);
+// The widened boxes of a body file (four-vertex contours read with "%d" and
+// "%f %f"); a contour with another vertex count is reported on standard error
+// and passed over.
+std::vector<grow::FloatBox> read_widened_boxes(const common::PolygonFile& file, int amount);
+
+// accumulator = accumulator united with every box, one after the other, each
+// corner as it reads back from the scratch texts. With `keep` the scratch
+// files are written to the current directory.
+void unite_contours(const std::vector<grow::FloatBox>& boxes, gpc_polygon* accumulator, bool keep = false);
+
+}  // namespace layers

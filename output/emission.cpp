@@ -3,26 +3,20 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-#include "driver/run_settings.h"
-#include "grouping/text_lines.h"
+#include "common/line_piece.h"
 #include "output/structure_table.h"
+
+namespace output {
 
 namespace {
 
-// tmpdata1.file is read through a line buffer of 80 bytes (79 characters per
-// read); a block marker is recognised only in a piece that holds it whole.
+// The block text (tmpdata1.file) is read through a line buffer of 80 bytes
+// (79 characters per read); a block marker is recognised only in a piece that
+// holds it whole.
 constexpr std::size_t BLOCK_FILE_PIECE = 79;
-
-void write_out(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), output_destination());
-}
-
-template <class... Args>
-void print_out(const char* format, Args... args) {
-    std::fprintf(output_destination(), format, args...);
-}
 
 // Where each structure's block lies in tmpdata1.file, found in one pass: the
 // text between the start marker with its brace line and the end marker.
@@ -66,17 +60,18 @@ bool is_marker(std::string_view line, std::string_view what, long long& index) {
     return true;
 }
 
-BlockFile read_block_file(std::int32_t structures) {
+BlockFile read_block_file(std::string blocks, std::int32_t structures) {
     BlockFile f;
     f.spans.resize(static_cast<std::size_t>(structures) + 1);
-    std::FILE* in = open_or_exit("tmpdata1.file", "r");
+    std::size_t position = 0;
     std::string piece;
     std::vector<std::int32_t> awaiting_brace;  // start marker seen, brace line not yet
     long long index = 0;
     auto in_range = [&](long long k) { return k >= 1 && k <= structures; };
-    while (read_line_piece(in, BLOCK_FILE_PIECE, piece)) {
-        const std::size_t offset = f.text.size();
-        f.text += piece;
+    while (common::read_line_piece(blocks, position, BLOCK_FILE_PIECE, piece) > 0) {
+        // The pieces follow one another, so the text read so far is the
+        // block text up to `position`: spans are offsets into it.
+        const std::size_t offset = position - piece.size();
         if (is_marker(piece, "end", index) && in_range(index)) {
             BlockFile::Span& span = f.spans[static_cast<std::size_t>(index)];
             if (span.open && !span.ended) {
@@ -86,7 +81,7 @@ BlockFile read_block_file(std::int32_t structures) {
         }
         // The piece after a start marker is the block's brace line: dropped.
         for (std::int32_t k : awaiting_brace) {
-            f.spans[static_cast<std::size_t>(k)].body_begin = f.text.size();
+            f.spans[static_cast<std::size_t>(k)].body_begin = position;
             f.spans[static_cast<std::size_t>(k)].open = true;
         }
         awaiting_brace.clear();
@@ -95,25 +90,34 @@ BlockFile read_block_file(std::int32_t structures) {
             awaiting_brace.push_back(static_cast<std::int32_t>(index));
         }
     }
-    std::fclose(in);
     // A block cut short by the end of the file is copied to the end.
     for (BlockFile::Span& span : f.spans) {
         if (!span.started) continue;
-        if (!span.open) span.body_begin = f.text.size();
-        if (!span.ended) span.body_end = f.text.size();
+        if (!span.open) span.body_begin = position;
+        if (!span.ended) span.body_end = position;
     }
+    f.text = std::move(blocks);
     return f;
 }
 
 struct Emitter {
+    const common::Options& options;
+    StructureTable& table;
+    const common::Output& out;
     BlockFile blocks;
     std::int32_t output_number = 1;
+
+    void write_out(std::string_view text) const { out.write(text); }
+    template <class... Args>
+    void print_out(const char* format, Args... args) const {
+        out.print(format, args...);
+    }
 
     // Axis and point of the turn of structure i, from one of its hinge entries:
     // the first entry of i, in the order of the parent's entries, that matches
     // an entry of the parent; entry 0 when there is no parent or no match.
     void compute_rotation(std::int32_t i, const char*& axis, float& x, float& y, float& z) const {
-        const StructureTable& t = structure_table;
+        const StructureTable& t = table;
         const Structure& s = t[i];
         std::int32_t b = 0;
         if (s.parent >= 1) {
@@ -145,7 +149,7 @@ struct Emitter {
     }
 
     void write_structure_header(std::int32_t i) const {
-        const Structure& s = structure_table[i];
+        const Structure& s = table[i];
         print_out("  anchor: %s\n", s.anchor ? "true" : "false");
         if (!s.anchor) {
             for (std::int32_t k = 0; k < s.chain_length; ++k)
@@ -169,12 +173,12 @@ struct Emitter {
     }
 
     void emit_structure(std::int32_t i) {
-        Structure& s = structure_table[i];
+        Structure& s = table[i];
         if (s.emitted) return;
         const BlockFile::Span& span = blocks.spans[static_cast<std::size_t>(i)];
         if (span.started) {
             print_out("\n# structure %d start -----------------\n", output_number);
-            if (run_settings.summary_flag)
+            if (options.summary)
                 print_out("# (struct %d in the neighbor summary.)\n{\n", i);
             else
                 write_out("{\n");
@@ -192,7 +196,7 @@ struct Emitter {
     // The hinged neighbours of structure a, depth first; explicit stack instead
     // of recursion, so that long chains of structures cannot exhaust the stack.
     void emit_hinged_children(std::int32_t a) {
-        const StructureTable& t = structure_table;
+        const StructureTable& t = table;
         struct Frame {
             std::int32_t s;
             std::size_t next;
@@ -224,9 +228,9 @@ struct Emitter {
     }
 
     void emit_all() {
-        const StructureTable& t = structure_table;
+        const StructureTable& t = table;
         const std::int32_t n = t.count();
-        if (run_settings.group_flag) {
+        if (options.group) {
             for (std::int32_t i = 1; i <= n; ++i)
                 if (t[i].anchor) emit_structure(i);
             // First neighbours of the group starts so far (0 for a start without
@@ -248,9 +252,10 @@ struct Emitter {
 
 }  // namespace
 
-void write_summary() {
-    if (!run_settings.summary_flag) return;
-    const StructureTable& t = structure_table;
+void write_summary(const common::Options& options, const StructureTable& t, const common::Output& out) {
+    if (!options.summary) return;
+    auto write_out = [&](std::string_view text) { out.write(text); };
+    auto print_out = [&](const char* format, auto... args) { out.print(format, args...); };
     const std::int32_t n = t.count();
     write_out("# ---------------------------------------\n");
     print_out("# total structures found: %d\n", n);
@@ -262,7 +267,7 @@ void write_summary() {
         for (std::int32_t m : t[i].neighbors) print_out("%d ", m);
         write_out("\n");
     }
-    if (run_settings.linkage_flag) {
+    if (options.linkage) {
         write_out("#\n# linkage summary :\n");
         for (std::int32_t i = 1; i <= n; ++i) {
             const Structure& s = t[i];
@@ -274,8 +279,9 @@ void write_summary() {
     write_out("# ---------------------------------------\n");
 }
 
-void emit_all_structures() {
-    Emitter e;
-    e.blocks = read_block_file(structure_table.count());
+void emit_all_structures(const common::Options& options, StructureTable& table, const common::Output& out) {
+    Emitter e{options, table, out, read_block_file(std::move(table.blocks), table.count())};
     e.emit_all();
 }
+
+}  // namespace output

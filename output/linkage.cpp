@@ -7,6 +7,8 @@
 
 #include "output/structure_table.h"
 
+namespace output {
+
 namespace {
 
 struct HingeKey {
@@ -188,8 +190,7 @@ private:
 
 }  // namespace
 
-void find_neighbors() {
-    StructureTable& t = structure_table;
+void find_neighbors(StructureTable& t) {
     const std::int32_t n = t.count();
     // The first structure, in index order, holding an entry of each kind and extent.
     std::unordered_map<HingeKey, std::int32_t, HingeKeyHash> first_holder;
@@ -216,8 +217,7 @@ void find_neighbors() {
     }
 }
 
-void compute_linkage() {
-    StructureTable& t = structure_table;
+void compute_linkage(StructureTable& t) {
     const std::int32_t n = t.count();
     AnchorSearch search(t);
     for (std::int32_t i = 1; i <= n; ++i) {
@@ -252,3 +252,5 @@ void compute_linkage() {
         s.chain_length = static_cast<std::int32_t>(s.chain.size()) - 1;
     }
 }
+
+}  // namespace output

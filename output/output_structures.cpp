@@ -1,14 +1,18 @@
 #include "output/output_structures.h"
 
-#include "driver/run_settings.h"
+#include "common/fatal.h"
+#include "common/file_names.h"
 #include "output/structure_table.h"
 
-int output_structures() {
-    structure_table = StructureTable{};
-    read_structures();
-    find_neighbors();
-    if (run_settings.linkage_flag) compute_linkage();
-    write_summary();
-    emit_all_structures();
-    return 0;
+namespace output {
+
+void output_structures(const common::Options& options, const common::GroupedBoxes& grouped, const common::Output& out) {
+    StructureTable table = read_structures(grouped);
+    if (options.keep_intermediates) common::write_whole_file(common::TMPDATA1_FILE, table.blocks);
+    find_neighbors(table);
+    if (options.linkage) compute_linkage(table);
+    write_summary(options, table, out);
+    emit_all_structures(options, table, out);
 }
+
+}  // namespace output

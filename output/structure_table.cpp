@@ -1,33 +1,23 @@
 #include "output/structure_table.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
-#include "driver/run_settings.h"
-#include "grouping/text_lines.h"
+#include "common/decimal.h"
 
-StructureTable structure_table;
+namespace output {
 
 namespace {
 
-// postmason.file is read through a line buffer of 80 bytes: at most 79
-// characters per read, and a longer line comes in pieces, each handled as a
-// line. A piece of fewer than two characters ends a structure.
-constexpr std::size_t GROUPED_LIST_PIECE = 79;
-
 // The structure being read and its drawn boxes (anchor and plain boxes, in
-// reading order), kept until its closing empty line.
+// reading order), kept until the end of its group. Every line of the grouped
+// list is shorter than the 79 characters a read of it takes, so each box is
+// one line and each group ends with its empty line.
 struct Reading {
     Structure record;
     std::vector<Box> drawn;
-    std::FILE* temp = nullptr;
 };
 
-void add_box_line(Reading& r, const std::string& line) {
-    Box b;
-    // A line without six integers cannot come from the grouping stage; skip it.
-    if (!scan_six_ints(line, b)) return;
+void add_box(Reading& r, const Box& b) {
     Structure& s = r.record;
     switch (classify_box(b)) {
         case BoxClass::low_hinge:
@@ -54,23 +44,28 @@ void add_box_line(Reading& r, const std::string& line) {
 
 // Size and centre of a drawn box. Sums and differences are taken in 64 bits so
 // that extreme coordinates cannot overflow; the halves in floating point.
-void write_box_line(std::FILE* f, const Box& b) {
-    std::fprintf(f, "  %.1f %.1f %.1f %.1f %.1f %.1f\n",
-                 static_cast<double>(std::int64_t{b.xmax} - b.xmin),
-                 static_cast<double>(std::int64_t{b.ymax} - b.ymin),
-                 static_cast<double>(std::int64_t{b.zmax} - b.zmin),
-                 static_cast<double>(std::int64_t{b.xmin} + b.xmax) / 2,
-                 static_cast<double>(std::int64_t{b.ymin} + b.ymax) / 2,
-                 static_cast<double>(std::int64_t{b.zmin} + b.zmax) / 2);
+// "  %.1f %.1f %.1f %.1f %.1f %.1f\n".
+void write_box_line(std::string& text, const Box& b) {
+    text += ' ';
+    for (const double v : {static_cast<double>(std::int64_t{b.xmax} - b.xmin),
+                           static_cast<double>(std::int64_t{b.ymax} - b.ymin),
+                           static_cast<double>(std::int64_t{b.zmax} - b.zmin),
+                           static_cast<double>(std::int64_t{b.xmin} + b.xmax) / 2,
+                           static_cast<double>(std::int64_t{b.ymin} + b.ymax) / 2,
+                           static_cast<double>(std::int64_t{b.zmin} + b.zmax) / 2}) {
+        text += ' ';
+        common::append_fixed(text, v, 1);
+    }
+    text += '\n';
 }
 
-void close_structure(Reading& r) {
-    const std::int32_t index = structure_table.count() + 1;
-    std::fprintf(r.temp, "# structure %d start --------------------\n{\n", index);
-    for (const Box& b : r.drawn) write_box_line(r.temp, b);
-    std::fprintf(r.temp, "}\n# structure %d end --------------------\n\n", index);
-    structure_table.box_total += static_cast<std::int64_t>(r.drawn.size());
-    structure_table.records.push_back(std::move(r.record));
+void close_structure(StructureTable& table, Reading& r) {
+    const std::string index = std::to_string(table.count() + 1);
+    table.blocks += "# structure " + index + " start --------------------\n{\n";
+    for (const Box& b : r.drawn) write_box_line(table.blocks, b);
+    table.blocks += "}\n# structure " + index + " end --------------------\n\n";
+    table.box_total += static_cast<std::int64_t>(r.drawn.size());
+    table.records.push_back(std::move(r.record));
     r.record = Structure{};
     r.drawn.clear();
 }
@@ -90,19 +85,15 @@ bool hinges_match(const HingeBox& a, const HingeBox& b) {
            a.xmin == b.xmin && a.xmax == b.xmax && a.ymin == b.ymin && a.ymax == b.ymax;
 }
 
-void read_structures() {
-    std::FILE* in = open_or_exit("postmason.file", "r");
+StructureTable read_structures(const common::GroupedBoxes& grouped) {
+    StructureTable table;
     Reading r;
-    r.temp = open_or_exit("tmpdata1.file", "w");
-    std::string piece;
-    while (read_line_piece(in, GROUPED_LIST_PIECE, piece)) {
-        if (piece.size() < 2)
-            close_structure(r);
-        else
-            add_box_line(r, piece);
+    std::size_t at = 0;
+    for (const std::size_t end : grouped.ends) {
+        for (; at < end; ++at) add_box(r, grouped.boxes[at]);
+        close_structure(table, r);
     }
-    // Boxes after the last empty line belong to no structure: the end of the
-    // file closes nothing.
-    std::fclose(in);
-    close_written_or_exit(r.temp, "tmpdata1.file");
+    return table;
 }
+
+}  // namespace output

@@ -1,12 +1,19 @@
-// The table of structures read from postmason.file, and the operations of the
-// structure output stage over it. Structures are numbered from 1 in the order
+// The table of structures read from the grouped box list, and the operations
+// of the structure output stage over it. Structures are numbered from 1 in the order
 // of their groups in postmason.file; record 0 is never used.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
-#include "grouping/box.h"
+#include "common/box.h"
+#include "common/options.h"
+#include "common/output.h"
+
+namespace output {
+
+using common::Box;
 
 struct HingeBox {
     std::int16_t kind = 0;  // 1 low hinge box, 2 high hinge box, 0 none
@@ -37,12 +44,11 @@ struct Structure {
 struct StructureTable {
     std::vector<Structure> records{1};  // records[0] unused
     std::int64_t box_total = 0;         // anchor and plain boxes written into blocks
+    std::string blocks;                 // the block text that tmpdata1.file holds
     std::int32_t count() const { return static_cast<std::int32_t>(records.size()) - 1; }
     Structure& operator[](std::int32_t i) { return records[static_cast<std::size_t>(i)]; }
     const Structure& operator[](std::int32_t i) const { return records[static_cast<std::size_t>(i)]; }
 };
-
-extern StructureTable structure_table;
 
 // Classes of boxes, by their exact (zmin, zmax).
 enum class BoxClass { anchor, low_hinge, high_hinge, reflector, plain };
@@ -51,14 +57,16 @@ BoxClass classify_box(const Box& b);
 // Two hinge entries match: kinds 1 and 2 in either order, equal x and y extent.
 bool hinges_match(const HingeBox& a, const HingeBox& b);
 
-// Reads postmason.file into the table and writes one block per structure to
-// tmpdata1.file.
-void read_structures();
+// Reads the grouped box list into a table, one block of box lines per
+// structure in its `blocks`.
+StructureTable read_structures(const common::GroupedBoxes& grouped);
 // Neighbours from the hinge boxes, for every structure.
-void find_neighbors();
+void find_neighbors(StructureTable& table);
 // Parents and chains, for every structure (linkage on only).
-void compute_linkage();
+void compute_linkage(StructureTable& table);
 // The summary, with -s only.
-void write_summary();
+void write_summary(const common::Options& options, const StructureTable& table, const common::Output& out);
 // The structure blocks, in index order or, with -r, grouped.
-void emit_all_structures();
+void emit_all_structures(const common::Options& options, StructureTable& table, const common::Output& out);
+
+}  // namespace output

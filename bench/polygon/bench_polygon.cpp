@@ -118,7 +118,8 @@ Figures time_grow(std::vector<std::vector<gpc_vertex>> a) {
             x[k] = static_cast<float>(box[k].x);
             y[k] = static_cast<float>(box[k].y);
         }
-        grown.push_back(grow::reread_corners(grow::widen(grow::bounding_box(x, y), 2)));
+        std::vector<gpc_vertex> corners;
+        if (grow::reread_corners(grow::widen(grow::bounding_box(x, y), 2), corners)) grown.push_back(corners);
     }
     Figures f;
     const long long a0 = allocations.load();

@@ -10,7 +10,13 @@
 //      the peak memory of that process; the output of that run must equal the binary's
 //      (apart from the time in the header).
 //
-//   bench-scale [--binary PATH] [--repeat N] [BOXES...]   (default 1000 10000 100000 200000)
+//   3. with --baseline, runs a second binary (for example a build of an
+//      earlier version) the same way on the same layout, and reports its wall
+//      time and peak memory beside the first one's; the two outputs must be
+//      the same (apart from the time line).
+//
+//   bench-scale [--binary PATH] [--baseline PATH] [--repeat N] [BOXES...]
+//                                                         (default 1000 10000 100000 200000)
 //   bench-scale --layout BOXES                            (writes the layout to stdout)
 //   bench-scale --steps BOXES                             (CPU time of each layer step)
 //
@@ -37,11 +43,11 @@
 #include "cif/scan_cif.h"
 #include "driver/command_line.h"
 #include "driver/header_footer.h"
-#include "driver/run.h"
-#include "driver/run_settings.h"
+#include "common/fatal.h"
+#include "common/options.h"
+#include "common/output.h"
 #include "grouping/group_boxes.h"
 #include "layers/box_list.h"
-#include "layers/created_files.h"
 #include "layers/polygon_files.h"
 #include "layers/process_layers.h"
 #include "layers/recipe_steps.h"
@@ -90,8 +96,8 @@ struct WholeRun {
     double peak = 0;  // MiB
 };
 
-// cif2kavrit -s -o out.kav layout.cif in `dir`, timed from fork to wait4.
-WholeRun run_binary(const std::string& binary, const fs::path& dir) {
+// cif2kavrit -s -o <out> layout.cif in `dir`, timed from fork to wait4.
+WholeRun run_binary(const std::string& binary, const fs::path& dir, const char* out = "out.kav") {
     WholeRun r;
     const auto t0 = Clock::now();
     const pid_t pid = fork();
@@ -103,7 +109,7 @@ WholeRun run_binary(const std::string& binary, const fs::path& dir) {
         if (chdir(dir.c_str()) != 0) _exit(126);
         const int null = open("/dev/null", O_WRONLY);
         if (null >= 0) dup2(null, STDERR_FILENO);
-        execl(binary.c_str(), binary.c_str(), "-s", "-o", "out.kav", "layout.cif", static_cast<char*>(nullptr));
+        execl(binary.c_str(), binary.c_str(), "-s", "-o", out, "layout.cif", static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;
@@ -126,8 +132,8 @@ const char* const STAGE_NAMES[STAGES] = {"scan_cif", "process_layers", "group_bo
 struct StagedRun {
     double seconds[STAGES] = {};     // CPU time (user + system)
     double peak_after[STAGES] = {};  // MiB, peak so far after each stage
-    long boxes_3d = 0;               // lines of premason.file
-    long structures = 0;             // groups of postmason.file
+    long boxes_3d = 0;               // boxes of the box list
+    long structures = 0;             // groups of the grouped box list
     int ok = 0;
 };
 
@@ -152,12 +158,11 @@ StagedRun run_stages(const fs::path& dir) {
         const fs::path work = dir / "stages";
         fs::create_directory(work);
         fs::current_path(work);
-        set_defaults();
-        run_settings.cif_name = "layout.cif";
-        run_settings.summary_flag = 1;
-        run_settings.cif_stream = open_or_exit("../layout.cif", "rb");
-        run_settings.out_stream = open_or_exit("out.kav", "w");
-        run_settings.to_file = 1;
+        common::Options options;
+        options.cif_name = "layout.cif";
+        options.summary = true;
+        std::FILE* cif = common::open_or_exit("../layout.cif", "rb");
+        common::Output out(common::open_or_exit("out.kav", "w"), "out.kav");
         rusage u{};
         getrusage(RUSAGE_SELF, &u);
         double t = cpu_seconds(u);
@@ -167,21 +172,21 @@ StagedRun run_stages(const fs::path& dir) {
             r.peak_after[s] = peak_mib(u);
             t = cpu_seconds(u);
         };
-        scan_cif();
+        common::PolygonFiles layer_files = cif::scan_cif(cif, out);
         mark(SCAN);
-        process_layers();
+        std::vector<common::Box> box_list = layers::process_layers(std::move(layer_files));
         mark(LAYERS);
-        r.boxes_3d = count_lines("premason.file", false);
-        group_boxes();
+        r.boxes_3d = static_cast<long>(box_list.size());
+        const common::GroupedBoxes grouped = grouping::group_boxes(box_list);
+        std::vector<common::Box>().swap(box_list);
         mark(GROUPING);
-        r.structures = count_lines("postmason.file", true);
-        write_header();
-        output_structures();
-        write_footer();
-        std::fclose(run_settings.out_stream);
+        r.structures = static_cast<long>(grouped.ends.size());
+        driver::write_header(options, out);
+        output::output_structures(options, grouped, out);
+        driver::write_footer(out);
+        std::fclose(out.release());
         mark(OUTPUT);
-        std::fclose(run_settings.cif_stream);
-        remove_temporary_files();
+        std::fclose(cif);
         r.ok = 1;
         const ssize_t n = write(channel[1], &r, sizeof r);
         _exit(n == static_cast<ssize_t>(sizeof r) ? 0 : 1);
@@ -205,7 +210,7 @@ StagedRun run_stages(const fs::path& dir) {
 // step by step, with the CPU time of each step in `times` (the first entry:
 // the empty polygon file; the last: box list and removal). In a child process.
 bool layer_steps_in_child(const fs::path& layout, const fs::path& work, std::vector<double>& times) {
-    const std::size_t entries = RECIPE_STEPS + 2;
+    const std::size_t entries = layers::RECIPE_STEPS + 2;
     std::vector<double> t(entries, 0);
     int channel[2];
     if (pipe(channel) != 0) return false;
@@ -216,11 +221,9 @@ bool layer_steps_in_child(const fs::path& layout, const fs::path& work, std::vec
         close(channel[0]);
         fs::create_directory(work);
         fs::current_path(work);
-        set_defaults();
-        run_settings.cif_stream = open_or_exit(layout.string(), "rb");
-        run_settings.out_stream = open_or_exit("/dev/null", "w");
-        run_settings.to_file = 1;
-        scan_cif();
+        std::FILE* cif = common::open_or_exit(layout.string(), "rb");
+        common::Output out(common::open_or_exit("/dev/null", "w"), "/dev/null");
+        common::PolygonFiles files = cif::scan_cif(cif, out);
         rusage u{};
         getrusage(RUSAGE_SELF, &u);
         double last = cpu_seconds(u);
@@ -229,14 +232,13 @@ bool layer_steps_in_child(const fs::path& layout, const fs::path& work, std::vec
             t[k] = cpu_seconds(u) - last;
             last = cpu_seconds(u);
         };
-        write_empty_polygon_file();
+        layers::write_empty_polygon_file(files);
         mark(0);
-        for (std::size_t k = 0; k < RECIPE_STEPS; ++k) {
-            run_recipe_step(RECIPE[k]);
+        for (std::size_t k = 0; k < layers::RECIPE_STEPS; ++k) {
+            layers::run_recipe_step(files, layers::RECIPE[k]);
             mark(k + 1);
         }
-        write_box_list(BODY_LIST);
-        remove_created_files();
+        const std::vector<common::Box> boxes = layers::write_box_list(files, layers::BODY_LIST);
         mark(entries - 1);
         const ssize_t n = write(channel[1], t.data(), t.size() * sizeof(double));
         _exit(n == static_cast<ssize_t>(t.size() * sizeof(double)) ? 0 : 1);
@@ -279,18 +281,18 @@ int print_layer_steps(long long boxes) {
         };
         row("empty.gpc", times[0]);
         static const char* const OPS[] = {"-", "&", "^", "|"};
-        for (std::size_t k = 0; k < RECIPE_STEPS; ++k) {
-            const RecipeStep& s = RECIPE[k];
+        for (std::size_t k = 0; k < layers::RECIPE_STEPS; ++k) {
+            const layers::RecipeStep& s = layers::RECIPE[k];
             std::string what = std::string(s.result) + " = ";
-            if (s.kind == RecipeStep::CLIP)
+            if (s.kind == layers::RecipeStep::CLIP)
                 what += std::string(s.first) + " " + OPS[s.op_or_amount] + " " + s.second;
-            else if (s.kind == RecipeStep::COPY)
+            else if (s.kind == layers::RecipeStep::COPY)
                 what += std::string("copy of ") + s.first;
             else
                 what += std::string(s.first) + " grown by " + std::to_string(s.op_or_amount);
             row(what, times[k + 1]);
         }
-        row("box list and removal", times.back());
+        row("box list", times.back());
     }
     std::error_code ec;
     fs::remove_all(dir, ec);
@@ -317,7 +319,7 @@ fs::path make_temporary_directory() {
 
 void usage() {
     std::fprintf(stderr,
-                 "usage: bench-scale [--binary PATH] [--repeat N] [BOXES...]\n"
+                 "usage: bench-scale [--binary PATH] [--baseline PATH] [--repeat N] [BOXES...]\n"
                  "       bench-scale --layout BOXES\n"
                  "       bench-scale --steps BOXES\n");
     std::exit(2);
@@ -327,6 +329,7 @@ void usage() {
 
 int main(int argc, char** argv) {
     std::string binary;
+    std::string baseline;
     int repeat = 1;
     std::vector<long long> sizes;
     for (int i = 1; i < argc; ++i) {
@@ -338,6 +341,8 @@ int main(int argc, char** argv) {
         if (a == "--steps" && i + 1 < argc) return print_layer_steps(std::atoll(argv[i + 1]));
         if (a == "--binary" && i + 1 < argc) {
             binary = argv[++i];
+        } else if (a == "--baseline" && i + 1 < argc) {
+            baseline = argv[++i];
         } else if (a == "--repeat" && i + 1 < argc) {
             repeat = std::max(1, std::atoi(argv[++i]));
         } else if (!a.empty() && a[0] != '-') {
@@ -352,9 +357,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench-scale: cannot run %s (give --binary PATH)\n", binary.c_str());
         return 1;
     }
+    if (!baseline.empty() && access(baseline.c_str(), X_OK) != 0) {
+        std::fprintf(stderr, "bench-scale: cannot run the baseline %s\n", baseline.c_str());
+        return 1;
+    }
 
-    std::printf("binary: %s, %d device(s) of %d CIF boxes per 1,000 boxes, best of %d\n\n", binary.c_str(),
+    std::printf("binary: %s, %d device(s) of %d CIF boxes per 1,000 boxes, best of %d\n", binary.c_str(),
                 (1000 + scale::boxes_per_device() - 1) / scale::boxes_per_device(), scale::boxes_per_device(), repeat);
+    if (!baseline.empty()) std::printf("baseline: %s\n", baseline.c_str());
+    std::printf("\n");
     std::printf("%9s %8s %9s %8s | %8s %8s %9s | %9s %9s %9s %9s %9s | %s\n", "CIF boxes", "CIF MiB", "3-D boxes",
                 "structs", "run (s)", "cpu (s)", "peak MiB", STAGE_NAMES[SCAN], "layers", "grouping", "output", "peak MiB",
                 "us/(box*log2)");
@@ -368,7 +379,7 @@ int main(int argc, char** argv) {
             std::ofstream out(dir / "layout.cif", std::ios::binary);
             out << cif;
         }
-        WholeRun best;
+        WholeRun best, base;
         StagedRun stages;
         for (int k = 0; k < repeat; ++k) {
             const WholeRun w = run_binary(binary, dir);
@@ -377,6 +388,14 @@ int main(int argc, char** argv) {
                 break;
             }
             if (!best.ok || w.wall < best.wall) best = w;
+            if (!baseline.empty()) {
+                const WholeRun b = run_binary(baseline, dir, "baseline.kav");
+                if (!b.ok) {
+                    status = 1;
+                    break;
+                }
+                if (!base.ok || b.wall < base.wall) base = b;
+            }
             const StagedRun s = run_stages(dir);
             if (!s.ok) {
                 std::fprintf(stderr, "bench-scale: the staged run failed\n");
@@ -400,6 +419,17 @@ int main(int argc, char** argv) {
                         stages.seconds[OUTPUT], stages.peak_after[OUTPUT], best.cpu * 1e6 / nlogn,
                         same ? "" : "  (staged output differs from the binary's)");
             if (!same) status = 1;
+            std::printf("%9s staged peak MiB after scan %.1f, layers %.1f, grouping %.1f, output %.1f\n", "",
+                        stages.peak_after[SCAN], stages.peak_after[LAYERS], stages.peak_after[GROUPING],
+                        stages.peak_after[OUTPUT]);
+            if (base.ok) {
+                const bool same_as_base = without_time_line(read_file(dir / "out.kav")) ==
+                                          without_time_line(read_file(dir / "baseline.kav"));
+                std::printf("%9s baseline: run %.3f s, cpu %.3f s, peak %.1f MiB; this binary %.2fx faster%s\n", "",
+                            base.wall, base.cpu, base.peak, best.wall > 0 ? base.wall / best.wall : 0.0,
+                            same_as_base ? "" : "  (baseline output differs)");
+                if (!same_as_base) status = 1;
+            }
         }
         std::fflush(stdout);
         std::error_code ec;

@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/run_settings.h"
+#include "common/box.h"
+#include "common/options.h"
+#include "common/output.h"
 #include "grouping/group_boxes.h"
 #include "output/output_structures.h"
 
@@ -68,39 +70,31 @@ int main() {
         return 1;
     }
     const std::filesystem::path dir = pattern;
-    std::filesystem::current_path(dir);
+    const std::string out_name = (dir / "out.kav").string();
     const int strips = 20;
     const int per_device = 9 + 2 * strips;
     for (int target : {1000, 10000, 100000}) {
         const int devices = (target + per_device - 1) / per_device;
-        std::size_t boxes = 0;
-        {
-            std::FILE* f = std::fopen("premason.file", "w");
-            for (const auto& cls : device_layout(devices, strips))
-                for (const B& b : cls) {
-                    std::fprintf(f, "%d %d %d %d %d %d\n", b.xmin, b.xmax, b.ymin, b.ymax, b.zmin, b.zmax);
-                    ++boxes;
-                }
-            std::fclose(f);
-        }
+        std::vector<common::Box> box_list;
+        for (const auto& cls : device_layout(devices, strips))
+            for (const B& b : cls) box_list.push_back({b.xmin, b.xmax, b.ymin, b.ymax, b.zmin, b.zmax});
+        const std::size_t boxes = box_list.size();
         const auto t0 = std::chrono::steady_clock::now();
-        group_boxes();
+        const common::GroupedBoxes grouped = grouping::group_boxes(box_list);
         const double grouping_ms = ms_since(t0);
 
-        run_settings.summary_flag = 1;
-        run_settings.group_flag = 1;
-        run_settings.linkage_flag = 1;
-        run_settings.out_stream = std::fopen("out.kav", "w");
-        run_settings.to_file = 1;
+        common::Options options;
+        options.summary = true;
+        options.group = true;
+        common::Output out(std::fopen(out_name.c_str(), "w"), out_name);
         const auto t1 = std::chrono::steady_clock::now();
-        output_structures();
-        std::fflush(run_settings.out_stream);
+        output::output_structures(options, grouped, out);
+        std::fflush(out.stream());
         const double output_ms = ms_since(t1);
-        std::fclose(run_settings.out_stream);
-        run_settings.to_file = 0;
+        std::fclose(out.release());
         // Three structures per device: the anchored post, the two plates.
         int structures = -1, chains_two_deep = 0;
-        if (std::FILE* f = std::fopen("out.kav", "r")) {
+        if (std::FILE* f = std::fopen(out_name.c_str(), "r")) {
             char line[256];
             while (std::fgets(line, sizeof line, f) != nullptr) {
                 std::sscanf(line, "# total structures found: %d", &structures);
@@ -113,7 +107,6 @@ int main() {
                     "output (-s -r) %7.1f ms, total %7.1f ms\n",
                     boxes, devices, structures, chains_two_deep, grouping_ms, output_ms, grouping_ms + output_ms);
     }
-    std::filesystem::current_path(dir.parent_path());
     std::filesystem::remove_all(dir);
     return 0;
 }

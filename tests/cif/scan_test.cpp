@@ -1,6 +1,7 @@
 // The character scan over in-memory CIF text, run in a fresh directory: the
-// layer files it leaves, what its end commands write to the output, what it
-// prints, and the point table of the polygon and wire commands.
+// layer files it makes (and that it writes none into the directory), what its
+// end commands write to the output, what it prints, and the point table of
+// the polygon and wire commands.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,15 +11,18 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cif/cif_reader.h"
 #include "cif/scan_cif.h"
-#include "driver/run_settings.h"
-#include "layers/created_files.h"
+#include "common/output.h"
+#include "common/polygon_file.h"
 
 namespace {
+
+using namespace cif;
 
 namespace fs = std::filesystem;
 using Files = std::map<std::string, std::string>;  // file name -> content
@@ -55,32 +59,28 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir_ = pattern;
         fs::current_path(dir_);
-        run_settings.to_file = 1;
     }
     void TearDown() override {
-        reset_cif_scanner();
-        release_created_files();
-        run_settings.to_file = 0;
         fs::current_path(previous_dir_);
         fs::remove_all(dir_);
     }
 
-    // Scans `text` in the emptied directory; gives what went to the output.
+    // Scans `text`; gives what went to the output and keeps the files made.
     std::string scan(std::string text) {
-        for (const auto& e : fs::directory_iterator(dir_)) fs::remove(e.path());
-        release_created_files();
         char* buffer = nullptr;
         std::size_t size = 0;
-        run_settings.out_stream = open_memstream(&buffer, &size);
-        run_settings.cif_stream = fmemopen(text.data(), text.size(), "rb");
-        if (run_settings.out_stream == nullptr || run_settings.cif_stream == nullptr) {
+        std::FILE* out = open_memstream(&buffer, &size);
+        std::FILE* in = fmemopen(text.data(), text.size(), "rb");
+        if (out == nullptr || in == nullptr) {
             ADD_FAILURE() << "cannot open the memory streams";
             return "";
         }
-        scan_cif();
-        std::fclose(run_settings.cif_stream);
-        std::fclose(run_settings.out_stream);
-        run_settings.cif_stream = run_settings.out_stream = nullptr;
+        const common::Output output(out, "out");
+        files_ = common::PolygonFiles();
+        scanner_ = std::make_unique<Scanner>(in, output, files_);
+        scanner_->scan();
+        std::fclose(in);
+        std::fclose(out);
         std::string written(buffer, size);
         std::free(buffer);
         return written;
@@ -88,12 +88,10 @@ protected:
 
     Files files() const {
         Files found;
-        for (const auto& e : fs::directory_iterator(dir_)) {
-            std::ifstream in(e.path(), std::ios::binary);
-            found[e.path().filename().string()] = {std::istreambuf_iterator<char>(in), {}};
-        }
+        for (const std::string& name : files_.created()) found[name] = files_.find(name)->render();
         return found;
     }
+    std::vector<std::string> created() const { return files_.created(); }
 
     void check(const std::vector<ScanCase>& cases) {
         for (const ScanCase& c : cases) {
@@ -103,20 +101,23 @@ protected:
             EXPECT_EQ(testing::internal::GetCapturedStdout(), c.console);
             EXPECT_EQ(files(), c.files);
             if (!c.created.empty()) {
-                EXPECT_EQ(created_files(), c.created);
+                EXPECT_EQ(created(), c.created);
             }
             if (c.points >= 0) {
-                EXPECT_EQ(cif_state.point_count, c.points);
+                EXPECT_EQ(scanner_->point_count, c.points);
             }
             if (c.points > 0) {
-                EXPECT_FLOAT_EQ(cif_state.point_table[c.points - 1].x, c.last.x);
-                EXPECT_FLOAT_EQ(cif_state.point_table[c.points - 1].y, c.last.y);
+                EXPECT_FLOAT_EQ(scanner_->point_table[c.points - 1].x, c.last.x);
+                EXPECT_FLOAT_EQ(scanner_->point_table[c.points - 1].y, c.last.y);
             }
-            EXPECT_FALSE(fs::exists(dir_.parent_path() / "cif_scan_escape.gpc"));
+            // Nothing is written to the current directory.
+            EXPECT_TRUE(fs::is_empty(dir_));
         }
     }
 
     fs::path dir_;
+    common::PolygonFiles files_;
+    std::unique_ptr<Scanner> scanner_;
 
 private:
     fs::path previous_dir_;
@@ -234,9 +235,9 @@ TEST_F(ScanTest, ManyLayerCommandsInsideOneBoxRunStayLinear) {
     text += "B 200 200 0 0;E\n";
     EXPECT_EQ(scan(text), "\n");
     EXPECT_EQ(files(), (Files{{"a.gpc", "1\n" + contour("-1.0", "-1.0", "1.0", "1.0")}}));
-    EXPECT_EQ(created_files().size(), static_cast<std::size_t>(n + 1));
+    EXPECT_EQ(created().size(), static_cast<std::size_t>(n + 1));
     // One look-ahead over the run, not one per layer command.
-    EXPECT_LE(lookahead_bytes_read(), static_cast<long>(text.size()));
+    EXPECT_LE(scanner_->lookahead_bytes_read(), static_cast<long>(text.size()));
 }
 
 }  // namespace

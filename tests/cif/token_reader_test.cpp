@@ -1,4 +1,4 @@
-// Character classes, the token reader, the line pieces, the box number
+// Character classes, the token reader, the box number
 // conversion and the layer-name check, on small in-memory streams.
 #include <gtest/gtest.h>
 
@@ -8,8 +8,12 @@
 #include <vector>
 
 #include "cif/cif_reader.h"
+#include "common/file_names.h"
 
 namespace {
+
+using namespace cif;
+using common::layer_name_is_safe;
 
 // `text` as a byte stream, with what is left of it after reading.
 struct MemoryStream {
@@ -80,13 +84,6 @@ TEST(TokenReader, FirstTokenOfEachInput) {
         EXPECT_EQ(consumed, static_cast<long>(c.input.size() - c.rest.size()));
         EXPECT_EQ(in.rest(), c.rest);
     }
-}
-
-TEST(LinePiece, StopsAfterTheLineFeedOrAtNinetyNineBytes) {
-    MemoryStream in("abc\r\ndef\n" + std::string(120, 'x'));
-    for (const std::string& piece : {std::string("abc\r\n"), std::string("def\n"), std::string(99, 'x'),
-                                     std::string(21, 'x'), std::string()})
-        EXPECT_EQ(read_line_piece(in.stream), piece);
 }
 
 TEST(BoxNumbers, ConvertAsPercentDOrRefuse) {

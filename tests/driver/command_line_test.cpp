@@ -9,10 +9,11 @@
 
 #include "driver/command_line.h"
 #include "driver/header_footer.h"
-#include "driver/run_settings.h"
+#include "common/options.h"
 
 namespace {
 
+using namespace driver;
 using Action = CommandLineAction;
 
 struct Case {
@@ -20,6 +21,7 @@ struct Case {
     Action action;
     std::string cif, out;
     int summary = 0, group = 0, linkage = 1;
+    bool keep = false;
 };
 
 TEST(CommandLine, OptionWalk) {
@@ -52,29 +54,28 @@ TEST(CommandLine, OptionWalk) {
         {{"a.cif", "-s"}, Action::Convert, "-s", "", 1},
         {{"-s", "-r"}, Action::Convert, "", "", 1, 1},
         {{"-s", "-o", "out.kav"}, Action::Convert, "", "out.kav", 1},
+        // Long options: only --keep-intermediates exactly is known; others are ignored.
+        {{"--keep-intermediates", "a.cif"}, Action::Convert, "a.cif", "", 0, 0, 1, true},
+        {{"--keep", "--summary", "a.cif"}, Action::Convert, "a.cif", "", 0, 0, 1, false},
+        {{"--keep-intermediates"}, Action::Usage, "", ""},
     };
     for (const Case& c : cases) {
         std::string label = "cif2kavrit";
         for (const std::string& a : c.args) label.append(" ").append(a, 0, 20);
         SCOPED_TRACE(label);
-        // Settings left over from the case before must not leak through.
-        run_settings = RunSettings{"old", "old.cif", "old.kav", 1, 1, 0, 1};
-        set_defaults();
-        run_settings.cif_name.clear();
-        run_settings.out_name.clear();
+        common::Options options;
         std::vector<const char*> argv{"cif2kavrit"};
         for (const std::string& a : c.args) argv.push_back(a.c_str());
         argv.push_back(nullptr);
-        EXPECT_EQ(read_command_line(static_cast<int>(argv.size()) - 1, argv.data()), c.action);
-        EXPECT_EQ(run_settings.program_name, "cif2kavrit");
-        EXPECT_EQ(run_settings.cif_name, c.cif);
-        EXPECT_EQ(run_settings.out_name, c.out);
-        EXPECT_EQ(run_settings.summary_flag, c.summary);
-        EXPECT_EQ(run_settings.group_flag, c.group);
-        EXPECT_EQ(run_settings.linkage_flag, c.linkage);
-        EXPECT_EQ(run_settings.to_file, 0);
+        EXPECT_EQ(read_command_line(static_cast<int>(argv.size()) - 1, argv.data(), options), c.action);
+        EXPECT_EQ(options.program_name, "cif2kavrit");
+        EXPECT_EQ(options.cif_name, c.cif);
+        EXPECT_EQ(options.out_name, c.out);
+        EXPECT_EQ(options.summary, c.summary == 1);
+        EXPECT_EQ(options.group, c.group == 1);
+        EXPECT_EQ(options.linkage, c.linkage == 1);
+        EXPECT_EQ(options.keep_intermediates, c.keep);
     }
-    run_settings = RunSettings{};
 }
 
 TEST(TimeLine, TwoDigitFieldsTwentyFourHoursAndAnEnglishMonth) {

@@ -123,13 +123,17 @@ TEST(HostileInput, NumbersOfTwoHundredDigits) {
 
 TEST(HostileInput, FiveThousandCharacterLayerName) {
     const std::string name(5000, 'N');
-    // Without boxes the name makes no file.
     expect_clean_conversion(convert("L " + name + ";\nL CPS;\nB 400 200 1000 500;\nE\n"));
-    // With boxes the file system refuses the name: a clear message, status 1.
-    auto r = convert("L " + name + ";\nB 400 200 1000 500;\nE\n");
+    // The layer files are kept in memory, so a name no file system takes is
+    // just a name: the run converts as for any other unknown layer.
+    expect_clean_conversion(convert("L " + name + ";\nB 400 200 1000 500;\nE\n"));
+    // Written to the directory, the file system refuses it: a clear message, status 1.
+    auto r = run_cif2kavrit({"--keep-intermediates", "-o", "out.kav", "in.cif"},
+                            {{"in.cif", "L " + name + ";\nB 400 200 1000 500;\nE\n"}});
     EXPECT_TRUE(r.ended_cleanly()) << r.err;
     EXPECT_EQ(r.exit_status, 1);
     EXPECT_EQ(r.err, "Error opening file " + name + ".gpc\n");
+    EXPECT_FALSE(r.output_file.has_value());
 }
 
 TEST(HostileInput, FilesOfOneLetter) {

@@ -31,13 +31,12 @@ std::vector<std::uint8_t> bytes_of(const fs::path& p) {
 }
 
 // Returns the number of inputs replayed.
-std::size_t replay(const std::string& target, Entry entry, bool names_must_fit) {
+std::size_t replay(const std::string& target, Entry entry) {
     fuzz_entry::ScratchDirectory dir;
     std::size_t replayed = 0;
     for (const fs::path& file : corpus_files(target)) {
         SCOPED_TRACE(file.string());
         const std::vector<std::uint8_t> data = bytes_of(file);
-        if (names_must_fit && !fuzz_entry::layer_names_fit(data.data(), data.size())) continue;
         EXPECT_EQ(entry(dir, data.data(), data.size()), "");
         ++replayed;
     }
@@ -46,23 +45,20 @@ std::size_t replay(const std::string& target, Entry entry, bool names_must_fit) 
 
 }  // namespace
 
-TEST(FuzzRegressions, CifScannerInputs) { EXPECT_GT(replay("cif", fuzz_entry::scan_cif_bytes, true), 0u); }
+TEST(FuzzRegressions, CifScannerInputs) { EXPECT_GT(replay("cif", fuzz_entry::scan_cif_bytes), 0u); }
 
-TEST(FuzzRegressions, CifReaderInputs) { EXPECT_GT(replay("cifread", fuzz_entry::cifread_bytes, false), 0u); }
+TEST(FuzzRegressions, CifReaderInputs) { EXPECT_GT(replay("cifread", fuzz_entry::cifread_bytes), 0u); }
 
-TEST(FuzzRegressions, PolygonFileInputs) { EXPECT_GT(replay("polygon", fuzz_entry::polygon_bytes, false), 0u); }
+TEST(FuzzRegressions, PolygonFileInputs) { EXPECT_GT(replay("polygon", fuzz_entry::polygon_bytes), 0u); }
 
-TEST(FuzzRegressions, WholeConversionInputs) { EXPECT_GT(replay("pipeline", fuzz_entry::pipeline_bytes, true), 0u); }
+TEST(FuzzRegressions, WholeConversionInputs) { EXPECT_GT(replay("pipeline", fuzz_entry::pipeline_bytes), 0u); }
 
-// A layer name too long for a file name would end the run through exit(1):
-// such inputs are kept away from the entries, all others are not.
-TEST(FuzzRegressions, OnlyOverlongLayerNamesAreKeptAway) {
-    const std::string long_name = "L " + std::string(300, 'N') + ";\nB 1 1 1 1;\n";
+// Layer names are names in memory now: one too long for any file name is
+// converted like any other.
+TEST(FuzzRegressions, OverlongLayerNamesAreConverted) {
+    const std::string long_name = "L " + std::string(300, 'N') + ";\nB 100 100 0 0;\nE\n";
+    fuzz_entry::ScratchDirectory dir;
     const auto* p = reinterpret_cast<const std::uint8_t*>(long_name.data());
-    EXPECT_FALSE(fuzz_entry::layer_names_fit(p, long_name.size()));
-    const std::string fits = "L " + std::string(200, 'N') + ";\nB 1 1 1 1;\n";
-    EXPECT_TRUE(fuzz_entry::layer_names_fit(reinterpret_cast<const std::uint8_t*>(fits.data()), fits.size()));
-    const std::string no_semicolon = "L " + std::string(300, 'N');
-    EXPECT_TRUE(fuzz_entry::layer_names_fit(reinterpret_cast<const std::uint8_t*>(no_semicolon.data()),
-                                            no_semicolon.size()));
+    EXPECT_EQ(fuzz_entry::scan_cif_bytes(dir, p, long_name.size()), "");
+    EXPECT_EQ(fuzz_entry::pipeline_bytes(dir, p, long_name.size()), "");
 }

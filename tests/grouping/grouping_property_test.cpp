@@ -11,6 +11,10 @@
 
 namespace {
 
+using common::Box;
+using grouping::Grouping;
+using grouping::group_into_structures;
+
 std::vector<std::vector<Box>> fast_group(const std::vector<Box>& boxes) {
     const Grouping g = group_into_structures(boxes);
     std::vector<std::vector<Box>> out;

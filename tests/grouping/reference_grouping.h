@@ -5,9 +5,11 @@
 
 #include <vector>
 
-#include "grouping/box.h"
+#include "common/box.h"
 
 namespace reference {
+
+using common::Box;
 
 // The structures in slot order, each its boxes in list order.
 std::vector<std::vector<Box>> group(const std::vector<Box>& boxes);

@@ -5,6 +5,7 @@
 #include "layers/box_list.h"
 
 using namespace layers_test;
+using namespace layers;
 
 namespace {
 
@@ -57,45 +58,45 @@ TEST(LayerHeights, EachLevelConstantMovesExactlyTheRowsBuiltOnIt) {
     }
 }
 
-class BoxList : public InTempDir {};
+class BoxList : public InTempDir {
+protected:
+    std::string box_list(const char* const* list) { return box_list_text(write_box_list(files, list)); }
+};
 
 TEST_F(BoxList, ListOrderHeightsAndTruncationTowardZero) {
-    write_box_list(BODY_LIST);
-    EXPECT_EQ(read_file("premason.file"), "");  // every body missing
-    write_file("ply2.gpc", cif_layer_text({{0, 0, 1, 1}}));
-    write_file("ply1.gpc", cif_layer_text({{10, 20, 30, 25}, {-2.7, -1.2, 3.9, 4.0}, {3.5, 3.5, 0.5, 0.5}}));
-    write_file("refl.gpc", cif_layer_text({{5, 5, 6, 6}}));
-    write_file("mtl.gpc", cif_layer_text({{7, 7, 8, 8}}));
-    write_file("COL.gpc", cif_layer_text({{-3, -4, 0, 0}}));
-    write_file("pvtl.gpc", "0\n");
+    EXPECT_EQ(box_list(BODY_LIST), "");  // every body missing
+    put_text("ply2.gpc", cif_layer_text({{0, 0, 1, 1}}));
+    put_text("ply1.gpc", cif_layer_text({{10, 20, 30, 25}, {-2.7, -1.2, 3.9, 4.0}, {3.5, 3.5, 0.5, 0.5}}));
+    put_text("refl.gpc", cif_layer_text({{5, 5, 6, 6}}));
+    put_text("mtl.gpc", cif_layer_text({{7, 7, 8, 8}}));
+    put_text("COL.gpc", cif_layer_text({{-3, -4, 0, 0}}));
+    put_text("pvtl.gpc", "0\n");
     // quad-writer text is read in single precision: -0.999999999999999 and
     // 9.999999999999998 become -1 and 10 before they are cut
-    write_file("p2hi.gpc", "1\n" + corners(" %.15f %.15f\n", -0.999999999999999, 2, 9.999999999999998, 7.5));
-    write_box_list(BODY_LIST);
-    EXPECT_EQ(read_file("premason.file"), "-3 0 -4 0 0 5\n7 8 7 8 7 8\n5 6 5 6 5 9\n"
+    put_text("p2hi.gpc", "1\n" + corners(" %.15f %.15f\n", -0.999999999999999, 2, 9.999999999999998, 7.5));
+    EXPECT_EQ(box_list(BODY_LIST), "-3 0 -4 0 0 5\n7 8 7 8 7 8\n5 6 5 6 5 9\n"
                                           "10 30 20 25 1 3\n-2 3 -1 4 1 3\n0 3 0 3 1 3\n-1 10 2 7 5 7\n0 1 0 1 3 5\n");
     // the stem names the file as it stands; its height ignores case
-    write_file("PVTH.gpc", cif_layer_text({{2, 2, 3, 3}}));
-    write_file("odd.gpc", cif_layer_text({{4, 4, 5, 5}}));
+    put_text("PVTH.gpc", cif_layer_text({{2, 2, 3, 3}}));
+    put_text("odd.gpc", cif_layer_text({{4, 4, 5, 5}}));
     const char* const list[] = {"PVTH", "odd", "missing", nullptr};
-    write_box_list(list);
-    EXPECT_EQ(read_file("premason.file"), "2 3 2 3 5 8\n4 5 4 5 0 0\n");
+    EXPECT_EQ(box_list(list), "2 3 2 3 5 8\n4 5 4 5 0 0\n");
 }
 
 TEST_F(BoxList, OtherVertexCountsAndMalformedFiles) {
     // reported and passed over in step; a count that promises more than
     // follows, a cut-off contour, text that is no number and a huge vertex
     // count give the contours read completely before the fault
-    write_file("refl.gpc", "3\n4\n0 0\n1 0\n1 1\n0 1\n3\n5 5\n6 5\n6 6\n4\n2 2\n3 2\n3 3\n2 3\n");
-    write_file("COL.gpc", "3\n4\n0 0\n1 0\n1 1\n0 1\n");
-    write_file("COT.gpc", "2\n4\n0 0\n2 0\n2 2\n0 2\n4\n5 5\n6 5\n6");
-    write_file("COF.gpc", "abc\n4\n0 0\n1 0\n1 1\n0 1\n");
-    write_file("mtl.gpc", "1\n4\n0 0\nx 0\n1 1\n0 1\n");
-    write_file("pvtl.gpc", "2\n2000000000\n1 1\n");
-    write_file("ply1.gpc", "1\n-3\n");
+    put_text("refl.gpc", "3\n4\n0 0\n1 0\n1 1\n0 1\n3\n5 5\n6 5\n6 6\n4\n2 2\n3 2\n3 3\n2 3\n");
+    put_text("COL.gpc", "3\n4\n0 0\n1 0\n1 1\n0 1\n");
+    put_text("COT.gpc", "2\n4\n0 0\n2 0\n2 2\n0 2\n4\n5 5\n6 5\n6");
+    put_text("COF.gpc", "abc\n4\n0 0\n1 0\n1 1\n0 1\n");
+    put_text("mtl.gpc", "1\n4\n0 0\nx 0\n1 1\n0 1\n");
+    put_text("pvtl.gpc", "2\n2000000000\n1 1\n");
+    put_text("ply1.gpc", "1\n-3\n");
     testing::internal::CaptureStderr();
-    write_box_list(BODY_LIST);
+    const std::string boxes = box_list(BODY_LIST);
     const std::string message = "processlayers(509): number of vertices should be 4.\n";
     EXPECT_EQ(testing::internal::GetCapturedStderr(), message + message + message);
-    EXPECT_EQ(read_file("premason.file"), "0 1 0 1 0 5\n0 2 0 2 1 7\n0 1 0 1 5 9\n2 3 2 3 5 9\n");
+    EXPECT_EQ(boxes, "0 1 0 1 0 5\n0 2 0 2 1 7\n0 1 0 1 5 9\n2 3 2 3 5 9\n");
 }

@@ -1,12 +1,15 @@
-// The boolean and growing steps, through their files, on every case of the
-// reference corpus: the result file must hold the reference strips as quads.
+// The boolean and growing steps, through polygon files, on every case of the
+// reference corpus (packed in the polygon tests): the result file must hold
+// the reference strips as quads.
 #include <algorithm>
 
+#include "corpus_pack.h"
 #include "layer_test_support.h"
 #include "layers/polygon_files.h"
 #include "layers/recipe_steps.h"
 
 using namespace layers_test;
+using namespace layers;
 
 namespace {
 
@@ -37,33 +40,30 @@ std::string expected_quads(const std::string& strips_text) {
 class CorpusSteps : public InTempDir {};
 
 TEST_F(CorpusSteps, EveryCaseThroughClipLayersAndGrowLayer) {
-    const std::filesystem::path corpus = std::filesystem::path(CIF2KAVRIT_SHARED_DIR) / "polygon-corpus";
-    if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
-    std::vector<std::filesystem::path> cases;
-    for (const auto& e : std::filesystem::directory_iterator(corpus))
-        if (e.is_directory()) cases.push_back(e.path());
-    std::sort(cases.begin(), cases.end());
+    std::vector<CorpusCase> cases;
+    std::string error;
+    ASSERT_TRUE(read_corpus_pack(POLYGON_CORPUS_PACK, &cases, &error)) << error;
     ASSERT_GT(cases.size(), 1000u);
     int failures = 0;
-    for (const auto& dir : cases) {
-        for (const auto& e : std::filesystem::directory_iterator(".")) std::filesystem::remove(e.path());
-        release_created_files();
-        write_empty_polygon_file();
-        std::istringstream op_line(read_file((dir / "op").string()));
+    for (const CorpusCase& c : cases) {
+        common::PolygonFiles files;
+        write_empty_polygon_file(files);
+        std::istringstream op_line(c.op);
         std::string op;
         int amount = 0;
         op_line >> op >> amount;
-        write_file("a.gpc", read_file((dir / "a.gpc").string()));
-        write_file("b.gpc", read_file((dir / "b.gpc").string()));
-        if (op == "grow") grow_layer("a", "r", amount);
-        else clip_layers(op == "diff" ? GPC_DIFF : op == "int" ? GPC_INT : GPC_UNION, "a", "b", "r");
-        const std::string want = expected_quads(read_file((dir / "expected.strips").string()));
-        const std::string got = read_file("r.gpc");
+        layers_test::put_text(files, "a.gpc", c.a);
+        layers_test::put_text(files, "b.gpc", c.b.value_or(""));
+        if (op == "grow") grow_layer(files, "a", "r", amount);
+        else clip_layers(files, op == "diff" ? GPC_DIFF : op == "int" ? GPC_INT : GPC_UNION, "a", "b", "r");
+        const std::string want = expected_quads(c.expected);
+        const common::PolygonFilePtr result = files.find("r.gpc");
+        const std::string got = result != nullptr ? result->render() : "";
         if (got == want) continue;
         if (++failures > 5) continue;
         const auto at = std::mismatch(want.begin(), want.end(), got.begin(), got.end()).first - want.begin();
         const auto from = std::max<std::ptrdiff_t>(0, at - 60);
-        ADD_FAILURE() << dir.filename() << ": expected ..." << want.substr(from, 140) << "\ngot ..." << got.substr(from, 140);
+        ADD_FAILURE() << c.name << ": expected ..." << want.substr(from, 140) << "\ngot ..." << got.substr(from, 140);
     }
     EXPECT_EQ(failures, 0) << "of " << cases.size() << " cases";
 }

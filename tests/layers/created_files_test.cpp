@@ -1,47 +1,35 @@
-// The created-file list: recording in open order, removal in one sweep that
-// ignores failures, and names of any length.
-#include <cstdio>
-
+// The polygon files of a run and the list of the names created: in creation
+// order, a name created again replacing its file (as opening it for writing
+// truncates it) and listed again; written to the current directory only when
+// the files are kept.
 #include "layer_test_support.h"
 
 using namespace layers_test;
 
-namespace {
-
-void create(const std::string& name) {
-    std::FILE* f = open_created_file(name, "w");
-    std::fputs("0\n", f);
-    std::fclose(f);
-}
-
-}  // namespace
-
 class CreatedFileList : public InTempDir {};
 
-TEST_F(CreatedFileList, RemovesWhatWasRecordedInOneSweep) {
-    remove_created_files();  // an empty list: nothing to do
-    create("CPS.gpc");
-    create("empty.gpc");
-    create("CPS.gpc");  // recorded twice, removed once, the second removal fails quietly
-    record_created_file("never-written.gpc");
-    write_file("premason.file", "");  // not opened through the list
-    EXPECT_EQ(created_files(), (std::vector<std::string>{"CPS.gpc", "empty.gpc", "CPS.gpc", "never-written.gpc"}));
-    remove_created_files();
-    EXPECT_TRUE(created_files().empty());
-    EXPECT_EQ(files_here(), std::set<std::string>{"premason.file"});
+TEST_F(CreatedFileList, NamesInCreationOrderAndReplacement) {
+    common::PolygonFiles in_memory;
+    for (common::PolygonFiles* f : {&in_memory, &files}) {
+        layers_test::write_layer(*f, "CPS", {{0, 0, 1, 1}});
+        layers_test::put_text(*f, "empty.gpc", "0\n");
+        layers_test::write_layer(*f, "CPS", {{2, 2, 3, 3}});
+        EXPECT_EQ(f->created(), (std::vector<std::string>{"CPS.gpc", "empty.gpc", "CPS.gpc"}));
+        EXPECT_EQ(f->find("CPS.gpc")->render(), "1\n4\n2.0 2.0\n3.0 2.0\n3.0 3.0\n2.0 3.0\n");
+        EXPECT_EQ(f->find("other.gpc"), nullptr);
+        f->release("empty.gpc");
+        EXPECT_EQ(f->find("empty.gpc"), nullptr);
+        EXPECT_EQ(f->created().size(), 3u);
+    }
+    // only the kept files were written, as they were created
+    EXPECT_EQ(files_here(), (std::set<std::string>{"CPS.gpc", "empty.gpc"}));
+    EXPECT_EQ(read_file("CPS.gpc"), files.find("CPS.gpc")->render());
 }
 
-TEST_F(CreatedFileList, NamesOfAnyLengthAreKeptWhole) {
-    const std::string long_name = std::string(200, 'L') + ".gpc";
-    const std::string too_long = std::string(5000, 'N') + ".gpc";
-    create(long_name);
-    record_created_file(too_long);  // no file system takes it; recorded all the same
-    EXPECT_EQ(created_files(), (std::vector<std::string>{long_name, too_long}));
-    remove_created_files();
-    EXPECT_TRUE(files_here().empty());
-}
-
-TEST_F(CreatedFileList, FileThatCannotBeCreatedEndsTheRun) {
-    EXPECT_EXIT(open_created_file("no such dir/CPS.gpc", "w"), testing::ExitedWithCode(1),
-                "^Error opening file no such dir/CPS\\.gpc\n$");
+TEST_F(CreatedFileList, NamesOfAnyLengthInMemoryOnly) {
+    common::PolygonFiles in_memory;
+    const std::string too_long = std::string(5000, 'N') + ".gpc";  // no file system takes it
+    layers_test::put_text(in_memory, too_long, "0\n");
+    EXPECT_EQ(in_memory.created(), std::vector<std::string>{too_long});
+    EXPECT_EXIT(layers_test::put_text(files, too_long, "0\n"), testing::ExitedWithCode(1), "^Error opening file N+\\.gpc\n$");
 }

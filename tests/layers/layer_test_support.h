@@ -1,5 +1,7 @@
 // Helpers for the layer-processing tests: every test runs in a fresh
-// temporary directory, with layer files written as the CIF split writes them.
+// temporary directory with polygon files that are kept, so every file a step
+// makes is also written there and can be read back as text, with layer files
+// made as the CIF split makes them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "layers/created_files.h"
+#include "common/polygon_file.h"
 
 namespace layers_test {
 
@@ -55,10 +57,19 @@ inline std::string cif_layer_text(const std::vector<Rect>& boxes) {
     return text;
 }
 
-// Writes <name>.gpc with the boxes and records it, as the CIF split does.
-inline void write_layer(const std::string& name, const std::vector<Rect>& boxes) {
-    write_file(name + ".gpc", cif_layer_text(boxes));
-    record_created_file(name + ".gpc");
+// <name>.gpc with the boxes, as the CIF split makes it.
+inline void write_layer(common::PolygonFiles& files, const std::string& name, const std::vector<Rect>& boxes) {
+    std::vector<common::Vertex> corners;
+    for (const Rect& b : boxes)
+        for (const auto& [x, y] : {std::pair{b.xmin, b.ymin}, {b.xmax, b.ymin}, {b.xmax, b.ymax}, {b.xmin, b.ymax}})
+            corners.push_back({static_cast<double>(static_cast<float>(x)), static_cast<double>(static_cast<float>(y))});
+    files.create(name + ".gpc", common::PolygonFile(common::VertexFormat::OneDecimal,
+                                                    static_cast<long long>(boxes.size()), std::move(corners)));
+}
+
+// A polygon file given as its text.
+inline void put_text(common::PolygonFiles& files, const std::string& file_name, const std::string& text) {
+    files.create(file_name, common::PolygonFile::from_text(text));
 }
 
 inline std::set<std::string> files_here() {
@@ -87,7 +98,7 @@ inline Cells cells_of(const std::vector<Rect>& plus, const std::vector<Rect>& mi
     return cells;
 }
 
-// Runs each test in a new empty directory with an empty created-file list.
+// Runs each test in a new empty directory with kept polygon files.
 class InTempDir : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -95,14 +106,17 @@ protected:
         std::string pattern = (std::filesystem::temp_directory_path() / "layers-test-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         std::filesystem::current_path(dir_ = pattern);
-        release_created_files();
     }
     void TearDown() override {
-        release_created_files();
         std::filesystem::current_path(previous_);
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
+
+    void write_layer(const std::string& name, const std::vector<Rect>& boxes) { layers_test::write_layer(files, name, boxes); }
+    void put_text(const std::string& file_name, const std::string& text) { layers_test::put_text(files, file_name, text); }
+
+    common::PolygonFiles files{true};
 
 private:
     std::filesystem::path previous_, dir_;

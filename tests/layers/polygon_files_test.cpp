@@ -1,10 +1,16 @@
-// The quad writer: the order of the strip vertices in each quad and the text of a vertex.
+// The quad writer: the order of the strip vertices in each quad and the text
+// of a vertex; polygon files in memory read exactly as their text reads.
 #include <cmath>
+#include <random>
+
+#include "polygon/polygon_io.h"
 
 #include "layer_test_support.h"
+#include "common/decimal.h"
 #include "layers/polygon_files.h"
 
 using namespace layers_test;
+using namespace layers;
 
 namespace {
 
@@ -12,13 +18,7 @@ std::string quads_text(std::vector<std::vector<gpc_vertex>> strips) {
     std::vector<gpc_vertex_list> lists;
     for (auto& s : strips) lists.push_back({static_cast<int>(s.size()), s.data()});
     gpc_tristrip t{static_cast<int>(lists.size()), lists.data()};
-    std::FILE* f = std::tmpfile();
-    write_quads(f, &t);
-    std::rewind(f);
-    std::string text;
-    for (int c = std::getc(f); c != EOF; c = std::getc(f)) text += static_cast<char>(c);
-    std::fclose(f);
-    return text;
+    return write_quads(&t).render();
 }
 
 }  // namespace
@@ -58,5 +58,58 @@ TEST(WriteQuads, VertexTextIsPrintfsFifteenDecimalsForAnyDouble) {
         std::snprintf(line.data(), line.size(), " %.15f %.15f\n", x, y);
         const std::string text = quads_text({{{x, y}, {x, y}, {x, y}, {x, y}}});
         EXPECT_EQ(text, "1\n4\n" + std::string(line.data()) + line.data() + line.data() + line.data()) << x << " " << y;
+    }
+}
+
+// Every value a reader takes from a polygon file in memory must be the one it
+// would take from the file's text: "%lf" for the polygon library's reader,
+// "%f" for the growing step and the box list, on both writers' formats and on
+// count lines that promise more or fewer contours than follow.
+TEST(PolygonFileInMemory, ReadsAsItsText) {
+    std::mt19937_64 rng(7);
+    for (int round = 0; round < 300; ++round) {
+        const bool layer = round % 2 == 0;
+        const int contours = static_cast<int>(rng() % 5);
+        std::vector<common::Vertex> v;
+        for (int i = 0; i < 4 * contours; ++i) {
+            auto value = [&] {
+                const long long k = static_cast<long long>(rng() % 2000001) - 1000000;
+                switch (rng() % 4) {
+                    case 0: return static_cast<double>(static_cast<float>(static_cast<double>(k) / 100));
+                    case 1: return static_cast<double>(k) / 8;
+                    case 2: return static_cast<double>(k) / 100 + 1e-13;
+                    default: return static_cast<double>(k) / 3;
+                }
+            };
+            v.push_back({value(), value()});
+        }
+        const long long count = contours + static_cast<long long>(rng() % 3) - 1;
+        const common::PolygonFile file(layer ? common::VertexFormat::OneDecimal : common::VertexFormat::Quad, count, v);
+        std::string text = file.render();
+        SCOPED_TRACE(text);
+        std::FILE* in = fmemopen(text.data(), text.size(), "r");
+        ASSERT_NE(in, nullptr);
+        gpc_polygon from_text{0, nullptr, nullptr}, in_memory{0, nullptr, nullptr};
+        gpc_read_polygon(in, 0, &from_text);
+        read_polygon(file, &in_memory);
+        ASSERT_EQ(in_memory.num_contours, from_text.num_contours);
+        for (int c = 0; c < from_text.num_contours; ++c) {
+            ASSERT_EQ(in_memory.contour[c].num_vertices, 4);
+            for (int k = 0; k < 4; ++k) {
+                EXPECT_EQ(in_memory.contour[c].vertex[k].x, from_text.contour[c].vertex[k].x);
+                EXPECT_EQ(in_memory.contour[c].vertex[k].y, from_text.contour[c].vertex[k].y);
+                // and single precision, as the growing step and the box list read it
+                std::rewind(in);
+                const std::string value = [&] {
+                    std::string t;
+                    common::append_fixed(t, v[4 * c + k].x, layer ? 1 : 15);
+                    return t;
+                }();
+                EXPECT_EQ(file.read_float(v[4 * c + k].x), std::strtof(value.c_str(), nullptr));
+            }
+        }
+        gpc_free_polygon(&from_text);
+        gpc_free_polygon(&in_memory);
+        std::fclose(in);
     }
 }

@@ -1,13 +1,15 @@
 // The recipe on small layouts whose bodies are worked out by hand. Every body
-// of the box list has its own z range, so premason.file is read back as cells
-// per body.
+// of the box list has its own z range, so the box list is read back as cells
+// per body. Each layout runs on one thread and on two, with the same result.
 #include <cctype>
 #include <map>
 
 #include "layer_test_support.h"
+#include "layers/box_list.h"
 #include "layers/process_layers.h"
 
 using namespace layers_test;
+using namespace layers;
 
 namespace {
 
@@ -22,17 +24,20 @@ const std::map<std::pair<int, int>, std::string> body_by_z = {
 
 class Recipe : public InTempDir {
 protected:
-    // Runs the recipe on fresh layer files, checks that no polygon file of the
-    // run is left, and gives the cells of each body (the quads of a recipe
-    // body never overlap).
+    // Runs the recipe on fresh layer files, checks that the run writes nothing
+    // to the current directory, and gives the cells of each body (the quads of
+    // a recipe body never overlap).
     Bodies run(const std::vector<std::pair<std::string, std::vector<Rect>>>& layers) {
-        for (const auto& f : files_here()) std::filesystem::remove(f);
-        for (const auto& [name, boxes] : layers) write_layer(name, boxes);
-        process_layers();
-        for (const auto& f : files_here()) EXPECT_NE(std::filesystem::path(f).extension(), ".gpc") << f;
-        EXPECT_TRUE(created_files().empty());
+        std::string text[2];
+        for (int threads : {1, 2}) {
+            common::PolygonFiles layer_files;
+            for (const auto& [name, boxes] : layers) layers_test::write_layer(layer_files, name, boxes);
+            text[threads - 1] = box_list_text(process_layers(std::move(layer_files), threads));
+        }
+        EXPECT_EQ(text[0], text[1]);
+        EXPECT_TRUE(files_here().empty());
         Bodies bodies;
-        std::istringstream in(read_file("premason.file"));
+        std::istringstream in(text[0]);
         int x0, x1, y0, y1, z0, z1, twice = 0;
         while (in >> x0 >> x1 >> y0 >> y1 >> z0 >> z1) {
             const std::string& name = body_by_z.at({z0, z1});
@@ -44,10 +49,20 @@ protected:
     }
 };
 
-TEST_F(Recipe, PolyPlateWithAHole) {
-    run({{"CPS", {{0, 0, 10, 10}}}, {"CHO", {{3, 3, 7, 7}}}, {"XYZ", {{0, 0, 1, 1}}}});  // XYZ: unused, removed all the same
+TEST_F(Recipe, PolyPlateWithAHoleKeepingTheFiles) {
+    write_layer("CPS", {{0, 0, 10, 10}});
+    write_layer("CHO", {{3, 3, 7, 7}});
+    process_layers(std::move(files));
     // bottom, left and right of the hole, top
     EXPECT_EQ(read_file("premason.file"), "0 10 0 3 1 3\n0 3 3 7 1 3\n7 10 3 7 1 3\n0 10 7 10 1 3\n");
+    // every layer and body file stays
+    std::set<std::string> expected = {"CPS.gpc", "CHO.gpc", "empty.gpc", "premason.file", "tmpdata1.file",
+                                      "tmpdata2.file"};
+    for (std::size_t k = 0; k < RECIPE_STEPS; ++k)
+        if (RECIPE[k].kind != RecipeStep::GROW || std::string(RECIPE[k].first) != "COL")
+            expected.insert(std::string(RECIPE[k].result) + ".gpc");
+    EXPECT_EQ(files_here(), expected);
+    EXPECT_EQ(read_file("pvth.gpc"), read_file("pvtl.gpc"));
     // the last grow of the recipe: ply1 by 6
     const char* f = "%.2f %.2f\n";
     EXPECT_EQ(read_file("tmpdata1.file"), "4\n" + corners(f, -6, -6, 16, 9) + corners(f, -6, -3, 9, 13) +

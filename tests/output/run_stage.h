@@ -1,14 +1,37 @@
-// Runs the structure output stage in a fresh directory on a given
-// postmason.file, with the output going to a file, and collects the results.
+// Runs the structure output stage on the text of a grouped box list, in a
+// fresh directory with the intermediate files kept, and collects the results.
 #pragma once
 
 #include <cstdio>
+#include <sstream>
 #include <string>
 
-#include "driver/run_settings.h"
+#include "common/box.h"
+#include "common/options.h"
+#include "common/output.h"
 #include "output/output_structures.h"
 #include "reference_output.h"
 #include "scratch_dir.h"
+
+// The grouped boxes that a postmason.file text lists: a box per line, an empty
+// line after each structure (boxes after the last one belong to none).
+inline common::GroupedBoxes grouped_from_text(const std::string& postmason) {
+    common::GroupedBoxes grouped;
+    std::istringstream in(postmason);
+    std::size_t open = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty()) {
+            grouped.ends.push_back(grouped.boxes.size());
+            open = grouped.boxes.size();
+            continue;
+        }
+        common::Box b;
+        if (std::sscanf(line.c_str(), "%d %d %d %d %d %d", &b.xmin, &b.xmax, &b.ymin, &b.ymax, &b.zmin, &b.zmax) == 6)
+            grouped.boxes.push_back(b);
+    }
+    grouped.boxes.resize(open);
+    return grouped;
+}
 
 struct StageResult {
     std::string output;     // what the stage wrote to the output destination
@@ -17,15 +40,13 @@ struct StageResult {
 
 inline StageResult run_output_stage(const std::string& postmason, const reference::Flags& flags = {}) {
     ScratchDir dir;
-    write_file("postmason.file", postmason);
-    run_settings.summary_flag = flags.summary;
-    run_settings.group_flag = flags.group;
-    run_settings.linkage_flag = flags.linkage;
-    run_settings.out_stream = std::fopen("out.txt", "w");
-    run_settings.to_file = 1;
-    output_structures();
-    std::fclose(run_settings.out_stream);
-    run_settings.out_stream = nullptr;
-    run_settings.to_file = 0;
+    common::Options options;
+    options.summary = flags.summary != 0;
+    options.group = flags.group != 0;
+    options.linkage = flags.linkage != 0;
+    options.keep_intermediates = true;
+    common::Output out(std::fopen("out.txt", "w"), "out.txt");
+    output::output_structures(options, grouped_from_text(postmason), out);
+    std::fclose(out.release());
     return StageResult{read_file("out.txt"), read_file("tmpdata1.file")};
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "layers/grow.h"
@@ -46,7 +47,9 @@ void grow_case(std::FILE* body, int amount, gpc_tristrip* strips) {
             for (int v = 0; v < n && complete; ++v) complete = scan_float(body, xs[v]) && scan_float(body, ys[v]);
             if (!complete) break;
             if (n != 4) continue;
-            boxes.push_back(grow::reread_corners(grow::widen(grow::bounding_box(xs.data(), ys.data()), amount)));
+            std::vector<gpc_vertex> corners;
+            if (!grow::reread_corners(grow::widen(grow::bounding_box(xs.data(), ys.data()), amount), corners)) break;
+            boxes.push_back(std::move(corners));
         }
     }
     gpc_polygon accumulator{0, nullptr, nullptr};

@@ -1,10 +1,15 @@
-// The axis-aligned 3-D box shared by the grouping and output stages, and the
-// integer scanning of the box list files.
+// The axis-aligned 3-D box that layer processing makes, grouping groups and
+// structure output describes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <string_view>
+#include <vector>
 
+namespace common {
+
+// Six signed 32-bit integers, lower <= upper on each axis; x and y in the
+// units of the polygon files, z in level units.
 struct Box {
     std::int32_t xmin = 0, xmax = 0, ymin = 0, ymax = 0, zmin = 0, zmax = 0;
     friend bool operator==(const Box&, const Box&) = default;
@@ -30,9 +35,15 @@ inline Box bounding_union(const Box& a, const Box& b) {
     return u;
 }
 
-// Reads six decimal integers from the start of `text` the way a scan with six
-// "%d" conversions does: each number may be preceded by white space and a sign;
-// anything after the sixth number is ignored. Returns false when the text does
-// not start with six integers or when a number does not fit 32 bits; such a
-// line cannot come from this program and the callers skip it.
-bool scan_six_ints(std::string_view text, Box& out);
+}  // namespace common
+
+namespace common {
+
+// The boxes grouped into structures, as postmason.file lists them: the boxes
+// of each structure in turn; ends[s] is one past the last box of structure s.
+struct GroupedBoxes {
+    std::vector<Box> boxes;
+    std::vector<std::size_t> ends;
+};
+
+}  // namespace common

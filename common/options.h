@@ -1,0 +1,20 @@
+// The run settings: what the command line asks for. One value per run, filled
+// by the driver and read (never changed) by the stages.
+#pragma once
+
+#include <string>
+
+namespace common {
+
+struct Options {
+    std::string program_name;
+    std::string cif_name;
+    std::string out_name;
+    bool summary = false;             // -s
+    bool group = false;               // -r
+    bool linkage = true;              // off only with exactly -nolinkage
+    bool keep_intermediates = false;  // --keep-intermediates
+    bool flatten = false;             // --flatten: the CIF reader that places symbols
+};
+
+}  // namespace common
