@@ -79,6 +79,11 @@ const std::vector<Case> GRAMMAR = {
     {"a box goes on past a band that changes elsewhere", "L CPS; B 10 30 5 15; B 10 10 25 15; E",
      {{0, 0, 20, 60}, {40, 20, 60, 40}}},
     {"zero-size box makes nothing", "L CPS; B 0 10 5 5; B 10 10 5 5; E", {{0, 0, 20, 20}}},
+    // x 0..30, y 0..10 and x 0..10, y 10..20 drawn three ways: the cut depends only on the region.
+    {"region as two boxes", "L CPS; B 30 10 15 5; B 10 10 5 15; E", {{0, 0, 60, 20}, {0, 20, 20, 40}}},
+    {"region as two other boxes", "L CPS; B 10 20 5 10; B 20 10 20 5; E", {{0, 0, 60, 20}, {0, 20, 20, 40}}},
+    {"region as a polygon and a box inside", "L CPS; P 0 0 30 0 30 10 10 10 10 20 0 20; B 5 5 5 5; E",
+     {{0, 0, 60, 20}, {0, 20, 20, 40}}},
 };
 
 // Symbol 1's box x 20..40, y 0..10 through one call each.
@@ -92,6 +97,7 @@ const std::vector<Case> TRANSFORMS = {
     {"rotation along x is none", S1 + "C 1 R 5 0; E", {{40, 0, 80, 20}}},
     {"translate, then turn", S1 + "C 1 T 100 0 R 0 1; E", {{-20, 240, 0, 280}}},
     {"turn, then translate", S1 + "C 1 R 0 1 T 100 0; E", {{180, 40, 200, 80}}},
+    {"translate, then half a turn", S1 + "C 1 T 100 0 R -1 0; E", {{-280, -20, -240, 0}}},
     {"mirror, then turn", S1 + "C 1 M X R 0 1; E", {{-20, -80, 0, -40}}},
     {"turn, then mirror", S1 + "C 1 R 0 1 M X; E", {{0, 40, 20, 80}}},
     {"packed and with commas", S1 + "C1T-5,-5MYMXR0,1;E", {{-10, -70, 10, -30}}},
@@ -120,14 +126,6 @@ TEST(CifRead, GrammarRules) {
 
 TEST(CifRead, Transformations) {
     for (const Case& c : TRANSFORMS) EXPECT_EQ(describe(boxes_of(c.cif)), describe(c.expected)) << c.name;
-}
-
-TEST(CifRead, TheCutDependsOnlyOnTheRegion) {
-    // x 0..30, y 0..10 and x 0..10, y 10..20, drawn three ways.
-    const Boxes expected = {{0, 0, 60, 20}, {0, 20, 20, 40}};
-    EXPECT_EQ(describe(boxes_of("L CPS; B 30 10 15 5; B 10 10 5 15; E")), describe(expected));
-    EXPECT_EQ(describe(boxes_of("L CPS; B 10 20 5 10; B 20 10 20 5; E")), describe(expected));
-    EXPECT_EQ(describe(boxes_of("L CPS; P 0 0 30 0 30 10 10 10 10 20 0 20; B 5 5 5 5; E")), describe(expected));
 }
 
 TEST(CifRead, LayersAndEndLine) {
@@ -310,6 +308,7 @@ TEST(SymbolDetector, FindsDefinitionsAndCallsAsCommandsOnly) {
         {"L CPS; C 1;", true},
         {"  \n D\tS 1;", true},
         {"(C 1; (DS 1;)) L CPS;", false},
+        {"(a (b) C 1;) L CPS;", false},
         {"L CCM; B 1 1 1 1;", false},
         {"9 C 1 (; L CPS;", false},
         {"DD 1; DF;", false},

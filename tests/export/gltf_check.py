@@ -19,6 +19,9 @@ import struct
 import subprocess
 import sys
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source folder
+from roundtrip import read_kavrit  # noqa: E402  the kavrit file read here, not by the program
+
 failures = []
 
 
@@ -26,31 +29,6 @@ def check(ok, what):
     if not ok:
         failures.append(what)
         print("FAIL: " + what)
-
-
-def read_chains(path):
-    """Structure number -> its link chain, from the blocks of a kavrit file."""
-    chains = {}
-    number = None
-    links = None
-    with open(path) as f:
-        for line in f:
-            m = re.match(r"# structure (\d+) start", line)
-            if m:
-                number, links = int(m.group(1)), []
-                continue
-            m = re.match(r"# \(struct (\d+) in the neighbor summary\.\)", line)
-            if m and links is not None:
-                number = int(m.group(1))
-                continue
-            m = re.match(r"  link (\d+) (start|member)$", line.rstrip("\n"))
-            if m and links is not None:
-                links.append(int(m.group(1)))
-                continue
-            if re.match(r"# structure (\d+) end", line) and links is not None:
-                chains[number] = links
-                number, links = None, None
-    return chains
 
 
 def read_glb(path):
@@ -145,7 +123,7 @@ def main():
         kavrits.append(a.kavrit)
     glbs = []
     for kav in kavrits:
-        chains = read_chains(kav)
+        chains = {s["number"]: s["chain"] for s in read_kavrit(kav)}
         stem = os.path.join(a.work, os.path.splitext(os.path.basename(kav))[0])
         for suffix, options in (("", []), ("-raised", ["--raise", "40"])):
             glb = stem + suffix + ".glb"

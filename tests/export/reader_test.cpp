@@ -41,12 +41,8 @@ TEST(KavritReader, ReadsTheOneBoxRun) {
     EXPECT_EQ(s.rotation->axis, 'y');
     ASSERT_EQ(s.boxes.size(), 1u);
     const SizedBox& b = s.boxes[0];
-    EXPECT_EQ(b.lo(0), 8);
-    EXPECT_EQ(b.hi(0), 12);
-    EXPECT_EQ(b.lo(1), 4);
-    EXPECT_EQ(b.hi(1), 6);
-    EXPECT_EQ(b.lo(2), 1);
-    EXPECT_EQ(b.hi(2), 3);
+    EXPECT_EQ((std::vector<double>{b.lo(0), b.hi(0), b.lo(1), b.hi(1), b.lo(2), b.hi(2)}),
+              (std::vector<double>{8, 12, 4, 6, 1, 3}));
 }
 
 TEST(KavritReader, ReadsSummaryChainsAndReflector) {
@@ -177,8 +173,6 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"no empty line before the boxes",
                   in_file(block("{\n  anchor: true\n  1.0 1.0 1.0 0.0 0.0 0.0\n}\n")), 18, "empty line"},
         Malformed{"five numbers in a box line", in_file(block(FREE_HEAD + "  1.0 1.0 1.0 0.0 0.0\n}\n")), 20,
-                  "box line"},
-        Malformed{"word in a box line", in_file(block(FREE_HEAD + "  1.0 1.0 abc 0.0 0.0 0.0\n}\n")), 20,
                   "box line"},
         Malformed{"negative size", in_file(block(FREE_HEAD + "  1.0 -1.0 1.0 0.0 0.0 0.0\n}\n")), 20,
                   "sizes of 0 or more"},

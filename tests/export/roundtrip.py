@@ -22,6 +22,7 @@ NUMBER = r"-?\d+(?:\.\d+)?"
 BOX_LINE = re.compile(r"^\s*(%s)\s+(%s)\s+(%s)\s+(%s)\s+(%s)\s+(%s)\s*$" % ((NUMBER,) * 6))
 START = re.compile(r"^# structure (\d+) start -+$")
 XREF = re.compile(r"^# \(struct (\d+) in the neighbor summary\.\)$")
+LINK = re.compile(r"^  link (\d+) (start|member)$")
 
 failures = []
 
@@ -32,7 +33,7 @@ def check(ok, what):
 
 
 def read_kavrit(path):
-    """The structures of a kavrit file: number, kind, boxes as (lo, hi), reflector."""
+    """The structures of a kavrit file: number, kind, link chain, boxes as (lo, hi), reflector."""
     structures = []
     current = None
     in_reflector = False
@@ -41,7 +42,7 @@ def read_kavrit(path):
             line = line.rstrip("\r\n")
             m = START.match(line)
             if m:
-                current = {"number": int(m.group(1)), "kind": "free", "boxes": [], "reflector": None}
+                current = {"number": int(m.group(1)), "kind": "free", "chain": [], "boxes": [], "reflector": None}
                 structures.append(current)
                 continue
             if current is None:
@@ -51,7 +52,8 @@ def read_kavrit(path):
                 current["number"] = int(m.group(1))
             elif line.strip() == "anchor: true":
                 current["kind"] = "anchored"
-            elif line.strip().startswith("link ") and line.strip().endswith(" start"):
+            elif LINK.match(line):
+                current["chain"].append(int(LINK.match(line).group(1)))
                 current["kind"] = "hinged"
             elif line.strip() == "reflect start":
                 in_reflector = True
@@ -215,13 +217,8 @@ def round_trip(args, kavrit, work, label):
         svg = "%s-%s.svg" % (stem, view)
         if export(args.export, kavrit, svg, "--view", view):
             size = check_svg(svg, structures, label + " " + view)
-            if view == "iso":
-                again = stem + "-again.svg"
-                if export(args.export, kavrit, again):
-                    with open(svg, "rb") as a, open(again, "rb") as b:
-                        check(a.read() == b.read(), label + ": SVG differs between two runs")
-                if args.rsvg and size:
-                    check_png(args.rsvg, svg, size, label)
+            if view == "iso" and args.rsvg and size:
+                check_png(args.rsvg, svg, size, label)
 
 
 def main():

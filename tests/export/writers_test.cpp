@@ -62,37 +62,23 @@ private:
 
 }  // namespace
 
+// Counts, face indices and materials per structure are checked by
+// roundtrip.py on this file and on converted layouts; here the values by hand.
 TEST(ObjWriter, OneObjectPerStructureAndAMaterialPerKind) {
     ObjText text = make_obj(hinged_layout(), "model.mtl");
     EXPECT_EQ(lines_starting(text.obj, "mtllib "), (std::vector<std::string>{"mtllib model.mtl"}));
-    EXPECT_EQ(lines_starting(text.obj, "o "),
-              (std::vector<std::string>{"o structure_1", "o structure_2", "o structure_3", "o structure_4"}));
     EXPECT_EQ(lines_starting(text.obj, "usemtl "),
               (std::vector<std::string>{"usemtl anchored", "usemtl hinged", "usemtl reflector", "usemtl hinged",
                                         "usemtl free"}));
-    EXPECT_EQ(lines_starting(text.obj, "v ").size(), 6u * 8);
-    auto faces = lines_starting(text.obj, "f ");
-    ASSERT_EQ(faces.size(), 6u * 6);
-    for (const std::string& f : faces) {
-        std::istringstream in(f.substr(2));
-        int index, n = 0;
-        while (in >> index) {
-            EXPECT_TRUE(index >= 1 && index <= 48) << f;
-            ++n;
-        }
-        EXPECT_EQ(n, 4) << f;
-    }
     // The slab 20 x 40 x 5 about (10, 20, 2.5) and the reflector 10 x 10 x 1.5 about (40, 20, 7).
     EXPECT_NE(text.obj.find("v 20 40 5\n"), std::string::npos);
     EXPECT_NE(text.obj.find("v 35 15 6.25\n"), std::string::npos);
-    for (const char* m : {"anchored", "hinged", "free", "reflector"})
-        EXPECT_EQ(count_of(text.mtl, std::string("newmtl ") + m + "\n"), 1u) << m;
 }
 
+// The header, the count and the bounding box are checked by roundtrip.py.
 TEST(StlWriter, TwelveOutwardTrianglesPerBox) {
     std::string stl = make_stl(hinged_layout());
     ASSERT_EQ(stl.size(), 84u + 50u * 72);
-    EXPECT_NE(stl.compare(0, 5, "solid"), 0);
     auto u32 = [&](std::size_t at) {
         std::uint32_t v = 0;
         for (int k = 3; k >= 0; --k) v = (v << 8) | static_cast<unsigned char>(stl[at + k]);
@@ -104,17 +90,11 @@ TEST(StlWriter, TwelveOutwardTrianglesPerBox) {
         std::memcpy(&f, &bits, sizeof f);
         return double(f);
     };
-    EXPECT_EQ(u32(80), 72u);
-    Vec3 lo{1e9, 1e9, 1e9}, hi{-1e9, -1e9, -1e9};
     for (std::size_t t = 0; t < 72; ++t) {
         std::size_t at = 84 + 50 * t;
         Vec3 n{f32(at), f32(at + 4), f32(at + 8)}, p[3];
         for (int v = 0; v < 3; ++v)
-            for (int k = 0; k < 3; ++k) {
-                p[v][k] = f32(at + 12 + 12 * v + 4 * k);
-                lo[k] = std::min(lo[k], p[v][k]);
-                hi[k] = std::max(hi[k], p[v][k]);
-            }
+            for (int k = 0; k < 3; ++k) p[v][k] = f32(at + 12 + 12 * v + 4 * k);
         // The winding must agree with the stated outward normal.
         Vec3 e1{p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
         Vec3 e2{p[2][0] - p[0][0], p[2][1] - p[0][1], p[2][2] - p[0][2]};
@@ -122,21 +102,14 @@ TEST(StlWriter, TwelveOutwardTrianglesPerBox) {
         EXPECT_GT(c[0] * n[0] + c[1] * n[1] + c[2] * n[2], 0) << "triangle " << t;
         EXPECT_EQ(std::fabs(n[0]) + std::fabs(n[1]) + std::fabs(n[2]), 1.0);
     }
-    EXPECT_EQ(lo, (Vec3{0, 0, 0}));
-    EXPECT_EQ(hi, (Vec3{103, 53, 7.75}));
 }
 
 TEST(SvgWriter, DrawsEveryBoxAxisAndStructure) {
     Layout layout = hinged_layout();
     std::string iso = render_svg(layout, ViewName::iso);
-    EXPECT_EQ(count_of(iso, "<g class=\"box\""), 5u);
-    EXPECT_EQ(count_of(iso, "<g class=\"box reflector\" data-structure=\"2\""), 1u);
+    // Boxes, reflectors, legend entries and the axes of hinged structures are
+    // checked by roundtrip.py; free 4 has a rotate line but no hinge, so no axis.
     EXPECT_EQ(count_of(iso, "<polygon "), 6u * 3);  // three sides face the eye
-    for (int n = 1; n <= 4; ++n)
-        EXPECT_EQ(count_of(iso, "<g class=\"legend-entry\" data-structure=\"" + std::to_string(n) + "\""), 1u);
-    // Hinged 2 and 3 have axes; free 4 has only the rotate line of a structure without hinge.
-    EXPECT_EQ(count_of(iso, "<g class=\"axis\" data-structure=\"2\""), 1u);
-    EXPECT_EQ(count_of(iso, "<g class=\"axis\" data-structure=\"3\""), 1u);
     EXPECT_EQ(count_of(iso, "<g class=\"axis\""), 2u);
     const auto anchored_entry = iso.find("<g class=\"legend-entry\" data-structure=\"1\">");
     ASSERT_NE(anchored_entry, std::string::npos);

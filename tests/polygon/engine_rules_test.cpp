@@ -55,67 +55,51 @@ Vertices rect(double x0, double y0, double x1, double y1) { return {{x0, y0}, {x
 
 }  // namespace
 
-TEST(StripShape, ABoxIsOneStripListedLeftRightFromTheBottom) {
-    EXPECT_EQ(strips(GPC_UNION, Poly{{0, 0, 10, 4}}, Poly{}), (std::vector<Vertices>{rect(0, 0, 10, 4)}));
-    EXPECT_EQ(strips(GPC_DIFF, Poly{{0, 0, 10, 4}}, Poly{}), (std::vector<Vertices>{rect(0, 0, 10, 4)}));
-}
+// Each arrangement: the operation, the two operands and the strips expected.
+struct StripCase {
+    const char* rule;
+    gpc_op op;
+    Poly a, b;
+    std::vector<Vertices> expected;
+};
 
-TEST(StripOrder, StripsComeBottomUpThenLeftToRight) {
-    // A frame: a square minus a smaller square inside it.
-    EXPECT_EQ(strips(GPC_DIFF, Poly{{0, 0, 10, 10}}, Poly{{3, 3, 7, 7}}),
-              (std::vector<Vertices>{rect(0, 0, 10, 3), rect(0, 3, 3, 7), rect(7, 3, 10, 7), rect(0, 7, 10, 10)}));
-}
+Poly contour(std::vector<gpc_vertex> vertices) { return std::move(Poly().add(std::move(vertices))); }
 
-TEST(StripContinuation, AStripRunsOnThroughHeightsWhereOnlyOtherShapesChange) {
-    EXPECT_EQ(strips(GPC_UNION, Poly{{0, 0, 2, 10}, {5, 3, 8, 6}}, Poly{}),
-              (std::vector<Vertices>{rect(0, 0, 2, 10), rect(5, 3, 8, 6)}));
-    // A box strictly inside changes nothing.
-    EXPECT_EQ(strips(GPC_UNION, Poly{{0, 0, 10, 8}}, Poly{{4, 2, 6, 5}}), (std::vector<Vertices>{rect(0, 0, 10, 8)}));
-}
-
-TEST(StripContinuation, AnEdgeStartingOrEndingOnAStripSideSplitsTheStrip) {
-    const std::vector<Vertices> three{rect(0, 0, 10, 2), rect(0, 2, 10, 5), rect(0, 5, 10, 8)};
-    // Touching the left side from inside: the region does not change, the strip still splits.
-    EXPECT_EQ(strips(GPC_UNION, Poly{{0, 0, 10, 8}}, Poly{{0, 2, 3, 5}}), three);
-    // Touching from outside widens the middle part.
-    EXPECT_EQ(strips(GPC_UNION, Poly{{0, 0, 10, 8}}, Poly{{-2, 2, 0, 5}}),
-              (std::vector<Vertices>{rect(0, 0, 10, 2), rect(-2, 2, 10, 5), rect(0, 5, 10, 8)}));
-    // A notch cut out of the left side.
-    EXPECT_EQ(strips(GPC_DIFF, Poly{{0, 0, 10, 8}}, Poly{{0, 4, 3, 5}}),
-              (std::vector<Vertices>{rect(0, 0, 10, 4), rect(3, 4, 10, 5), rect(0, 5, 10, 8)}));
-}
-
-TEST(StripContinuation, ACollinearVertexOnOneSideAddsAPairAcrossTheStrip) {
-    Poly a;
-    a.add({{0, 0}, {10, 0}, {10, 4}, {0, 4}, {0, 2}});
-    EXPECT_EQ(strips(GPC_UNION, a, Poly{}),
-              (std::vector<Vertices>{{{0, 0}, {10, 0}, {0, 2}, {10, 2}, {0, 4}, {10, 4}}}));
-}
-
-TEST(StripContinuation, BoxesStackedExactlyStaySeparateStrips) {
-    const std::vector<Vertices> two{rect(0, 0, 10, 4), rect(0, 4, 10, 8)};
-    EXPECT_EQ(strips(GPC_UNION, Poly{{0, 0, 10, 4}, {0, 4, 10, 8}}, Poly{}), two);
-    EXPECT_EQ(strips(GPC_UNION, Poly{{0, 0, 10, 4}}, Poly{{0, 4, 10, 8}}), two);
-    EXPECT_EQ(strips(GPC_UNION, Poly{{0, 0, 10, 4}}, Poly{{0, 4, 6, 8}}),
-              (std::vector<Vertices>{rect(0, 0, 10, 4), rect(0, 4, 6, 8)}));
-}
-
-TEST(Operands, ContoursOfOneOperandCombineByTheEvenOddRule) {
-    // Where the two boxes overlap, the operand has no area.
-    EXPECT_EQ(strips(GPC_UNION, Poly{{0, 0, 6, 6}, {3, 3, 9, 9}}, Poly{}),
-              (std::vector<Vertices>{rect(0, 0, 6, 3), rect(0, 3, 3, 6), rect(6, 3, 9, 6), rect(3, 6, 9, 9)}));
-    // Two boxes side by side in one operand are one region.
-    EXPECT_EQ(strips(GPC_UNION, Poly{{0, 0, 5, 4}, {5, 0, 10, 4}}, Poly{}), (std::vector<Vertices>{rect(0, 0, 10, 4)}));
-}
-
-TEST(Operands, EmptyOperandsGiveTheSetResult) {
-    const Poly box{{0, 0, 10, 4}};
-    EXPECT_TRUE(strips(GPC_DIFF, Poly{}, box).empty());
-    EXPECT_TRUE(strips(GPC_INT, box, Poly{}).empty());
-    EXPECT_TRUE(strips(GPC_INT, Poly{}, box).empty());
-    EXPECT_TRUE(strips(GPC_UNION, Poly{}, Poly{}).empty());
-    EXPECT_EQ(strips(GPC_UNION, Poly{}, box), (std::vector<Vertices>{rect(0, 0, 10, 4)}));
-    EXPECT_EQ(strips(GPC_DIFF, box, Poly{}), (std::vector<Vertices>{rect(0, 0, 10, 4)}));
+TEST(StripRules, ArrangementsWorkedOutByHand) {
+    const Poly none, box{{0, 0, 10, 4}}, tall{{0, 0, 10, 8}};
+    const std::vector<StripCase> cases = {
+        {"a box is one strip listed left, right from the bottom", GPC_UNION, box, none, {rect(0, 0, 10, 4)}},
+        {"the same as a difference", GPC_DIFF, box, none, {rect(0, 0, 10, 4)}},
+        {"strips come bottom up, then left to right (a frame)", GPC_DIFF, Poly{{0, 0, 10, 10}}, Poly{{3, 3, 7, 7}},
+         {rect(0, 0, 10, 3), rect(0, 3, 3, 7), rect(7, 3, 10, 7), rect(0, 7, 10, 10)}},
+        {"a strip runs on where only other shapes change", GPC_UNION, Poly{{0, 0, 2, 10}, {5, 3, 8, 6}}, none,
+         {rect(0, 0, 2, 10), rect(5, 3, 8, 6)}},
+        {"a box strictly inside changes nothing", GPC_UNION, Poly{{0, 0, 10, 8}}, Poly{{4, 2, 6, 5}},
+         {rect(0, 0, 10, 8)}},
+        {"touching a side from inside still splits the strip", GPC_UNION, tall, Poly{{0, 2, 3, 5}},
+         {rect(0, 0, 10, 2), rect(0, 2, 10, 5), rect(0, 5, 10, 8)}},
+        {"touching from outside widens the middle part", GPC_UNION, tall, Poly{{-2, 2, 0, 5}},
+         {rect(0, 0, 10, 2), rect(-2, 2, 10, 5), rect(0, 5, 10, 8)}},
+        {"a notch cut out of the left side", GPC_DIFF, tall, Poly{{0, 4, 3, 5}},
+         {rect(0, 0, 10, 4), rect(3, 4, 10, 5), rect(0, 5, 10, 8)}},
+        {"a collinear vertex on one side adds a pair across the strip", GPC_UNION,
+         contour({{0, 0}, {10, 0}, {10, 4}, {0, 4}, {0, 2}}), none, {{{0, 0}, {10, 0}, {0, 2}, {10, 2}, {0, 4}, {10, 4}}}},
+        {"boxes stacked exactly in one operand stay apart", GPC_UNION, Poly{{0, 0, 10, 4}, {0, 4, 10, 8}}, none,
+         {rect(0, 0, 10, 4), rect(0, 4, 10, 8)}},
+        {"boxes stacked exactly in two operands stay apart", GPC_UNION, box, Poly{{0, 4, 10, 8}},
+         {rect(0, 0, 10, 4), rect(0, 4, 10, 8)}},
+        {"a narrower box stacked exactly", GPC_UNION, box, Poly{{0, 4, 6, 8}}, {rect(0, 0, 10, 4), rect(0, 4, 6, 8)}},
+        {"contours of one operand combine by the even-odd rule", GPC_UNION, Poly{{0, 0, 6, 6}, {3, 3, 9, 9}}, none,
+         {rect(0, 0, 6, 3), rect(0, 3, 3, 6), rect(6, 3, 9, 6), rect(3, 6, 9, 9)}},
+        {"boxes side by side in one operand are one region", GPC_UNION, Poly{{0, 0, 5, 4}, {5, 0, 10, 4}}, none,
+         {rect(0, 0, 10, 4)}},
+        {"empty minus a box", GPC_DIFF, none, box, {}},
+        {"a box and empty meet nowhere", GPC_INT, box, none, {}},
+        {"empty and a box meet nowhere", GPC_INT, none, box, {}},
+        {"empty with empty", GPC_UNION, none, none, {}},
+        {"empty with a box", GPC_UNION, none, box, {rect(0, 0, 10, 4)}},
+    };
+    for (const StripCase& c : cases) EXPECT_EQ(strips(c.op, c.a, c.b), c.expected) << c.rule;
 }
 
 TEST(ZeroSigns, AStripSideReportsItsVertexXAtItsEndsAndPlusZeroBetween) {
