@@ -122,16 +122,21 @@ const Mapping STAYS = [](const Vec3& p) { return p; };
 // z = 2 along +x and hangs from its anchor.  By hand, with the right-hand
 // rule about +x (y turns towards z):
 //   90 degrees:  (x, y, z) -> (x, 32.5 - (z - 2), 2 + (y - 32.5)) = (x, 34.5 - z, y - 30.5)
-// (-30 degrees about +x is worked out on plate_flap below.)
+//  -30 degrees:  (x, y, z) -> (x, 32.5 + c (y - 32.5) + (z - 2) / 2, 2 - (y - 32.5) / 2 + c (z - 2)), c = cos 30
 TEST(PoseExample, MirrorPlateTurnsAboutItsHingeAndTheFrameStays) {
     Scratch dir;
     const std::string kavrit = slurp(EXAMPLE);
     ASSERT_NE(kavrit.find("rotate: +x 0.00 32.50 2.00"), std::string::npos) << "the example changed";
-    for (const char* pose : {"5=90", "5=450"}) {
+    const Mapping quarter = [](const Vec3& p) { return Vec3{p[0], 34.5 - p[2], p[1] - 30.5}; };
+    const Mapping minus30 = [](const Vec3& p) {
+        return Vec3{p[0], 32.5 + C30 * (p[1] - 32.5) + (p[2] - 2) / 2, 2 - (p[1] - 32.5) / 2 + C30 * (p[2] - 2)};
+    };
+    const std::pair<const char*, Mapping> cases[] = {{"5=90", quarter}, {"5=-30", minus30}, {"5=450", quarter}};
+    for (const auto& [pose, plate] : cases) {
         SCOPED_TRACE(pose);
         ASSERT_EQ(export_file({"--pose", pose, EXAMPLE, dir / "posed.obj"}).status, 0);
         const std::string obj = slurp(dir / "posed.obj");
-        expect_corners(kavrit, obj, 5, [](const Vec3& p) { return Vec3{p[0], 34.5 - p[2], p[1] - 30.5}; });
+        expect_corners(kavrit, obj, 5, plate);
         for (int anchored : {1, 2, 3, 4}) expect_corners(kavrit, obj, anchored, STAYS);
     }
     // Two corners in plain numbers: the plate's big box runs from (30, 72, 3)
