@@ -126,7 +126,7 @@ bool is_rectilinear(const std::vector<Point>& outline) {
     return true;
 }
 
-bool outline_rects(const std::vector<Point>& outline, std::vector<Rect>& out, SweepBudget& budget) {
+bool outline_rects(const std::vector<Point>& outline, std::vector<HalfBox>& out, SweepBudget& budget) {
     // Vertical edges as (y, x, change of winding): +d at the lower end and
     // -d at the upper end of an edge that runs up (d = 1) or down (d = -1).
     struct Event {
@@ -176,13 +176,13 @@ bool outline_rects(const std::vector<Point>& outline, std::vector<Rect>& out, Sw
     return true;
 }
 
-bool union_boxes(const std::vector<Rect>& rects, std::vector<HalfBox>& out, SweepBudget& budget) {
+bool union_boxes(const std::vector<HalfBox>& rects, std::vector<HalfBox>& out, SweepBudget& budget) {
     std::vector<std::int64_t> xs;
     xs.reserve(2 * rects.size());
-    for (const Rect& r : rects)
-        if (r.x1 < r.x2 && r.y1 < r.y2) {
-            xs.push_back(r.x1);
-            xs.push_back(r.x2);
+    for (const HalfBox& r : rects)
+        if (r.xmin < r.xmax && r.ymin < r.ymax) {
+            xs.push_back(r.xmin);
+            xs.push_back(r.xmax);
         }
     if (xs.empty()) return true;
     std::sort(xs.begin(), xs.end());
@@ -199,12 +199,12 @@ bool union_boxes(const std::vector<Rect>& rects, std::vector<HalfBox>& out, Swee
     auto index = [&xs](std::int64_t x) {
         return static_cast<std::uint32_t>(std::lower_bound(xs.begin(), xs.end(), x) - xs.begin());
     };
-    for (const Rect& r : rects) {
-        if (!(r.x1 < r.x2 && r.y1 < r.y2)) continue;
-        const std::uint32_t lo = index(r.x1);
-        const std::uint32_t hi = index(r.x2);
-        events.push_back({r.y1, lo, hi, 1});
-        events.push_back({r.y2, lo, hi, -1});
+    for (const HalfBox& r : rects) {
+        if (!(r.xmin < r.xmax && r.ymin < r.ymax)) continue;
+        const std::uint32_t lo = index(r.xmin);
+        const std::uint32_t hi = index(r.xmax);
+        events.push_back({r.ymin, lo, hi, 1});
+        events.push_back({r.ymax, lo, hi, -1});
     }
     std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.y < b.y; });
 

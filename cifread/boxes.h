@@ -11,13 +11,6 @@
 
 namespace cifread {
 
-struct Rect {
-    std::int64_t x1 = 0;
-    std::int64_t y1 = 0;
-    std::int64_t x2 = 0;
-    std::int64_t y2 = 0;
-};
-
 // Steps the sweeps may still take; a sweep that runs out stops and reports it.
 struct SweepBudget {
     std::uint64_t left = 0;
@@ -38,12 +31,12 @@ bool is_rectilinear(const std::vector<Point>& outline);
 
 // The points of nonzero winding number of a closed rectilinear outline, as
 // rectangles appended to out. False when the budget ran out.
-bool outline_rects(const std::vector<Point>& outline, std::vector<Rect>& out, SweepBudget& budget);
+bool outline_rects(const std::vector<Point>& outline, std::vector<HalfBox>& out, SweepBudget& budget);
 
 // The union of the rectangles (empty ones ignored), cut into non-overlapping
 // boxes: per band between consecutive distinct y edges the maximal x runs, a
 // box going on upwards while its run stays exactly the same; sorted by
 // (ymin, xmin). The cut depends only on the union. False when the budget ran out.
-bool union_boxes(const std::vector<Rect>& rects, std::vector<HalfBox>& out, SweepBudget& budget);
+bool union_boxes(const std::vector<HalfBox>& rects, std::vector<HalfBox>& out, SweepBudget& budget);
 
 }  // namespace cifread

@@ -179,7 +179,7 @@ public:
             layer.name = p_.layer_names[l];
             if (!union_boxes(placed_[l], layer.boxes, budget))
                 throw ReadError{0, "layer " + layer.name + " is too complex to cut into boxes"};
-            std::vector<Rect>().swap(placed_[l]);
+            std::vector<HalfBox>().swap(placed_[l]);
             out.layers.push_back(std::move(layer));
             if (not_rectilinear_[l] > 0)
                 out.warnings.push_back({0, "layer " + p_.layer_names[l] + ": " + std::to_string(not_rectilinear_[l]) +
@@ -276,13 +276,13 @@ private:
                 shape_rounded = false;
             }
             try {
-                Rect out;
-                corner(def, at, r.rect.x1, r.rect.y1, out.x1, out.y1, shape_rounded);
-                corner(def, at, r.rect.x2, r.rect.y2, out.x2, out.y2, shape_rounded);
-                if (out.x1 > out.x2) std::swap(out.x1, out.x2);
-                if (out.y1 > out.y2) std::swap(out.y1, out.y2);
-                if (out.x1 < -MAX_HALF_UNITS || out.x2 > MAX_HALF_UNITS || out.y1 < -MAX_HALF_UNITS ||
-                    out.y2 > MAX_HALF_UNITS)
+                HalfBox out;
+                corner(def, at, r.rect.xmin, r.rect.ymin, out.xmin, out.ymin, shape_rounded);
+                corner(def, at, r.rect.xmax, r.rect.ymax, out.xmax, out.ymax, shape_rounded);
+                if (out.xmin > out.xmax) std::swap(out.xmin, out.xmax);
+                if (out.ymin > out.ymax) std::swap(out.ymin, out.ymax);
+                if (out.xmin < -MAX_HALF_UNITS || out.xmax > MAX_HALF_UNITS || out.ymin < -MAX_HALF_UNITS ||
+                    out.ymax > MAX_HALF_UNITS)
                     throw Overflow{};
                 placed_[static_cast<std::size_t>(r.layer)].push_back(out);
             } catch (const Overflow&) {
@@ -315,7 +315,7 @@ private:
     std::vector<std::uint64_t> instances_;
     std::vector<bool> places_;
     std::vector<int> roots_;
-    std::vector<std::vector<Rect>> placed_;
+    std::vector<std::vector<HalfBox>> placed_;
     std::vector<std::uint64_t> not_rectilinear_;
     std::uint64_t rounded_shapes_ = 0;
 };

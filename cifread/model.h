@@ -24,7 +24,7 @@ struct ReadError {
 // A rectangle of a shape in its definition's own coordinates, in halves of
 // the written unit (before the definition's scale factor).
 struct LocalRect {
-    Rect rect;
+    HalfBox rect;
     int layer;
     long line;
     bool first_of_shape;  // the shape's first rectangle (shapes are counted by it)

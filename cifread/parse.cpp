@@ -272,8 +272,8 @@ private:
         def().not_rectilinear.push_back({layer_, 1});
     }
 
-    void add_rect(const Rect& r, bool first) {
-        if (r.x1 < r.x2 && r.y1 < r.y2) def().rects.push_back({r, layer_, command_line_, first});
+    void add_rect(const HalfBox& r, bool first) {
+        if (r.xmin < r.xmax && r.ymin < r.ymax) def().rects.push_back({r, layer_, command_line_, first});
     }
 
     void box() {
@@ -310,10 +310,10 @@ private:
             return;
         }
         for (Point& p : points) p = {2 * p.first, 2 * p.second};
-        std::vector<Rect> rects;
+        std::vector<HalfBox> rects;
         if (!outline_rects(points, rects, budget_)) fail("polygon too complex to cut into boxes");
         bool first = true;
-        for (const Rect& r : rects) {
+        for (const HalfBox& r : rects) {
             add_rect(r, first);
             first = false;
         }

@@ -335,7 +335,7 @@ std::string check_layer_boxes(const cifread::LayerBoxes& layer) {
         for (std::size_t j = i + 1; j < boxes.size() && boxes[j].ymin < boxes[i].ymax; ++j)
             if (boxes[j].xmin < boxes[i].xmax && boxes[i].xmin < boxes[j].xmax)
                 return "overlapping boxes on layer " + layer.name;
-    std::vector<cifread::Rect> rects;
+    std::vector<cifread::HalfBox> rects;
     for (const cifread::HalfBox& b : boxes) rects.push_back({b.xmin, b.ymin, b.xmax, b.ymax});
     std::vector<cifread::HalfBox> again;
     cifread::SweepBudget budget{~std::uint64_t{0}};
