@@ -82,6 +82,48 @@ def check_tree(gltf, chains, label):
                   label + ": structure %d does not move" % number)
 
 
+def check_positions(gltf, structures, label):
+    """In an unposed file, each structure's mesh, moved by the translations of
+    its node and of every ancestor below the root, must cover exactly the
+    boxes of the structure in the kavrit file: a translation taken relative
+    to the wrong node shows up here as a shifted structure."""
+    nodes = gltf["nodes"]
+    root = gltf["scenes"][gltf.get("scene", 0)]["nodes"][0]
+    parent_of = {c: i for i, n in enumerate(nodes) for c in n.get("children", [])}
+    by_number = {}
+    for i, n in enumerate(nodes):
+        m = re.fullmatch(r"structure_(\d+)", n.get("name", ""))
+        if m:
+            by_number[int(m.group(1))] = i
+    for s in structures:
+        node = by_number.get(s["number"])
+        boxes = s["boxes"] + ([s["reflector"]] if s["reflector"] else [])
+        # A box without extent along two axes has no face with an area and no mesh.
+        if node is None or not boxes or any(sum(lo[k] == hi[k] for k in range(3)) >= 2 for lo, hi in boxes):
+            continue
+        offset = [0.0, 0.0, 0.0]
+        at = node
+        while at is not None and at != root:
+            check("rotation" not in nodes[at], label + ": unposed node %d has no rotation" % at)
+            t = nodes[at].get("translation", [0, 0, 0])
+            offset = [offset[k] + t[k] for k in range(3)]
+            at = parent_of.get(at)
+        lo = [float("inf")] * 3
+        hi = [float("-inf")] * 3
+        if "mesh" not in nodes[node]:
+            check(False, label + ": structure %d has no mesh" % s["number"])
+            continue
+        for prim in gltf["meshes"][nodes[node]["mesh"]]["primitives"]:
+            acc = gltf["accessors"][prim["attributes"]["POSITION"]]
+            lo = [min(lo[k], acc["min"][k] + offset[k]) for k in range(3)]
+            hi = [max(hi[k], acc["max"][k] + offset[k]) for k in range(3)]
+        want_lo = [min(b[0][k] for b in boxes) for k in range(3)]
+        want_hi = [max(b[1][k] for b in boxes) for k in range(3)]
+        close = all(abs(a - b) <= 1e-3 * max(1.0, abs(b)) for a, b in zip(lo + hi, want_lo + want_hi))
+        check(close, label + ": structure %d lies at %s..%s, its boxes at %s..%s" %
+              (s["number"], lo, hi, want_lo, want_hi))
+
+
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("--export", required=True)
@@ -123,14 +165,18 @@ def main():
         kavrits.append(a.kavrit)
     glbs = []
     for kav in kavrits:
-        chains = {s["number"]: s["chain"] for s in read_kavrit(kav)}
+        structures = read_kavrit(kav)
+        chains = {s["number"]: s["chain"] for s in structures}
         stem = os.path.join(a.work, os.path.splitext(os.path.basename(kav))[0])
         for suffix, options in (("", []), ("-raised", ["--raise", "40"])):
             glb = stem + suffix + ".glb"
             r = subprocess.run([a.export] + options + [kav, glb], capture_output=True, text=True)
             check(r.returncode == 0, "kavrit-export %s: %s" % (glb, r.stderr))
             if r.returncode == 0:
-                check_tree(read_glb(glb), chains, glb)
+                gltf = read_glb(glb)
+                check_tree(gltf, chains, glb)
+                if not options:
+                    check_positions(gltf, structures, glb)
                 glbs.append(glb)
     if glbs:
         env = dict(os.environ, NODE_PATH=a.node_path)
