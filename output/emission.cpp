@@ -1,9 +1,6 @@
 // The summary and the structure blocks of the output file.
-#include <cstdio>
-#include <cstdlib>
+#include <cstdint>
 #include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
 #include "output/block_text.h"

@@ -15,6 +15,8 @@ namespace output {
 
 using common::Box;
 
+class TextSink;
+
 struct HingeBox {
     std::int16_t kind = 0;  // 1 low hinge box, 2 high hinge box, 0 none
     std::int32_t xmin = 0, xmax = 0, ymin = 0, ymax = 0;
@@ -58,10 +60,10 @@ bool hinges_match(const HingeBox& a, const HingeBox& b);
 
 // Reads the grouped box list into a table.
 StructureTable read_structures(const common::GroupedBoxes& grouped);
-// The text of tmpdata1.file: one block of box lines per structure, between
-// its start and end lines, in index order.
+// Writes the file `name` (tmpdata1.file): one block of box lines per
+// structure, between its start and end lines, in index order. A file that
+// cannot be opened or written ends the run.
 void write_block_file(const common::GroupedBoxes& grouped, const std::string& name);
-class TextSink;
 // The box lines of structure i's drawn boxes (anchor and plain), in the order
 // of `grouped`.
 void write_drawn_boxes(TextSink& sink, const common::GroupedBoxes& grouped, std::int32_t i);
