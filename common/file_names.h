@@ -27,8 +27,8 @@ inline constexpr const char* EMPTY_POLYGON_FILE = "empty.gpc";
 
 // The grown boxes of one body, as the growing step (layers/recipe_steps)
 // widens them and its union reads them. Then, anew, one block of box lines
-// per structure: made by the structure table (output/structure_table), read
-// by the emission (output/emission).
+// per structure: made by the structure table (output/structure_table), with
+// the box lines that the emission (output/emission) puts into the output.
 inline constexpr const char* TMPDATA1_FILE = "tmpdata1.file";
 
 // One grown box at a time, written and read back by the growing step's union

@@ -1,7 +1,7 @@
 // Reading text as a fixed line buffer of the C library reads it: a line
 // longer than the buffer comes in pieces, and each piece is handled as a line
 // of its own. The CIF scanner reads comment and end-command lines in pieces of
-// 99 characters, structure output its block text in pieces of 79.
+// 99 characters.
 #pragma once
 
 #include <cstddef>

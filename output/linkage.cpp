@@ -1,7 +1,6 @@
 // Neighbours, parents and chains of the structures, from their hinge boxes.
 #include <algorithm>
 #include <cstdint>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -17,14 +16,52 @@ struct HingeKey {
     bool operator==(const HingeKey&) const = default;
 };
 
-struct HingeKeyHash {
-    std::size_t operator()(const HingeKey& k) const {
-        std::uint64_t h = static_cast<std::uint16_t>(k.kind);
-        for (std::int32_t v : {k.xmin, k.xmax, k.ymin, k.ymax}) {
-            h ^= static_cast<std::uint32_t>(v) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
-        }
-        return static_cast<std::size_t>(h * 0xff51afd7ed558ccdULL);
+std::uint64_t mix(std::uint64_t h) {
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ULL;
+    h ^= h >> 33;
+    return h;
+}
+
+std::uint64_t hash_of(const HingeKey& k) {
+    const auto u = [](std::int32_t v) { return static_cast<std::uint64_t>(static_cast<std::uint32_t>(v)); };
+    const std::uint64_t x = (u(k.xmin) << 32) | u(k.xmax), y = (u(k.ymin) << 32) | u(k.ymax);
+    return mix(mix(x ^ static_cast<std::uint16_t>(k.kind)) + y);
+}
+
+// The first structure, in index order, holding a hinge entry of each kind and
+// extent: an open-addressing table, linear probing, at most half full.
+class FirstHolders {
+public:
+    explicit FirstHolders(std::size_t entries) {
+        std::size_t size = 16;
+        while (size < 2 * entries) size *= 2;
+        slots_.resize(size);
+        mask_ = size - 1;
     }
+    // Records s for k unless an earlier structure holds k.
+    void add(const HingeKey& k, std::int32_t s) {
+        Slot& slot = find_slot(k);
+        if (slot.holder == 0) slot = Slot{k, s};
+    }
+    // The first holder of k; 0 for none.
+    std::int32_t holder(const HingeKey& k) { return find_slot(k).holder; }
+
+private:
+    struct Slot {
+        HingeKey key{};
+        std::int32_t holder = 0;  // structures are numbered from 1
+    };
+    Slot& find_slot(const HingeKey& k) {
+        for (std::size_t at = hash_of(k) & mask_;; at = (at + 1) & mask_) {
+            Slot& slot = slots_[at];
+            if (slot.holder == 0 || slot.key == k) return slot;
+        }
+    }
+    std::vector<Slot> slots_;
+    std::size_t mask_ = 0;
 };
 
 HingeKey key_of(const HingeBox& h) { return HingeKey{h.kind, h.xmin, h.xmax, h.ymin, h.ymax}; }
@@ -192,10 +229,11 @@ private:
 
 void find_neighbors(StructureTable& t) {
     const std::int32_t n = t.count();
-    // The first structure, in index order, holding an entry of each kind and extent.
-    std::unordered_map<HingeKey, std::int32_t, HingeKeyHash> first_holder;
+    std::size_t hinge_entries = 0;
+    for (std::int32_t s = 1; s <= n; ++s) hinge_entries += t[s].hinges.size();
+    FirstHolders first_holder(hinge_entries);
     for (std::int32_t s = 1; s <= n; ++s)
-        for (const HingeBox& h : t[s].hinges) first_holder.try_emplace(key_of(h), s);
+        for (const HingeBox& h : t[s].hinges) first_holder.add(key_of(h), s);
 
     std::vector<std::int32_t> listed_for(static_cast<std::size_t>(n) + 1, 0);
     for (std::int32_t i = 1; i <= n; ++i) {
@@ -206,11 +244,9 @@ void find_neighbors(StructureTable& t) {
         for (const HingeBox& h : s.hinges) {
             HingeKey wanted = key_of(h);
             wanted.kind = static_cast<std::int16_t>(3 - h.kind);
-            const auto it = first_holder.find(wanted);
-            if (it == first_holder.end()) continue;
             // Only the first matching structure counts, even when it is i itself.
-            const std::int32_t m = it->second;
-            if (m == i || listed_for[static_cast<std::size_t>(m)] == i) continue;
+            const std::int32_t m = first_holder.holder(wanted);
+            if (m == 0 || m == i || listed_for[static_cast<std::size_t>(m)] == i) continue;
             listed_for[static_cast<std::size_t>(m)] = i;
             s.neighbors.push_back(m);
         }

@@ -8,11 +8,11 @@ namespace output {
 
 void output_structures(const common::Options& options, const common::GroupedBoxes& grouped, const common::Output& out) {
     StructureTable table = read_structures(grouped);
-    if (options.keep_intermediates) common::write_whole_file(common::TMPDATA1_FILE, table.blocks);
+    if (options.keep_intermediates) write_block_file(grouped, common::TMPDATA1_FILE);
     find_neighbors(table);
     if (options.linkage) compute_linkage(table);
     write_summary(options, table, out);
-    emit_all_structures(options, table, out);
+    emit_all_structures(options, table, grouped, out);
 }
 
 }  // namespace output

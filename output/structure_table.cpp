@@ -1,24 +1,18 @@
 #include "output/structure_table.h"
 
-#include <string>
+#include <cstdio>
 
-#include "common/decimal.h"
+#include "common/fatal.h"
+#include "output/block_text.h"
 
 namespace output {
 
 namespace {
 
-// The structure being read and its drawn boxes (anchor and plain boxes, in
-// reading order), kept until the end of its group. Every line of the grouped
-// list is shorter than the 79 characters a read of it takes, so each box is
-// one line and each group ends with its empty line.
-struct Reading {
-    Structure record;
-    std::vector<Box> drawn;
-};
-
-void add_box(Reading& r, const Box& b) {
-    Structure& s = r.record;
+// Adds box b to the record of the structure being read. Anchor and plain
+// boxes are the drawn ones: the emission writes them into the structure's
+// block, straight from the grouped list.
+void add_box(StructureTable& table, Structure& s, const Box& b) {
     switch (classify_box(b)) {
         case BoxClass::low_hinge:
         case BoxClass::high_hinge: {
@@ -34,40 +28,12 @@ void add_box(Reading& r, const Box& b) {
             break;
         case BoxClass::anchor:
             s.anchor = true;
-            r.drawn.push_back(b);
+            ++table.box_total;
             break;
         case BoxClass::plain:
-            r.drawn.push_back(b);
+            ++table.box_total;
             break;
     }
-}
-
-// Size and centre of a drawn box. Sums and differences are taken in 64 bits so
-// that extreme coordinates cannot overflow; the halves in floating point.
-// "  %.1f %.1f %.1f %.1f %.1f %.1f\n".
-void write_box_line(std::string& text, const Box& b) {
-    text += ' ';
-    for (const double v : {static_cast<double>(std::int64_t{b.xmax} - b.xmin),
-                           static_cast<double>(std::int64_t{b.ymax} - b.ymin),
-                           static_cast<double>(std::int64_t{b.zmax} - b.zmin),
-                           static_cast<double>(std::int64_t{b.xmin} + b.xmax) / 2,
-                           static_cast<double>(std::int64_t{b.ymin} + b.ymax) / 2,
-                           static_cast<double>(std::int64_t{b.zmin} + b.zmax) / 2}) {
-        text += ' ';
-        common::append_fixed(text, v, 1);
-    }
-    text += '\n';
-}
-
-void close_structure(StructureTable& table, Reading& r) {
-    const std::string index = std::to_string(table.count() + 1);
-    table.blocks += "# structure " + index + " start --------------------\n{\n";
-    for (const Box& b : r.drawn) write_box_line(table.blocks, b);
-    table.blocks += "}\n# structure " + index + " end --------------------\n\n";
-    table.box_total += static_cast<std::int64_t>(r.drawn.size());
-    table.records.push_back(std::move(r.record));
-    r.record = Structure{};
-    r.drawn.clear();
 }
 
 }  // namespace
@@ -87,13 +53,42 @@ bool hinges_match(const HingeBox& a, const HingeBox& b) {
 
 StructureTable read_structures(const common::GroupedBoxes& grouped) {
     StructureTable table;
-    Reading r;
+    table.records.reserve(grouped.ends.size() + 1);
     std::size_t at = 0;
     for (const std::size_t end : grouped.ends) {
-        for (; at < end; ++at) add_box(r, grouped.boxes[at]);
-        close_structure(table, r);
+        Structure& s = table.records.emplace_back();
+        for (; at < end; ++at) add_box(table, s, grouped.boxes[at]);
     }
     return table;
+}
+
+void write_drawn_boxes(TextSink& sink, const common::GroupedBoxes& grouped, std::int32_t i) {
+    const std::size_t k = static_cast<std::size_t>(i) - 1;
+    const std::size_t begin = k == 0 ? 0 : grouped.ends[k - 1];
+    for (std::size_t at = begin; at < grouped.ends[k]; ++at) {
+        const Box& b = grouped.boxes[at];
+        const BoxClass c = classify_box(b);
+        if (c == BoxClass::anchor || c == BoxClass::plain) {
+            append_box_line(sink.text(), b);
+            sink.done();
+        }
+    }
+}
+
+void write_block_file(const common::GroupedBoxes& grouped, const std::string& name) {
+    std::FILE* file = common::open_or_exit(name, "w");
+    {
+        const common::Output to_file(file, name);
+        TextSink sink(to_file);
+        const auto n = static_cast<std::int32_t>(grouped.ends.size());
+        for (std::int32_t i = 1; i <= n; ++i) {
+            append_block_start(sink.text(), i);
+            write_drawn_boxes(sink, grouped, i);
+            append_block_end(sink.text(), i);
+            sink.done();
+        }
+    }
+    common::close_written_or_exit(file, name);
 }
 
 }  // namespace output

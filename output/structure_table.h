@@ -15,6 +15,8 @@ namespace output {
 
 using common::Box;
 
+class TextSink;
+
 struct HingeBox {
     std::int16_t kind = 0;  // 1 low hinge box, 2 high hinge box, 0 none
     std::int32_t xmin = 0, xmax = 0, ymin = 0, ymax = 0;
@@ -43,8 +45,7 @@ struct Structure {
 
 struct StructureTable {
     std::vector<Structure> records{1};  // records[0] unused
-    std::int64_t box_total = 0;         // anchor and plain boxes written into blocks
-    std::string blocks;                 // the block text that tmpdata1.file holds
+    std::int64_t box_total = 0;         // anchor and plain boxes, the ones drawn in the blocks
     std::int32_t count() const { return static_cast<std::int32_t>(records.size()) - 1; }
     Structure& operator[](std::int32_t i) { return records[static_cast<std::size_t>(i)]; }
     const Structure& operator[](std::int32_t i) const { return records[static_cast<std::size_t>(i)]; }
@@ -57,16 +58,24 @@ BoxClass classify_box(const Box& b);
 // Two hinge entries match: kinds 1 and 2 in either order, equal x and y extent.
 bool hinges_match(const HingeBox& a, const HingeBox& b);
 
-// Reads the grouped box list into a table, one block of box lines per
-// structure in its `blocks`.
+// Reads the grouped box list into a table.
 StructureTable read_structures(const common::GroupedBoxes& grouped);
+// Writes the file `name` (tmpdata1.file): one block of box lines per
+// structure, between its start and end lines, in index order. A file that
+// cannot be opened or written ends the run.
+void write_block_file(const common::GroupedBoxes& grouped, const std::string& name);
+// The box lines of structure i's drawn boxes (anchor and plain), in the order
+// of `grouped`.
+void write_drawn_boxes(TextSink& sink, const common::GroupedBoxes& grouped, std::int32_t i);
 // Neighbours from the hinge boxes, for every structure.
 void find_neighbors(StructureTable& table);
 // Parents and chains, for every structure (linkage on only).
 void compute_linkage(StructureTable& table);
 // The summary, with -s only.
 void write_summary(const common::Options& options, const StructureTable& table, const common::Output& out);
-// The structure blocks, in index order or, with -r, grouped.
-void emit_all_structures(const common::Options& options, StructureTable& table, const common::Output& out);
+// The structure blocks, in index order or, with -r, grouped; the box lines of
+// each come from its boxes in `grouped`.
+void emit_all_structures(const common::Options& options, StructureTable& table, const common::GroupedBoxes& grouped,
+                         const common::Output& out);
 
 }  // namespace output
