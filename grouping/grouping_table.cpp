@@ -5,7 +5,7 @@
 #include <limits>
 #include <queue>
 
-#include "grouping/box_index.h"
+#include "grouping/touching_pairs.h"
 
 namespace grouping {
 
@@ -56,22 +56,18 @@ public:
     explicit MergeTable(const std::vector<Box>& boxes) : boxes_(boxes) {}
 
     void place_all() {
-        const BoxIndex index(boxes_);
+        Neighbours found = touching_neighbours(boxes_);
+        neighbor_start_ = std::move(found.start);
+        neighbors_ = std::move(found.list);
         const std::size_t n = boxes_.size();
-        neighbor_start_.assign(n + 1, 0);
         slot_of_placed_.assign(n, NONE);
         next_.assign(n, NONE);
-        std::vector<std::int32_t> found;
         for (std::size_t b = 0; b < n; ++b) {
-            found.clear();
-            index.touching(boxes_[b], found);
             std::int32_t lowest = std::numeric_limits<std::int32_t>::max();
-            for (std::int32_t q : found) {
-                if (static_cast<std::size_t>(q) == b) continue;
-                neighbors_.push_back(q);
+            for (std::size_t e = neighbor_start_[b]; e < neighbor_start_[b + 1]; ++e) {
+                const std::int32_t q = neighbors_[e];
                 if (static_cast<std::size_t>(q) < b) lowest = std::min(lowest, slot_of_placed_[static_cast<std::size_t>(q)]);
             }
-            neighbor_start_[b + 1] = neighbors_.size();
             const auto box = static_cast<std::int32_t>(b);
             if (lowest == std::numeric_limits<std::int32_t>::max()) {
                 lowest = static_cast<std::int32_t>(bounds_.size());
