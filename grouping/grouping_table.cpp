@@ -92,30 +92,37 @@ public:
         active_.assign(slots, 1);
         queued_.assign(slots, 0);
         suspects_.assign(slots, {});
+        heap_offset_.assign(slots, 0);
         slot_root_.assign(slots, NONE);
-        uf_parent_.assign(n, NONE);
-        uf_offset_.assign(n, 0);
-        uf_size_.assign(n, 1);
-        root_slot_.assign(n, NONE);
-        suspect_.assign(n, 1);
-        // Every box starts as a suspect; each slot's list order is already a
-        // valid heap order (positions increase along it).
+        uf_.assign(n, Link{});
+        suspect_.assign(n, 0);
         for (std::size_t k = 0; k < slots; ++k) {
             const std::int32_t root = head_[k];
             slot_root_[k] = root;
-            root_slot_[static_cast<std::size_t>(root)] = static_cast<std::int32_t>(k);
-            uf_size_[static_cast<std::size_t>(root)] = length_[k];
-            std::int64_t position = 0;
-            for (std::int32_t b = root; b != NONE; b = next_[static_cast<std::size_t>(b)], ++position) {
-                if (b != root) {
-                    uf_parent_[static_cast<std::size_t>(b)] = root;
-                    uf_offset_[static_cast<std::size_t>(b)] = position;
-                }
-                suspects_[k].push_back(b);
-            }
-            queue_.push(static_cast<std::int32_t>(k));
-            queued_[k] = 1;
+            uf_[static_cast<std::size_t>(root)] = {root_link(static_cast<std::int32_t>(k)), 0};
+            std::int32_t position = 1;
+            for (std::int32_t b = next_[static_cast<std::size_t>(root)]; b != NONE; b = next_[static_cast<std::size_t>(b)], ++position)
+                uf_[static_cast<std::size_t>(b)] = {root, position};
         }
+        // The boxes that are clear before any merge need not be suspects.
+        // The others are, each slot's in list order, which is a valid heap
+        // order (positions increase along it).
+        std::vector<std::int32_t> first_queue;
+        for (std::size_t k = 0; k < slots; ++k) {
+            const auto slot = static_cast<std::int32_t>(k);
+            std::int32_t position = 0;
+            for (std::int32_t b = head_[k]; b != NONE; b = next_[static_cast<std::size_t>(b)], ++position) {
+                if (lowest_accepting_slot(b, slot) == NONE) continue;
+                suspect_[static_cast<std::size_t>(b)] = 1;
+                suspects_[k].push_back({position, b});
+            }
+            if (!suspects_[k].empty()) {
+                first_queue.push_back(slot);
+                queued_[k] = 1;
+            }
+        }
+        // Slot numbers in increasing order already form a heap.
+        queue_ = decltype(queue_)(std::greater<>(), std::move(first_queue));
 
         while (!queue_.empty()) {
             const std::int32_t i = queue_.top();
@@ -123,12 +130,12 @@ public:
             const auto si = static_cast<std::size_t>(i);
             queued_[si] = 0;
             if (!active_[si]) continue;
-            std::vector<std::int32_t>& heap = suspects_[si];
+            std::vector<Suspect>& heap = suspects_[si];
             while (!heap.empty()) {
-                const std::int32_t p = heap.front();
+                const std::int32_t p = heap.front().box;
                 const std::int32_t j = lowest_accepting_slot(p, i);
                 if (j == NONE) {
-                    std::pop_heap(heap.begin(), heap.end(), later_in_list());
+                    std::pop_heap(heap.begin(), heap.end(), LaterInList{});
                     heap.pop_back();
                     suspect_[static_cast<std::size_t>(p)] = 0;
                     continue;
@@ -152,40 +159,59 @@ public:
     }
 
 private:
-    // Root and list position of box x, compressing the path to the root.
-    std::int32_t find(std::int32_t x, std::int64_t* position) {
-        path_.clear();
+    // A union-find link: a box below another, with its list position
+    // relative to that box; or the root of a slot's boxes, with its own list
+    // position, the slot kept as a negative number in `up`.
+    struct Link {
+        std::int32_t up = NONE;
+        std::int32_t offset = 0;
+    };
+    static std::int32_t root_link(std::int32_t slot) { return -1 - slot; }
+
+    // Root of box x, and x's list position, compressing the path to the root.
+    // Positions and the relative offsets on the way lie between -n and n.
+    std::int32_t find(std::int32_t x, std::int64_t& position) {
         std::int32_t r = x;
-        while (uf_parent_[static_cast<std::size_t>(r)] != NONE) {
-            path_.push_back(r);
-            r = uf_parent_[static_cast<std::size_t>(r)];
+        std::int64_t below_root = 0;  // x's position minus the root's
+        while (uf_[static_cast<std::size_t>(r)].up >= 0) {
+            below_root += uf_[static_cast<std::size_t>(r)].offset;
+            r = uf_[static_cast<std::size_t>(r)].up;
         }
-        // Offsets along the path, summed from the root downwards.
-        std::int64_t above = 0;
-        for (auto it = path_.rbegin(); it != path_.rend(); ++it) {
-            const auto v = static_cast<std::size_t>(*it);
-            above += uf_offset_[v];
-            uf_offset_[v] = above;
-            uf_parent_[v] = r;
+        position = below_root + uf_[static_cast<std::size_t>(r)].offset;
+        for (std::int32_t v = x; v != r;) {
+            Link& link = uf_[static_cast<std::size_t>(v)];
+            const std::int32_t up = link.up;
+            const std::int32_t offset = link.offset;
+            link.up = r;
+            link.offset = static_cast<std::int32_t>(below_root);
+            below_root -= offset;
+            v = up;
         }
-        if (position != nullptr) *position = (path_.empty() ? 0 : uf_offset_[static_cast<std::size_t>(x)]) + uf_offset_[static_cast<std::size_t>(r)];
         return r;
     }
 
-    std::int32_t slot_of(std::int32_t x) { return root_slot_[static_cast<std::size_t>(find(x, nullptr))]; }
-
-    std::int64_t position_of(std::int32_t x) {
-        std::int64_t pos = 0;
-        find(x, &pos);
-        return pos;
+    std::int32_t slot_of(std::int32_t x) {
+        std::int64_t position = 0;
+        return root_link(uf_[static_cast<std::size_t>(find(x, position))].up);
     }
 
+    std::int64_t position_of(std::int32_t x) {
+        std::int64_t position = 0;
+        find(x, position);
+        return position;
+    }
+
+    // A suspect in a slot's heap. The box's list position is `key` plus the
+    // heap's offset, so that a merge that moves a whole heap's boxes back
+    // changes one offset. Keys, offsets and positions lie between -n and n.
+    struct Suspect {
+        std::int32_t key;
+        std::int32_t box;
+    };
     // Heap order: the box with the lowest list position on top.
     struct LaterInList {
-        MergeTable* table;
-        bool operator()(std::int32_t a, std::int32_t b) const { return table->position_of(a) > table->position_of(b); }
+        bool operator()(const Suspect& a, const Suspect& b) const { return a.key > b.key; }
     };
-    LaterInList later_in_list() { return LaterInList{this}; }
 
     // The lowest active slot other than `own` whose bounds touch box p and which
     // holds a box touching p; NONE when there is none.
@@ -210,9 +236,10 @@ private:
     void make_suspect(std::int32_t p, std::int32_t slot) {
         if (suspect_[static_cast<std::size_t>(p)]) return;
         suspect_[static_cast<std::size_t>(p)] = 1;
-        std::vector<std::int32_t>& heap = suspects_[static_cast<std::size_t>(slot)];
-        heap.push_back(p);
-        std::push_heap(heap.begin(), heap.end(), later_in_list());
+        const auto k = static_cast<std::size_t>(slot);
+        std::vector<Suspect>& heap = suspects_[k];
+        heap.push_back({static_cast<std::int32_t>(position_of(p) - heap_offset_[k]), p});
+        std::push_heap(heap.begin(), heap.end(), LaterInList{});
         enqueue(slot);
     }
 
@@ -232,37 +259,48 @@ private:
             }
         }
 
-        // Positions: every box of j moves back by the length of i.
+        // Positions: every box of j moves back by the length of i. The larger
+        // tree of the union-find takes the other.
         const std::int32_t ri = slot_root_[si];
         const std::int32_t rj = slot_root_[sj];
         const std::int64_t len_i = length_[si];
-        if (uf_size_[static_cast<std::size_t>(rj)] <= uf_size_[static_cast<std::size_t>(ri)]) {
-            uf_parent_[static_cast<std::size_t>(rj)] = ri;
-            uf_offset_[static_cast<std::size_t>(rj)] += len_i - uf_offset_[static_cast<std::size_t>(ri)];
-            uf_size_[static_cast<std::size_t>(ri)] += uf_size_[static_cast<std::size_t>(rj)];
+        Link& link_i = uf_[static_cast<std::size_t>(ri)];
+        Link& link_j = uf_[static_cast<std::size_t>(rj)];
+        if (length_[sj] <= length_[si]) {
+            link_j.up = ri;
+            link_j.offset = static_cast<std::int32_t>(len_i + link_j.offset - link_i.offset);
+            link_i.up = root_link(i);
         } else {
-            uf_parent_[static_cast<std::size_t>(ri)] = rj;
-            uf_offset_[static_cast<std::size_t>(rj)] += len_i;
-            uf_offset_[static_cast<std::size_t>(ri)] -= uf_offset_[static_cast<std::size_t>(rj)];
-            uf_size_[static_cast<std::size_t>(rj)] += uf_size_[static_cast<std::size_t>(ri)];
+            link_j.offset = static_cast<std::int32_t>(link_j.offset + len_i);
+            link_i.offset -= link_j.offset;
+            link_i.up = rj;
+            link_j.up = root_link(i);
             slot_root_[si] = rj;
         }
-        root_slot_[static_cast<std::size_t>(slot_root_[si])] = i;
+
+        // The suspects of both slots now order by positions in i: those of j
+        // moved back by len_i. The smaller heap goes into the larger.
+        std::vector<Suspect>* into = &suspects_[si];
+        std::vector<Suspect>* from = &suspects_[sj];
+        std::int64_t into_offset = heap_offset_[si];
+        std::int64_t from_offset = heap_offset_[sj] + len_i;
+        if (from->size() > into->size()) {
+            std::swap(into, from);
+            std::swap(into_offset, from_offset);
+        }
+        for (const Suspect& s : *from) {
+            into->push_back({static_cast<std::int32_t>(s.key + from_offset - into_offset), s.box});
+            std::push_heap(into->begin(), into->end(), LaterInList{});
+        }
+        if (into != &suspects_[si]) suspects_[si].swap(*into);
+        std::vector<Suspect>().swap(suspects_[sj]);
+        heap_offset_[si] = into_offset;
+        heap_offset_[sj] = 0;
 
         next_[static_cast<std::size_t>(tail_[si])] = head_[sj];
         tail_[si] = tail_[sj];
         length_[si] += length_[sj];
         active_[sj] = 0;
-
-        // The suspects of both slots now order by positions in i.
-        std::vector<std::int32_t>& into = suspects_[si];
-        std::vector<std::int32_t>& from = suspects_[sj];
-        if (from.size() > into.size()) into.swap(from);
-        for (std::int32_t p : from) {
-            into.push_back(p);
-            std::push_heap(into.begin(), into.end(), later_in_list());
-        }
-        std::vector<std::int32_t>().swap(from);
     }
 
     const std::vector<Box>& boxes_;
@@ -276,16 +314,12 @@ private:
     std::vector<std::int64_t> length_;
     std::vector<std::int32_t> next_;  // list links, per box
     std::vector<char> active_, queued_;
-    std::vector<std::vector<std::int32_t>> suspects_;  // heap per slot
-    std::vector<char> suspect_;                         // per box
+    std::vector<std::vector<Suspect>> suspects_;  // heap per slot
+    std::vector<std::int64_t> heap_offset_;       // per slot
+    std::vector<char> suspect_;                   // per box
     std::priority_queue<std::int32_t, std::vector<std::int32_t>, std::greater<>> queue_;
-    // Union-find over boxes; the position of a box is the sum of the offsets on
-    // its path, the root's own offset included.
-    std::vector<std::int32_t> uf_parent_;
-    std::vector<std::int64_t> uf_offset_;
-    std::vector<std::int64_t> uf_size_;
-    std::vector<std::int32_t> slot_root_, root_slot_;
-    std::vector<std::int32_t> path_;
+    std::vector<Link> uf_;                        // per box
+    std::vector<std::int32_t> slot_root_;
 };
 
 }  // namespace

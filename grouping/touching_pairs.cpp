@@ -23,17 +23,44 @@ constexpr std::size_t THREADED_FROM = 20000;
 // many nodes, so that two threads taking tasks in turn finish close together.
 constexpr std::size_t TASK_LEVEL_NODES = 256;
 
-// Twice the centre, kept in 64 bits so that the sum of two coordinates cannot overflow.
-std::int64_t centre_x2(const Box& b) { return std::int64_t{b.xmin} + b.xmax; }
-std::int64_t centre_y2(const Box& b) { return std::int64_t{b.ymin} + b.ymax; }
+// The centre, rounded down; the tile order only needs it roughly.
+std::uint32_t centre_key(std::int32_t lo, std::int32_t hi) {
+    const std::int64_t centre = (std::int64_t{lo} + hi) >> 1;  // within the int32 range
+    return static_cast<std::uint32_t>(centre) ^ 0x80000000u;    // order-preserving for unsigned compare
+}
 
 struct Keyed {
-    std::int64_t key;
+    std::uint32_t x, y;  // centre keys; x becomes the slice number
     std::int32_t id;
 };
 
-void sort_by_key(Keyed* first, Keyed* last) {
-    std::sort(first, last, [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
+// Sorts `items` by the member `key`, ties by `id` below a few thousand items
+// (std::sort), in their previous order above (a radix sort of three 11-bit
+// digits).
+void sort_by(std::vector<Keyed>& items, std::uint32_t Keyed::*key, std::vector<Keyed>& scratch) {
+    const std::size_t n = items.size();
+    if (n < 4096) {
+        std::sort(items.begin(), items.end(), [key](const Keyed& a, const Keyed& b) {
+            return a.*key != b.*key ? a.*key < b.*key : a.id < b.id;
+        });
+        return;
+    }
+    constexpr unsigned BITS = 11;
+    constexpr std::size_t BUCKETS = std::size_t{1} << BITS;
+    scratch.resize(n);
+    std::vector<std::size_t> count(BUCKETS);
+    for (unsigned shift = 0; shift < 32; shift += BITS) {
+        std::fill(count.begin(), count.end(), 0);
+        for (const Keyed& k : items) ++count[((k.*key) >> shift) & (BUCKETS - 1)];
+        std::size_t sum = 0;
+        for (std::size_t& c : count) {
+            const std::size_t here = c;
+            c = sum;
+            sum += here;
+        }
+        for (const Keyed& k : items) scratch[count[((k.*key) >> shift) & (BUCKETS - 1)]++] = k;
+        items.swap(scratch);
+    }
 }
 
 // Sort-tile-recursive order of n items: vertical slices by x centre, each
@@ -43,18 +70,26 @@ void sort_by_key(Keyed* first, Keyed* last) {
 template <class BoundsOf>
 std::vector<std::int32_t> tile_order(std::size_t n, BoundsOf bounds_of) {
     std::vector<Keyed> keyed(n);
-    for (std::size_t i = 0; i < n; ++i) keyed[i] = {centre_x2(bounds_of(i)), static_cast<std::int32_t>(i)};
+    for (std::size_t i = 0; i < n; ++i) {
+        const Box& b = bounds_of(i);
+        keyed[i] = {centre_key(b.xmin, b.xmax), centre_key(b.ymin, b.ymax), static_cast<std::int32_t>(i)};
+    }
     if (n > FANOUT) {
-        sort_by_key(keyed.data(), keyed.data() + n);
+        std::vector<Keyed> scratch;
+        sort_by(keyed, &Keyed::x, scratch);
         const std::size_t leaves = (n + FANOUT - 1) / FANOUT;
         const auto slices = static_cast<std::size_t>(std::ceil(std::sqrt(static_cast<double>(leaves))));
         const std::size_t per_slice = ((leaves + slices - 1) / slices) * FANOUT;
-        for (std::size_t start = 0; start < n; start += per_slice) {
-            const std::size_t end = std::min(n, start + per_slice);
-            for (std::size_t k = start; k < end; ++k)
-                keyed[k].key = centre_y2(bounds_of(static_cast<std::size_t>(keyed[k].id)));
-            sort_by_key(keyed.data() + start, keyed.data() + end);
-        }
+        // Slice numbers by x rank; then the items in order of y, and stably
+        // in order of slice.
+        for (std::size_t k = 0; k < n; ++k) keyed[k].x = static_cast<std::uint32_t>(k / per_slice);
+        sort_by(keyed, &Keyed::y, scratch);
+        std::vector<std::size_t> slice_start((n + per_slice - 1) / per_slice + 1, 0);
+        for (const Keyed& k : keyed) ++slice_start[k.x + 1];
+        for (std::size_t s = 1; s < slice_start.size(); ++s) slice_start[s] += slice_start[s - 1];
+        scratch.resize(n);
+        for (const Keyed& k : keyed) scratch[slice_start[k.x]++] = k;
+        keyed.swap(scratch);
     }
     std::vector<std::int32_t> ids(n);
     for (std::size_t k = 0; k < n; ++k) ids[k] = keyed[k].id;
