@@ -4,6 +4,8 @@
 #include <functional>
 #include <limits>
 #include <queue>
+#include <system_error>
+#include <thread>
 
 #include "grouping/touching_pairs.h"
 
@@ -53,10 +55,12 @@ constexpr std::int32_t NONE = -1;
 
 class MergeTable {
 public:
-    explicit MergeTable(const std::vector<Box>& boxes) : boxes_(boxes) {}
+    MergeTable(const std::vector<Box>& boxes, unsigned threads) : boxes_(boxes) {
+        threads_ = threads == 0 ? default_threads(boxes.size()) : threads;
+    }
 
     void place_all() {
-        Neighbours found = touching_neighbours(boxes_);
+        Neighbours found = touching_neighbours(boxes_, threads_);
         neighbor_start_ = std::move(found.start);
         neighbors_ = std::move(found.list);
         const std::size_t n = boxes_.size();
@@ -107,17 +111,18 @@ public:
         // The boxes that are clear before any merge need not be suspects.
         // The others are, each slot's in list order, which is a valid heap
         // order (positions increase along it).
+        mark_unclear_at_start();
+        std::vector<std::int32_t>().swap(slot_of_placed_);
         std::vector<std::int32_t> first_queue;
+        std::vector<Suspect> found;
         for (std::size_t k = 0; k < slots; ++k) {
-            const auto slot = static_cast<std::int32_t>(k);
+            found.clear();
             std::int32_t position = 0;
-            for (std::int32_t b = head_[k]; b != NONE; b = next_[static_cast<std::size_t>(b)], ++position) {
-                if (lowest_accepting_slot(b, slot) == NONE) continue;
-                suspect_[static_cast<std::size_t>(b)] = 1;
-                suspects_[k].push_back({position, b});
-            }
-            if (!suspects_[k].empty()) {
-                first_queue.push_back(slot);
+            for (std::int32_t b = head_[k]; b != NONE; b = next_[static_cast<std::size_t>(b)], ++position)
+                if (suspect_[static_cast<std::size_t>(b)]) found.push_back({position, b});
+            if (!found.empty()) {
+                suspects_[k].assign(found.begin(), found.end());  // no room to spare: there are many slots
+                first_queue.push_back(static_cast<std::int32_t>(k));
                 queued_[k] = 1;
             }
         }
@@ -213,6 +218,37 @@ private:
         bool operator()(const Suspect& a, const Suspect& b) const { return a.key > b.key; }
     };
 
+    // Marks in suspect_ the boxes that another slot accepts before any merge,
+    // when a box's slot is the one it was placed in. Reads only, so large
+    // lists are split between two threads.
+    void mark_unclear_at_start() {
+        const std::size_t n = boxes_.size();
+        auto mark = [this](std::size_t from, std::size_t to) {
+            for (std::size_t b = from; b < to; ++b) {
+                const std::int32_t own = slot_of_placed_[b];
+                for (std::size_t e = neighbor_start_[b]; e < neighbor_start_[b + 1]; ++e) {
+                    const std::int32_t s = slot_of_placed_[static_cast<std::size_t>(neighbors_[e])];
+                    if (s != own && boxes_touch(bounds_[static_cast<std::size_t>(s)], boxes_[b])) {
+                        suspect_[b] = 1;
+                        break;
+                    }
+                }
+            }
+        };
+        if (threads_ < 2) {
+            mark(0, n);
+            return;
+        }
+        std::thread helper;
+        try {
+            helper = std::thread(mark, n / 2, n);
+        } catch (const std::system_error&) {  // no thread to be had: all on this one
+            mark(n / 2, n);
+        }
+        mark(0, n / 2);
+        if (helper.joinable()) helper.join();
+    }
+
     // The lowest active slot other than `own` whose bounds touch box p and which
     // holds a box touching p; NONE when there is none.
     std::int32_t lowest_accepting_slot(std::int32_t p, std::int32_t own) {
@@ -252,10 +288,9 @@ private:
         for (std::int32_t q = head_[sj]; q != NONE; q = next_[static_cast<std::size_t>(q)]) {
             for (std::size_t e = neighbor_start_[static_cast<std::size_t>(q)]; e < neighbor_start_[static_cast<std::size_t>(q) + 1]; ++e) {
                 const std::int32_t p = neighbors_[e];
-                if (suspect_[static_cast<std::size_t>(p)]) continue;
+                if (suspect_[static_cast<std::size_t>(p)] || !boxes_touch(bounds_i, boxes_[static_cast<std::size_t>(p)])) continue;
                 const std::int32_t s = slot_of(p);
-                if (s == i || s == j) continue;
-                if (boxes_touch(bounds_i, boxes_[static_cast<std::size_t>(p)])) make_suspect(p, s);
+                if (s != i && s != j) make_suspect(p, s);
             }
         }
 
@@ -304,6 +339,7 @@ private:
     }
 
     const std::vector<Box>& boxes_;
+    unsigned threads_ = 1;
     // Touching boxes of every box, in one array.
     std::vector<std::size_t> neighbor_start_;
     std::vector<std::int32_t> neighbors_;
@@ -324,8 +360,8 @@ private:
 
 }  // namespace
 
-Grouping group_into_structures(const std::vector<Box>& boxes) {
-    MergeTable table(boxes);
+Grouping group_into_structures(const std::vector<Box>& boxes, unsigned threads) {
+    MergeTable table(boxes, threads);
     table.place_all();
     table.merge_all();
     return table.result();

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <exception>
+#include <system_error>
 #include <thread>
 
 namespace grouping {
@@ -15,8 +16,6 @@ namespace {
 
 constexpr std::size_t FANOUT = 12;
 
-// From this many boxes on, the join runs on two threads where there are two
-// cores; below, starting a thread costs more than it saves.
 constexpr std::size_t THREADED_FROM = 20000;
 
 // The join is cut into tasks at the highest tree level that has at least this
@@ -266,9 +265,13 @@ private:
 
 }  // namespace
 
+unsigned default_threads(std::size_t boxes) {
+    return boxes >= THREADED_FROM && std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+}
+
 Neighbours touching_neighbours(const std::vector<Box>& boxes, unsigned threads) {
     const std::size_t n = boxes.size();
-    if (threads == 0) threads = n >= THREADED_FROM && std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+    if (threads == 0) threads = default_threads(n);
 
     std::vector<Pairs> found;
     {
@@ -282,28 +285,31 @@ Neighbours touching_neighbours(const std::vector<Box>& boxes, unsigned threads) 
         auto work = [&]() {
             for (std::size_t t = next++; t < tasks.size(); t = next++) tree.run(cut, tasks[t], found[t]);
         };
-        if (threads <= 1 || tasks.size() < 2) {
-            work();
-        } else {
-            std::exception_ptr failure;
-            std::thread helper([&]() {
-                try {
-                    work();
-                } catch (...) {
-                    failure = std::current_exception();
-                    next = tasks.size();
-                }
-            });
+        std::thread helper;
+        std::exception_ptr failure;
+        if (threads > 1 && tasks.size() > 1) {
             try {
-                work();
-            } catch (...) {
-                next = tasks.size();
-                helper.join();
-                throw;
+                helper = std::thread([&]() {
+                    try {
+                        work();
+                    } catch (...) {
+                        failure = std::current_exception();
+                        next = tasks.size();
+                    }
+                });
+            } catch (const std::system_error&) {
+                // No thread to be had: this one does all the tasks.
             }
-            helper.join();
-            if (failure) std::rethrow_exception(failure);
         }
+        try {
+            work();
+        } catch (...) {
+            next = tasks.size();
+            if (helper.joinable()) helper.join();
+            throw;
+        }
+        if (helper.joinable()) helper.join();
+        if (failure) std::rethrow_exception(failure);
     }
 
     // Counts first, then every pair written into both lists from the back of

@@ -20,8 +20,12 @@ struct Neighbours {
     std::vector<std::int32_t> list;
 };
 
-// `threads` 0 lets the function choose: two threads on large lists where the
-// machine has them, one otherwise.
+// `threads` 0 stands for default_threads(boxes.size()).
 Neighbours touching_neighbours(const std::vector<Box>& boxes, unsigned threads = 0);
+
+// Two threads for large lists where the machine has two cores, one otherwise:
+// below some tens of thousands of boxes, starting a thread costs more than it
+// saves.
+unsigned default_threads(std::size_t boxes);
 
 }  // namespace grouping
