@@ -4,8 +4,6 @@
 #include <functional>
 #include <limits>
 #include <queue>
-#include <system_error>
-#include <thread>
 
 #include "grouping/touching_pairs.h"
 
@@ -235,18 +233,7 @@ private:
                 }
             }
         };
-        if (threads_ < 2) {
-            mark(0, n);
-            return;
-        }
-        std::thread helper;
-        try {
-            helper = std::thread(mark, n / 2, n);
-        } catch (const std::system_error&) {  // no thread to be had: all on this one
-            mark(n / 2, n);
-        }
-        mark(0, n / 2);
-        if (helper.joinable()) helper.join();
+        run_halves(n, threads_, mark);
     }
 
     // The lowest active slot other than `own` whose bounds touch box p and which

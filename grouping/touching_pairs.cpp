@@ -313,14 +313,19 @@ Neighbours touching_neighbours(const std::vector<Box>& boxes, unsigned threads) 
     }
 
     // Counts first, then every pair written into both lists from the back of
-    // each box's range, so that start[b] ends where box b's list begins.
+    // each box's range, so that start[b] ends where box b's list begins. On
+    // two threads each takes the boxes of one half and reads all pairs, so
+    // the lists come out the same.
     Neighbours result;
     result.start.assign(n + 1, 0);
-    for (const Pairs& pairs : found)
-        for (const Pair& p : pairs) {
-            ++result.start[static_cast<std::size_t>(p.a)];
-            ++result.start[static_cast<std::size_t>(p.b)];
-        }
+    run_halves(n, threads, [&](std::size_t from, std::size_t to) {
+        for (const Pairs& pairs : found)
+            for (const Pair& p : pairs) {
+                const auto a = static_cast<std::size_t>(p.a), b = static_cast<std::size_t>(p.b);
+                if (a >= from && a < to) ++result.start[a];
+                if (b >= from && b < to) ++result.start[b];
+            }
+    });
     std::size_t total = 0;
     for (std::size_t b = 0; b < n; ++b) {
         total += result.start[b];
@@ -328,13 +333,14 @@ Neighbours touching_neighbours(const std::vector<Box>& boxes, unsigned threads) 
     }
     result.start[n] = total;
     result.list.resize(total);
-    for (Pairs& pairs : found) {
-        for (const Pair& p : pairs) {
-            result.list[--result.start[static_cast<std::size_t>(p.a)]] = p.b;
-            result.list[--result.start[static_cast<std::size_t>(p.b)]] = p.a;
-        }
-        Pairs().swap(pairs);
-    }
+    run_halves(n, threads, [&](std::size_t from, std::size_t to) {
+        for (const Pairs& pairs : found)
+            for (const Pair& p : pairs) {
+                const auto a = static_cast<std::size_t>(p.a), b = static_cast<std::size_t>(p.b);
+                if (a >= from && a < to) result.list[--result.start[a]] = p.b;
+                if (b >= from && b < to) result.list[--result.start[b]] = p.a;
+            }
+    });
     return result;
 }
 
