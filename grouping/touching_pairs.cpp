@@ -105,12 +105,15 @@ using Pairs = std::vector<Pair>;
 // nodes of the level below. The last level is the root alone.
 class Tree {
 public:
-    explicit Tree(const std::vector<Box>& boxes) {
+    Tree(const std::vector<Box>& boxes, unsigned threads) {
         const std::size_t n = boxes.size();
         if (n == 0) return;
         order_ = tile_order(n, [&](std::size_t i) -> const Box& { return boxes[i]; });
         sorted_.resize(n);
-        for (std::size_t k = 0; k < n; ++k) sorted_[k] = boxes[static_cast<std::size_t>(order_[k])];
+        // Reads scattered over the whole list: worth two threads on large ones.
+        run_halves(n, threads, [&](std::size_t from, std::size_t to) {
+            for (std::size_t k = from; k < to; ++k) sorted_[k] = boxes[static_cast<std::size_t>(order_[k])];
+        });
         std::vector<Node> level = group(n, [&](std::size_t k) -> const Box& { return sorted_[k]; });
         while (level.size() > 1) {
             const std::vector<std::int32_t> perm =
@@ -275,7 +278,7 @@ Neighbours touching_neighbours(const std::vector<Box>& boxes, unsigned threads) 
 
     std::vector<Pairs> found;
     {
-        const Tree tree(boxes);
+        const Tree tree(boxes, threads);
         const std::size_t cut = tree.cut_level();
         const std::vector<Tree::Task> tasks = tree.tasks(cut);
         found.resize(tasks.size());
