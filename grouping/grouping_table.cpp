@@ -16,8 +16,10 @@ namespace grouping {
 // holds only boxes added to it directly and its bounds contain all of them: the
 // slot accepts a box exactly when one of its boxes touches it. The lowest slot
 // that accepts box b is therefore the lowest slot of the earlier boxes that touch
-// b, found through a spatial index. The same query gives each box's touching
-// boxes once and for all; the merge phase only ever needs those.
+// b. All touching pairs are found at once beforehand (touching_pairs.h), which
+// gives each box's touching boxes once and for all; the merge phase only ever
+// needs those. Placing and merging take minima over them or test each of them
+// alone, so their order within a box's list does not matter.
 //
 // Merging. A pass of the table takes the first slot i (in number order) that has
 // a box p (in list order) accepted by another active slot, and merges into i the
@@ -45,7 +47,13 @@ namespace grouping {
 // positions by the length of i in one step. Within one slot the relative order
 // of two boxes never changes, so each slot's suspects can live in a binary heap
 // keyed by the current positions; merging two heaps pushes the smaller into the
-// larger.
+// larger. A heap keeps each suspect's position beside it, less an offset of the
+// heap, so that moving all of j's suspects back by the length of i changes
+// only the offset.
+//
+// At the start every box that is not clear is a suspect. Before any merge a
+// box's slot is the one it was placed in, so this first check needs no
+// union-find and can run on two threads.
 
 namespace {
 
