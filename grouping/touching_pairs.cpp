@@ -144,6 +144,12 @@ public:
         return out;
     }
 
+    // The whole join at once: the same pairs in the same order as all tasks
+    // of tasks(cut) run in turn, for any cut.
+    void run_all(Pairs& out) const {
+        if (!levels_.empty()) self(levels_.size() - 1, 0, out);
+    }
+
     void run(std::size_t level, const Task& t, Pairs& out) const {
         if (t.a == t.b)
             self(level, t.a, out);
@@ -268,6 +274,44 @@ private:
 
 }  // namespace
 
+// The join cut into tasks that two threads take in turn. Each task writes its
+// own list, so the lists, taken in task order, are the same however the tasks
+// fall to the threads, and hold the pairs of Tree::run_all in its order.
+void join_on_two_threads(const Tree& tree, std::vector<Pairs>& found) {
+    const std::size_t cut = tree.cut_level();
+    const std::vector<Tree::Task> tasks = tree.tasks(cut);
+    found.resize(tasks.size());
+    std::atomic<std::size_t> next{0};
+    auto work = [&]() {
+        for (std::size_t t = next++; t < tasks.size(); t = next++) tree.run(cut, tasks[t], found[t]);
+    };
+    std::thread helper;
+    std::exception_ptr failure;
+    if (tasks.size() > 1) {
+        try {
+            helper = std::thread([&]() {
+                try {
+                    work();
+                } catch (...) {
+                    failure = std::current_exception();
+                    next = tasks.size();
+                }
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: this one does all the tasks.
+        }
+    }
+    try {
+        work();
+    } catch (...) {
+        next = tasks.size();
+        if (helper.joinable()) helper.join();
+        throw;
+    }
+    if (helper.joinable()) helper.join();
+    if (failure) std::rethrow_exception(failure);
+}
+
 unsigned default_threads(std::size_t boxes) {
     return boxes >= THREADED_FROM && std::thread::hardware_concurrency() >= 2 ? 2 : 1;
 }
@@ -279,40 +323,12 @@ Neighbours touching_neighbours(const std::vector<Box>& boxes, unsigned threads) 
     std::vector<Pairs> found;
     {
         const Tree tree(boxes, threads);
-        const std::size_t cut = tree.cut_level();
-        const std::vector<Tree::Task> tasks = tree.tasks(cut);
-        found.resize(tasks.size());
-        // Each task writes its own list, so the lists, taken in task order,
-        // are the same however the tasks fall to the threads.
-        std::atomic<std::size_t> next{0};
-        auto work = [&]() {
-            for (std::size_t t = next++; t < tasks.size(); t = next++) tree.run(cut, tasks[t], found[t]);
-        };
-        std::thread helper;
-        std::exception_ptr failure;
-        if (threads > 1 && tasks.size() > 1) {
-            try {
-                helper = std::thread([&]() {
-                    try {
-                        work();
-                    } catch (...) {
-                        failure = std::current_exception();
-                        next = tasks.size();
-                    }
-                });
-            } catch (const std::system_error&) {
-                // No thread to be had: this one does all the tasks.
-            }
+        if (threads <= 1) {
+            found.resize(1);
+            tree.run_all(found[0]);
+        } else {
+            join_on_two_threads(tree, found);
         }
-        try {
-            work();
-        } catch (...) {
-            next = tasks.size();
-            if (helper.joinable()) helper.join();
-            throw;
-        }
-        if (helper.joinable()) helper.join();
-        if (failure) std::rethrow_exception(failure);
     }
 
     // Counts first, then every pair written into both lists from the back of
