@@ -30,6 +30,8 @@ struct Grouping {
     std::vector<std::size_t> ends;
 };
 
-Grouping group_into_structures(const std::vector<Box>& boxes);
+// `threads` 0 lets the grouping choose: two threads on large lists where the
+// machine has them, one otherwise. The result is the same for any number.
+Grouping group_into_structures(const std::vector<Box>& boxes, unsigned threads = 0);
 
 }  // namespace grouping
