@@ -113,7 +113,7 @@ std::size_t layout_vertices(const common::PolygonFiles& files) {
     std::size_t total = 0;
     for (const std::string& name : files.created()) {
         const common::PolygonFilePtr f = files.find(name);
-        if (f != nullptr) total += f->is_text() ? f->text().size() / 8 : f->vertices().size();
+        if (f != nullptr) total += f->is_text() ? f->text().size() / 8 : f->vertex_count();
     }
     return total;
 }
