@@ -114,6 +114,13 @@ int find_root(std::vector<int>& parent, int i) {
 }
 
 // Groups contours whose closed bounding boxes meet, directly or through others.
+// The contours are taken by increasing xmin; each is joined, in that order, to
+// every earlier contour whose box it meets (which root a group ends up with
+// depends on that order, and the groups are united in the order of their
+// roots). The earlier contours are found through rows of a grid over y, each
+// listing the contours whose boxes reach into it in the order they were taken;
+// a contour whose box ends left of the current xmin is dropped from a row when
+// the row is next read, since no later contour can meet it.
 std::vector<int> touching_groups(const std::vector<Extent>& extents) {
     const int n = static_cast<int>(extents.size());
     std::vector<int> parent(n);
@@ -121,22 +128,47 @@ std::vector<int> touching_groups(const std::vector<Extent>& extents) {
     std::vector<int> order(n);
     std::iota(order.begin(), order.end(), 0);
     std::sort(order.begin(), order.end(), [&](int a, int b) { return extents[a].xmin < extents[b].xmin; });
-    std::vector<int> active;
-    for (int i : order) {
+    if (n == 0) return parent;
+
+    double low = extents[0].ymin, high = extents[0].ymax, heights = 0;
+    for (const Extent& e : extents) {
+        low = std::min(low, e.ymin);
+        high = std::max(high, e.ymax);
+        heights += e.ymax - e.ymin;
+    }
+    constexpr double MAX_ROWS = 4096;
+    const double size = std::max(heights / n, (high - low) / MAX_ROWS);
+    const bool gridded = std::isfinite(size) && size > 0 && std::isfinite(low);
+    auto row_of = [&](double y) { return gridded ? static_cast<std::size_t>((y - low) / size) : std::size_t{0}; };
+    std::vector<std::vector<int>> rows(row_of(high) + 1);  // positions in `order`
+
+    std::vector<int> seen(n, -1), near;
+    for (int p = 0; p < n; ++p) {
+        const int i = order[p];
         const Extent& e = extents[i];
-        size_t keep = 0;
-        for (int j : active) {
-            if (extents[j].xmax < e.xmin) continue;  // left behind for good
-            active[keep++] = j;
-            if (extents[j].ymin <= e.ymax && e.ymin <= extents[j].ymax) parent[find_root(parent, i)] = find_root(parent, j);
+        near.clear();
+        const std::size_t r0 = row_of(e.ymin), r1 = row_of(e.ymax);
+        for (std::size_t r = r0; r <= r1; ++r) {
+            std::vector<int>& row = rows[r];
+            std::size_t keep = 0;
+            for (const int q : row) {
+                const Extent& o = extents[order[q]];
+                if (o.xmax < e.xmin) continue;  // left behind for good
+                row[keep++] = q;
+                if (seen[q] != p && o.ymin <= e.ymax && e.ymin <= o.ymax) {
+                    seen[q] = p;
+                    near.push_back(q);
+                }
+            }
+            row.resize(keep);
         }
-        active.resize(keep);
-        active.push_back(i);
+        std::sort(near.begin(), near.end());
+        for (const int q : near) parent[find_root(parent, i)] = find_root(parent, order[q]);
+        for (std::size_t r = r0; r <= r1; ++r) rows[r].push_back(p);
     }
     for (int i = 0; i < n; ++i) parent[i] = find_root(parent, i);
     return parent;
 }
-
 
 polyclip::Contour to_contour(const std::vector<gpc_vertex>& c) {
     polyclip::Contour out;
