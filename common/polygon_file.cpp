@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 #include "common/decimal.h"
 #include "common/fatal.h"
@@ -12,32 +13,72 @@ namespace {
 
 int precision_of(VertexFormat format) { return format == VertexFormat::OneDecimal ? 1 : 15; }
 
-void render_vertices(std::string& out, VertexFormat format, long long count_line, const std::vector<Vertex>& vertices) {
+// The digits of a file's text as whole numbers of tenths or hundredths.
+//
+// A quad file prints its values with "%.15f". When a value v is, bit for bit,
+// k / S (S = 10 or 100, the double nearest to the decimal k/S) and |k| < 2^24,
+//  - "%lf" reads back v: where |v| < 8, v lies within half a unit in the last
+//    place, at most 2^-51, of k/S, so the text is k/S itself, and the double
+//    nearest to it is v; from 8 on, the text lies within 5e-16 of v while
+//    v's neighbours are 1.7e-15 away or more;
+//  - "%f" reads back the float nearest to k/S, which is (float)k / (float)S,
+//    one correctly rounded division of exact operands: the text is k/S, or
+//    lies within 1e-15 of it while every rounding boundary of floats that is
+//    not k/S itself lies at least 1/(S * 2^21) away from it.
+// A box file prints its values with "%.1f": its text is the decimal k/10
+// where k is v * 10 rounded to the nearest integer, ties to even, as printf
+// rounds. When v * 10 is exact (checked with a fused multiply-add) that
+// integer is nearbyint(v * 10); "%lf" reads back k / 10.0 and "%f" reads
+// (float)k / 10.0f, and the text of k / 10.0 is the same. Only "-0.0", a
+// negative value that rounds to zero, has no such k.
+constexpr double DIGITS_LIMIT = 16777216.0;  // 2^24: k and (float)k stay exact
+
+std::uint64_t bits_of(double v) {
+    std::uint64_t b = 0;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+bool quad_digits(double v, int scale, std::int32_t& k) {
+    if (!(std::fabs(v) * scale < DIGITS_LIMIT - 1)) return false;  // NaN and infinities too
+    const auto n = static_cast<std::int32_t>(std::nearbyint(v * scale));
+    if (bits_of(static_cast<double>(n) / scale) != bits_of(v)) return false;  // also -0.0
+    k = n;
+    return true;
+}
+
+bool box_digits(double v, std::int32_t& k) {
+    if (!(std::fabs(v) * 10 < DIGITS_LIMIT - 1)) return false;
+    const double p = v * 10;
+    if (std::fma(v, 10.0, -p) != 0) return false;
+    const double n = std::nearbyint(p);
+    if (n == 0 && std::signbit(v)) return false;
+    k = static_cast<std::int32_t>(n);
+    return true;
+}
+
+void render_vertices(std::string& out, VertexFormat format, long long count_line, std::size_t count,
+                     const auto& vertex) {
     out += std::to_string(count_line);
     out += '\n';
     const int precision = precision_of(format);
-    for (std::size_t i = 0; i < vertices.size(); ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         if (i % 4 == 0) out += "4\n";
         if (format == VertexFormat::Quad) out += ' ';
-        append_fixed(out, vertices[i].x, precision);
+        const Vertex v = vertex(i);
+        append_fixed(out, v.x, precision);
         out += ' ';
-        append_fixed(out, vertices[i].y, precision);
+        append_fixed(out, v.y, precision);
         out += '\n';
     }
 }
 
 }  // namespace
 
-PolygonFile::PolygonFile(VertexFormat format, long long count_line, std::vector<Vertex> vertices)
-    : format_(format), count_line_(count_line), vertices_(std::move(vertices)) {
-    for (const Vertex& v : vertices_) {
-        if (std::isfinite(v.x) && std::isfinite(v.y)) continue;
-        render_vertices(text_, format_, count_line_, vertices_);
-        is_text_ = true;
-        vertices_.clear();
-        count_line_ = 0;
-        break;
-    }
+PolygonFile::PolygonFile(VertexFormat format, long long count_line, const std::vector<Vertex>& vertices) {
+    PolygonFileWriter writer(format, vertices.size());
+    for (const Vertex& v : vertices) writer.add(v.x, v.y);
+    *this = writer.finish(count_line);
 }
 
 PolygonFile PolygonFile::from_text(std::string text) {
@@ -51,19 +92,187 @@ std::size_t PolygonFile::contours_read() const {
     // "%d" cannot read a count beyond the int range; a count of 0 or less
     // reads no contour.
     if (is_text_ || count_line_ <= 0 || count_line_ > INT_MAX) return 0;
-    const std::size_t present = vertices_.size() / 4;
+    const std::size_t present = vertex_count_ / 4;
     const auto promised = static_cast<std::size_t>(count_line_);
     return promised < present ? promised : present;
 }
 
-double PolygonFile::read_double(double value) const { return reread_double(value, precision_of(format_)); }
-float PolygonFile::read_float(double value) const { return reread_float(value, precision_of(format_)); }
+Vertex PolygonFile::value(std::size_t i) const {
+    const double s = scale_;
+    switch (storage_) {
+        case Storage::Values: return values_[i];
+        case Storage::Pairs: return {digits_[2 * i] / s, digits_[2 * i + 1] / s};
+        case Storage::Rectangles: break;
+    }
+    const std::int32_t* d = &digits_[4 * (i / 4)];
+    const std::size_t corner = i % 4;
+    return {(corner == 0 || corner == 3 ? d[0] : d[2]) / s, (corner < 2 ? d[1] : d[3]) / s};
+}
+
+void PolygonFile::read_quad(std::size_t c, Vertex out[4]) const {
+    if (storage_ == Storage::Values) {
+        const int precision = precision_of(format_);
+        for (std::size_t k = 0; k < 4; ++k) {
+            const Vertex& v = values_[4 * c + k];
+            out[k] = {reread_double(v.x, precision), reread_double(v.y, precision)};
+        }
+        return;
+    }
+    const double s = scale_;
+    if (storage_ == Storage::Pairs) {
+        const std::int32_t* d = &digits_[8 * c];
+        for (std::size_t k = 0; k < 4; ++k) out[k] = {d[2 * k] / s, d[2 * k + 1] / s};
+        return;
+    }
+    const std::int32_t* d = &digits_[4 * c];
+    const double x0 = d[0] / s, y0 = d[1] / s, x2 = d[2] / s, y2 = d[3] / s;
+    out[0] = {x0, y0};
+    out[1] = {x2, y0};
+    out[2] = {x2, y2};
+    out[3] = {x0, y2};
+}
+
+void PolygonFile::read_quad(std::size_t c, FloatVertex out[4]) const {
+    if (storage_ == Storage::Values) {
+        const int precision = precision_of(format_);
+        for (std::size_t k = 0; k < 4; ++k) {
+            const Vertex& v = values_[4 * c + k];
+            out[k] = {reread_float(v.x, precision), reread_float(v.y, precision)};
+        }
+        return;
+    }
+    const auto s = static_cast<float>(scale_);
+    auto f = [s](std::int32_t k) { return static_cast<float>(k) / s; };
+    if (storage_ == Storage::Pairs) {
+        const std::int32_t* d = &digits_[8 * c];
+        for (std::size_t k = 0; k < 4; ++k) out[k] = {f(d[2 * k]), f(d[2 * k + 1])};
+        return;
+    }
+    const std::int32_t* d = &digits_[4 * c];
+    const float x0 = f(d[0]), y0 = f(d[1]), x2 = f(d[2]), y2 = f(d[3]);
+    out[0] = {x0, y0};
+    out[1] = {x2, y0};
+    out[2] = {x2, y2};
+    out[3] = {x0, y2};
+}
 
 std::string PolygonFile::render() const {
     if (is_text_) return text_;
     std::string out;
-    render_vertices(out, format_, count_line_, vertices_);
+    render_vertices(out, format_, count_line_, vertex_count_, [this](std::size_t i) { return value(i); });
     return out;
+}
+
+std::size_t PolygonFile::vertex_bytes() const {
+    return values_.capacity() * sizeof(Vertex) + digits_.capacity() * sizeof(std::int32_t);
+}
+
+PolygonFileWriter::PolygonFileWriter(VertexFormat format, std::size_t expected_vertices) {
+    file_.format_ = format;
+    file_.storage_ = PolygonFile::Storage::Rectangles;
+    file_.digits_.reserve(expected_vertices + 4);
+}
+
+// Four vertices make a rectangle when they go (x0, y0), (x2, y0), (x2, y2),
+// (x0, y2); the last contour is kept as pairs until it is complete.
+void PolygonFileWriter::add(double x, double y) {
+    PolygonFile& f = file_;
+    finite_ = finite_ && std::isfinite(x) && std::isfinite(y);
+    ++f.vertex_count_;
+    if (f.storage_ == PolygonFile::Storage::Values) {
+        f.values_.push_back({x, y});
+        return;
+    }
+    std::int32_t kx = 0, ky = 0;
+    if (f.format_ == VertexFormat::OneDecimal) {
+        if (!box_digits(x, kx) || !box_digits(y, ky)) {
+            give_up_digits();
+            f.values_.push_back({x, y});
+            return;
+        }
+    } else {
+        bool ok = quad_digits(x, f.scale_, kx) && quad_digits(y, f.scale_, ky);
+        if (!ok && f.scale_ == 10) {
+            // Hundredths hold every value of tenths, ten times larger.
+            std::int32_t hx = 0, hy = 0;
+            if (quad_digits(x, 100, hx) && quad_digits(y, 100, hy)) {
+                bool fits = true;
+                for (const std::int32_t d : f.digits_) fits = fits && std::fabs(d * 10.0) < DIGITS_LIMIT - 1;
+                if (fits) {
+                    for (std::int32_t& d : f.digits_) d *= 10;
+                    f.scale_ = 100;
+                    kx = hx;
+                    ky = hy;
+                    ok = true;
+                }
+            }
+        }
+        if (!ok) {
+            give_up_digits();
+            f.values_.push_back({x, y});
+            return;
+        }
+    }
+    f.digits_.push_back(kx);
+    f.digits_.push_back(ky);
+    if (f.storage_ != PolygonFile::Storage::Rectangles || ++pending_ < 4) return;
+    // The contour is complete: its eight numbers stand at the end.
+    std::int32_t* d = &f.digits_[f.digits_.size() - 8];
+    if (d[3] == d[1] && d[4] == d[2] && d[7] == d[5] && d[6] == d[0]) {
+        const std::int32_t x2 = d[4], y2 = d[5];
+        d[2] = x2;
+        d[3] = y2;
+        f.digits_.resize(f.digits_.size() - 4);
+        pending_ = 0;
+        return;
+    }
+    give_up_rectangles();
+}
+
+void PolygonFileWriter::give_up_rectangles() {
+    PolygonFile& f = file_;
+    if (f.storage_ != PolygonFile::Storage::Rectangles) return;
+    // digits_ holds the rectangles, then the pairs of the last `pending_` vertices.
+    const std::size_t whole = (f.digits_.size() - 2 * pending_) / 4;
+    std::vector<std::int32_t> pairs;
+    pairs.reserve(2 * f.digits_.capacity());
+    for (std::size_t c = 0; c < whole; ++c) {
+        const std::int32_t* d = &f.digits_[4 * c];
+        for (const std::int32_t v : {d[0], d[1], d[2], d[1], d[2], d[3], d[0], d[3]}) pairs.push_back(v);
+    }
+    pairs.insert(pairs.end(), f.digits_.begin() + static_cast<std::ptrdiff_t>(4 * whole), f.digits_.end());
+    f.digits_ = std::move(pairs);
+    f.storage_ = PolygonFile::Storage::Pairs;
+    pending_ = 0;
+}
+
+void PolygonFileWriter::give_up_digits() {
+    PolygonFile& f = file_;
+    if (f.storage_ == PolygonFile::Storage::Values) return;
+    give_up_rectangles();
+    const double s = f.scale_;
+    f.values_.reserve(f.digits_.capacity() / 2);
+    for (std::size_t j = 0; j + 1 < f.digits_.size(); j += 2) f.values_.push_back({f.digits_[j] / s, f.digits_[j + 1] / s});
+    std::vector<std::int32_t>().swap(f.digits_);
+    f.storage_ = PolygonFile::Storage::Values;
+}
+
+PolygonFile PolygonFileWriter::finish(long long count_line) {
+    PolygonFile& f = file_;
+    f.count_line_ = count_line;
+    if (pending_ != 0) give_up_rectangles();
+    if (!finite_) {
+        render_vertices(f.text_, f.format_, f.count_line_, f.vertex_count_, [&f](std::size_t i) { return f.value(i); });
+        f.is_text_ = true;
+        f.count_line_ = 0;
+        f.vertex_count_ = 0;
+        std::vector<Vertex>().swap(f.values_);
+        std::vector<std::int32_t>().swap(f.digits_);
+    }
+    // The reserve was made for rectangles; files of other contours outgrew it.
+    if (f.digits_.capacity() > f.digits_.size() + f.digits_.size() / 4 + 64) f.digits_.shrink_to_fit();
+    if (f.values_.capacity() > f.values_.size() + f.values_.size() / 4 + 64) f.values_.shrink_to_fit();
+    return std::move(f);
 }
 
 PolygonFiles::PolygonFiles(PolygonFiles&& other) noexcept {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -19,6 +20,11 @@ namespace common {
 struct Vertex {
     double x;
     double y;
+};
+
+struct FloatVertex {
+    float x;
+    float y;
 };
 
 // How a writer printed each vertex line of its four-vertex contours.
@@ -35,7 +41,7 @@ public:
     // The count line `count_line`, then one contour of four vertex lines for
     // every four entries of `vertices`. A non-finite value makes the file keep
     // its text instead (none of this program's writers prints one).
-    PolygonFile(VertexFormat format, long long count_line, std::vector<Vertex> vertices);
+    PolygonFile(VertexFormat format, long long count_line, const std::vector<Vertex>& vertices);
 
     // A file given as its bytes (for files that do not come from this
     // program's writers); readers then scan the text itself.
@@ -46,25 +52,61 @@ public:
 
     VertexFormat format() const { return format_; }
     long long count_line() const { return count_line_; }
-    const std::vector<Vertex>& vertices() const { return vertices_; }
+    std::size_t vertex_count() const { return vertex_count_; }
 
     // The contours a reader takes: as many as the count line says when it is a
     // positive int, but no more than follow.
     std::size_t contours_read() const;
 
-    // A coordinate of this file as "%lf" and as "%f" read it from its text.
-    double read_double(double value) const;
-    float read_float(double value) const;
+    // The four vertices of contour `c` as "%lf" and as "%f" read them.
+    void read_quad(std::size_t c, Vertex out[4]) const;
+    void read_quad(std::size_t c, FloatVertex out[4]) const;
 
     // The bytes of the file.
     std::string render() const;
 
+    // Bytes held by the vertices.
+    std::size_t vertex_bytes() const;
+
 private:
+    friend class PolygonFileWriter;
+
+    // Most files hold the digits of their text rather than the values: each
+    // coordinate as a whole number of tenths or hundredths (`scale_`) whose
+    // quotient is both the value printed and the value read back (see
+    // polygon_file.cpp), and each contour that is an upright rectangle
+    // written corner after corner as four such numbers. A file with values
+    // that have no such form keeps the printed values themselves.
+    enum class Storage { Values, Pairs, Rectangles };
+
+    Vertex value(std::size_t i) const;  // as printed (Values) or as read (the others)
+
     bool is_text_ = false;
     std::string text_;
     VertexFormat format_ = VertexFormat::Quad;
     long long count_line_ = 0;
-    std::vector<Vertex> vertices_;
+    std::size_t vertex_count_ = 0;
+    Storage storage_ = Storage::Pairs;
+    int scale_ = 10;
+    std::vector<Vertex> values_;        // Values: x, y per vertex
+    std::vector<std::int32_t> digits_;  // Pairs: x, y per vertex; Rectangles: x0, y0, x2, y2 per contour
+};
+
+// Builds a polygon file vertex by vertex, without a copy of the vertices as
+// doubles beside the compact form.
+class PolygonFileWriter {
+public:
+    PolygonFileWriter(VertexFormat format, std::size_t expected_vertices);
+    void add(double x, double y);
+    PolygonFile finish(long long count_line);
+
+private:
+    void give_up_rectangles();
+    void give_up_digits();
+
+    PolygonFile file_;
+    bool finite_ = true;
+    std::size_t pending_ = 0;  // vertices of an unfinished contour stored as pairs
 };
 
 using PolygonFilePtr = std::shared_ptr<const PolygonFile>;

@@ -109,13 +109,14 @@ std::vector<common::Box> lift_body(const common::PolygonFile& file, const LayerH
         return out;
     }
     const std::size_t contours = file.contours_read();
-    const std::vector<common::Vertex>& v = file.vertices();
     out.reserve(contours);
     for (std::size_t c = 0; c < contours; ++c) {
         IntBox b{};
+        common::FloatVertex v[4];
+        file.read_quad(c, v);
         for (std::size_t k = 0; k < 4; ++k) {
-            const int x = truncate_coordinate(file.read_float(v[4 * c + k].x));
-            const int y = truncate_coordinate(file.read_float(v[4 * c + k].y));
+            const int x = truncate_coordinate(v[k].x);
+            const int y = truncate_coordinate(v[k].y);
             if (k == 0) {
                 b = {x, x, y, y};
                 continue;

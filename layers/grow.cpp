@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <numeric>
+#include <unordered_map>
 #include <utility>
 
 #include "common/decimal.h"
@@ -113,6 +114,13 @@ int find_root(std::vector<int>& parent, int i) {
 }
 
 // Groups contours whose closed bounding boxes meet, directly or through others.
+// The contours are taken by increasing xmin; each is joined, in that order, to
+// every earlier contour whose box it meets (which root a group ends up with
+// depends on that order, and the groups are united in the order of their
+// roots). The earlier contours are found through rows of a grid over y, each
+// listing the contours whose boxes reach into it in the order they were taken;
+// a contour whose box ends left of the current xmin is dropped from a row when
+// the row is next read, since no later contour can meet it.
 std::vector<int> touching_groups(const std::vector<Extent>& extents) {
     const int n = static_cast<int>(extents.size());
     std::vector<int> parent(n);
@@ -120,22 +128,47 @@ std::vector<int> touching_groups(const std::vector<Extent>& extents) {
     std::vector<int> order(n);
     std::iota(order.begin(), order.end(), 0);
     std::sort(order.begin(), order.end(), [&](int a, int b) { return extents[a].xmin < extents[b].xmin; });
-    std::vector<int> active;
-    for (int i : order) {
+    if (n == 0) return parent;
+
+    double low = extents[0].ymin, high = extents[0].ymax, heights = 0;
+    for (const Extent& e : extents) {
+        low = std::min(low, e.ymin);
+        high = std::max(high, e.ymax);
+        heights += e.ymax - e.ymin;
+    }
+    constexpr double MAX_ROWS = 4096;
+    const double size = std::max(heights / n, (high - low) / MAX_ROWS);
+    const bool gridded = std::isfinite(size) && size > 0 && std::isfinite(low);
+    auto row_of = [&](double y) { return gridded ? static_cast<std::size_t>((y - low) / size) : std::size_t{0}; };
+    std::vector<std::vector<int>> rows(row_of(high) + 1);  // positions in `order`
+
+    std::vector<int> seen(n, -1), near;
+    for (int p = 0; p < n; ++p) {
+        const int i = order[p];
         const Extent& e = extents[i];
-        size_t keep = 0;
-        for (int j : active) {
-            if (extents[j].xmax < e.xmin) continue;  // left behind for good
-            active[keep++] = j;
-            if (extents[j].ymin <= e.ymax && e.ymin <= extents[j].ymax) parent[find_root(parent, i)] = find_root(parent, j);
+        near.clear();
+        const std::size_t r0 = row_of(e.ymin), r1 = row_of(e.ymax);
+        for (std::size_t r = r0; r <= r1; ++r) {
+            std::vector<int>& row = rows[r];
+            std::size_t keep = 0;
+            for (const int q : row) {
+                const Extent& o = extents[order[q]];
+                if (o.xmax < e.xmin) continue;  // left behind for good
+                row[keep++] = q;
+                if (seen[q] != p && o.ymin <= e.ymax && e.ymin <= o.ymax) {
+                    seen[q] = p;
+                    near.push_back(q);
+                }
+            }
+            row.resize(keep);
         }
-        active.resize(keep);
-        active.push_back(i);
+        std::sort(near.begin(), near.end());
+        for (const int q : near) parent[find_root(parent, i)] = find_root(parent, order[q]);
+        for (std::size_t r = r0; r <= r1; ++r) rows[r].push_back(p);
     }
     for (int i = 0; i < n; ++i) parent[i] = find_root(parent, i);
     return parent;
 }
-
 
 polyclip::Contour to_contour(const std::vector<gpc_vertex>& c) {
     polyclip::Contour out;
@@ -152,6 +185,139 @@ polyclip::Contours unite(const polyclip::Contours& accumulator, const polyclip::
 
 }  // namespace
 
+namespace {
+
+bool touches(const Extent& a, const Extent& b) {
+    return a.xmin <= b.xmax && b.xmin <= a.xmax && a.ymin <= b.ymax && b.ymin <= a.ymax;
+}
+
+// The pieces of one touching group, numbered in the order they are made,
+// with a grid over their extents to find those that touch a contour. A piece
+// is listed in every cell its closed extent meets, so a contour meets it in
+// a cell its own extent meets; a piece that would fill many cells (the
+// outline of a large plate) is kept in a short list of its own instead.
+class PieceIndex {
+public:
+    void start(const std::vector<Extent>& extents, const std::vector<int>& group) {
+        contours_.clear();
+        extents_.clear();
+        alive_.clear();
+        seen_.clear();
+        large_.clear();
+        cells_.clear();
+        query_ = 0;
+        // Cells about the size of the group's contours, not more than
+        // MAX_CELLS along either side of the group.
+        Extent all = extents[group[0]];
+        double width = 0, height = 0;
+        for (int i : group) {
+            const Extent& e = extents[i];
+            all = {std::min(all.xmin, e.xmin), std::max(all.xmax, e.xmax), std::min(all.ymin, e.ymin),
+                   std::max(all.ymax, e.ymax)};
+            width += e.xmax - e.xmin;
+            height += e.ymax - e.ymin;
+        }
+        const double count = static_cast<double>(group.size());
+        double size = std::max(width / count, height / count);
+        size = std::max({size, (all.xmax - all.xmin) / MAX_CELLS, (all.ymax - all.ymin) / MAX_CELLS});
+        // Spans that are not finite or have no size: one cell, a plain list.
+        gridded_ = std::isfinite(size) && size > 0 && std::isfinite(all.xmin) && std::isfinite(all.ymin);
+        origin_x_ = all.xmin;
+        origin_y_ = all.ymin;
+        cell_ = gridded_ ? size : 1;
+        columns_ = gridded_ ? column(all.xmax) + 1 : 1;
+    }
+
+    void add(polyclip::Contour c) {
+        Extent e{c[0].x, c[0].x, c[0].y, c[0].y};
+        for (const polyclip::Point& p : c) {
+            e.xmin = std::min(e.xmin, p.x);
+            e.xmax = std::max(e.xmax, p.x);
+            e.ymin = std::min(e.ymin, p.y);
+            e.ymax = std::max(e.ymax, p.y);
+        }
+        const int id = static_cast<int>(contours_.size());
+        contours_.push_back(std::move(c));
+        extents_.push_back(e);
+        alive_.push_back(true);
+        seen_.push_back(0);
+        const long long c0 = column(e.xmin), c1 = column(e.xmax), r0 = row(e.ymin), r1 = row(e.ymax);
+        if (!gridded_ || (c1 - c0 + 1) * (r1 - r0 + 1) > LARGE_CELLS) {
+            large_.push_back(id);
+            return;
+        }
+        for (long long r = r0; r <= r1; ++r)
+            for (long long k = c0; k <= c1; ++k) cells_[r * columns_ + k].push_back(id);
+    }
+
+    // The living pieces that touch `e`, in increasing number; they are taken
+    // out of the index (release hands over their contours).
+    void take_touching(const Extent& e, std::vector<int>& ids) {
+        ids.clear();
+        ++query_;
+        std::size_t keep = 0;
+        for (const int id : large_) {
+            if (!alive_[id]) continue;
+            large_[keep++] = id;
+            if (touches(extents_[id], e)) take(id, ids);
+        }
+        large_.resize(keep);
+        if (gridded_) {
+            const long long c0 = column(e.xmin), c1 = column(e.xmax), r0 = row(e.ymin), r1 = row(e.ymax);
+            for (long long r = r0; r <= r1; ++r) {
+                for (long long k = c0; k <= c1; ++k) {
+                    const auto it = cells_.find(r * columns_ + k);
+                    if (it == cells_.end()) continue;
+                    std::vector<int>& cell = it->second;
+                    std::size_t kept = 0;
+                    for (const int id : cell) {
+                        if (!alive_[id]) continue;
+                        cell[kept++] = id;
+                        if (seen_[id] != query_ && touches(extents_[id], e)) take(id, ids);
+                    }
+                    cell.resize(kept);
+                }
+            }
+        }
+        std::sort(ids.begin(), ids.end());
+        for (const int id : ids) alive_[id] = false;
+    }
+
+    polyclip::Contour release(int id) { return std::move(contours_[id]); }
+
+    // Appends the living pieces in the order they were made.
+    void finish(polyclip::Contours& out) {
+        for (std::size_t id = 0; id < contours_.size(); ++id)
+            if (alive_[id]) out.push_back(std::move(contours_[id]));
+    }
+
+private:
+    static constexpr double MAX_CELLS = 4096;
+    static constexpr long long LARGE_CELLS = 16;
+
+    // Cells of values within the group's extent (pieces never leave it).
+    long long column(double x) const { return gridded_ ? static_cast<long long>((x - origin_x_) / cell_) : 0; }
+    long long row(double y) const { return gridded_ ? static_cast<long long>((y - origin_y_) / cell_) : 0; }
+
+    void take(int id, std::vector<int>& ids) {
+        seen_[id] = query_;
+        ids.push_back(id);
+    }
+
+    std::vector<polyclip::Contour> contours_;
+    std::vector<Extent> extents_;
+    std::vector<bool> alive_;
+    std::vector<unsigned> seen_;
+    unsigned query_ = 0;
+    std::vector<int> large_;
+    std::unordered_map<long long, std::vector<int>> cells_;
+    bool gridded_ = false;
+    double origin_x_ = 0, origin_y_ = 0, cell_ = 1;
+    long long columns_ = 1;
+};
+
+}  // namespace
+
 // Uniting one contour at a time costs a pass over the whole accumulator per
 // contour. A union changes the accumulator only within the closed bounding box
 // of the contour it adds: every other point is classified by the same parities
@@ -160,8 +326,9 @@ polyclip::Contours unite(const polyclip::Contours& accumulator, const polyclip::
 // result never cross: a contour around any point of a touching contour
 // surrounds that contour, and its box touches too. So each union needs only
 // those contours; the rest stay as they are. Contours that can never meet,
-// directly or through others, also fall into separate groups, which keeps the
-// search for touching contours short.
+// directly or through others, also fall into separate groups; within a group
+// a grid (PieceIndex) finds the touching pieces, which are handed to the union
+// in the order they were made.
 //
 // Two things differ from the one-at-a-time unions and are harmless: the order
 // of the accumulator's contours, and the order of the vertices within them,
@@ -203,41 +370,21 @@ void unite_in_order(const std::vector<std::vector<gpc_vertex>>& contours, gpc_po
     std::vector<std::vector<int>> members(n);
     for (int i = 0; i < n; ++i) members[group[i]].push_back(i);
 
-    struct Piece {
-        polyclip::Contour contour;
-        Extent extent;
-    };
-    auto touches = [](const Extent& a, const Extent& b) {
-        return a.xmin <= b.xmax && b.xmin <= a.xmax && a.ymin <= b.ymax && b.ymin <= a.ymax;
-    };
     polyclip::Contours united;
-    std::vector<Piece> pieces, kept;
+    PieceIndex pieces;
+    std::vector<int> near_ids;
     polyclip::Contours near;
     for (int g = 0; g < n; ++g) {
         if (members[g].empty()) continue;
-        pieces.clear();
+        pieces.start(extents, members[g]);
         for (int i : members[g]) {
+            // The pieces that touch the contour, in the order they were made.
+            pieces.take_touching(extents[i], near_ids);
             near.clear();
-            kept.clear();
-            for (Piece& piece : pieces) {
-                if (touches(piece.extent, extents[i]))
-                    near.push_back(std::move(piece.contour));
-                else
-                    kept.push_back(std::move(piece));
-            }
-            std::swap(pieces, kept);
-            for (polyclip::Contour& c : unite(near, {to_contour(contours[i])})) {
-                Extent e{c[0].x, c[0].x, c[0].y, c[0].y};
-                for (const polyclip::Point& p : c) {
-                    e.xmin = std::min(e.xmin, p.x);
-                    e.xmax = std::max(e.xmax, p.x);
-                    e.ymin = std::min(e.ymin, p.y);
-                    e.ymax = std::max(e.ymax, p.y);
-                }
-                pieces.push_back({std::move(c), e});
-            }
+            for (int id : near_ids) near.push_back(pieces.release(id));
+            for (polyclip::Contour& c : unite(near, {to_contour(contours[i])})) pieces.add(std::move(c));
         }
-        for (Piece& piece : pieces) united.push_back(std::move(piece.contour));
+        pieces.finish(united);
     }
     gpc_free_polygon(accumulator);
     accumulator->num_contours = static_cast<int>(united.size());

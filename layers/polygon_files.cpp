@@ -33,17 +33,16 @@ long long count_quads(const gpc_tristrip* strips) {
 
 common::PolygonFile write_quads(const gpc_tristrip* strips) {
     const long long total = count_quads(strips);
-    std::vector<common::Vertex> vertices;
-    vertices.reserve(static_cast<std::size_t>(total) * 4);
+    common::PolygonFileWriter writer(common::VertexFormat::Quad, static_cast<std::size_t>(total) * 4);
     for (int s = 0; s < strips->num_strips; ++s) {
         const gpc_vertex_list& strip = strips->strip[s];
         const long long quads = complete_quads(strip.num_vertices);
         for (long long q = 0; q < quads; ++q) {
             const long long j = 2 * q;
-            for (const long long k : {j, j + 1, j + 3, j + 2}) vertices.push_back({strip.vertex[k].x, strip.vertex[k].y});
+            for (const long long k : {j, j + 1, j + 3, j + 2}) writer.add(strip.vertex[k].x, strip.vertex[k].y);
         }
     }
-    return common::PolygonFile(common::VertexFormat::Quad, total, std::move(vertices));
+    return writer.finish(total);
 }
 
 std::FILE* open_text(const common::PolygonFile& file) {
@@ -64,7 +63,6 @@ void read_polygon(const common::PolygonFile& file, gpc_polygon* polygon) {
     }
     const std::size_t contours = file.contours_read();
     if (contours == 0) return;
-    const std::vector<common::Vertex>& v = file.vertices();
     polygon->num_contours = static_cast<int>(contours);
     polygon->hole = new int[contours]();
     polygon->contour = new gpc_vertex_list[contours];
@@ -72,8 +70,9 @@ void read_polygon(const common::PolygonFile& file, gpc_polygon* polygon) {
         gpc_vertex_list& list = polygon->contour[c];
         list.num_vertices = 4;
         list.vertex = new gpc_vertex[4];
-        for (std::size_t k = 0; k < 4; ++k)
-            list.vertex[k] = {file.read_double(v[4 * c + k].x), file.read_double(v[4 * c + k].y)};
+        common::Vertex v[4];
+        file.read_quad(c, v);
+        for (std::size_t k = 0; k < 4; ++k) list.vertex[k] = {v[k].x, v[k].y};
     }
 }
 
@@ -85,12 +84,11 @@ ReadPolygon::ReadPolygon(const common::PolygonFile& file) {
     }
     const std::size_t contours = file.contours_read();
     if (contours == 0) return;
-    const std::vector<common::Vertex>& v = file.vertices();
     vertices_.resize(4 * contours);
-    for (std::size_t k = 0; k < 4 * contours; ++k) {
-        const common::Reread x = common::reread(v[k].x, file.format() == common::VertexFormat::OneDecimal ? 1 : 15);
-        const common::Reread y = common::reread(v[k].y, file.format() == common::VertexFormat::OneDecimal ? 1 : 15);
-        vertices_[k] = {x.as_double, y.as_double};
+    for (std::size_t c = 0; c < contours; ++c) {
+        common::Vertex v[4];
+        file.read_quad(c, v);
+        for (std::size_t k = 0; k < 4; ++k) vertices_[4 * c + k] = {v[k].x, v[k].y};
     }
     lists_.resize(contours);
     for (std::size_t c = 0; c < contours; ++c) lists_[c] = {4, vertices_.data() + 4 * c};

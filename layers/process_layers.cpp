@@ -1,5 +1,7 @@
 #include "layers/process_layers.h"
 
+#include <malloc.h>
+
 #include <condition_variable>
 #include <cstdio>
 #include <iterator>
@@ -109,18 +111,22 @@ public:
     std::map<std::string, int> readers;  // how many tasks read each file
 };
 
+// The vertices of a file (of a text, about as many as its lines).
+std::size_t vertices_of(const common::PolygonFile& f) { return f.is_text() ? f.text().size() / 8 : f.vertex_count(); }
+
 std::size_t layout_vertices(const common::PolygonFiles& files) {
     std::size_t total = 0;
     for (const std::string& name : files.created()) {
         const common::PolygonFilePtr f = files.find(name);
-        if (f != nullptr) total += f->is_text() ? f->text().size() / 8 : f->vertices().size();
+        if (f != nullptr) total += vertices_of(*f);
     }
     return total;
 }
 
 class Runner {
 public:
-    Runner(common::PolygonFiles& files, const Plan& plan) : files_(files), plan_(plan), readers_(plan.readers) {
+    Runner(common::PolygonFiles& files, const Plan& plan, std::size_t concurrent_vertices)
+        : files_(files), plan_(plan), readers_(plan.readers), concurrent_vertices_(concurrent_vertices) {
         const std::size_t n = plan.tasks.size();
         waiting_.resize(n);
         for (std::size_t k = 0; k < n; ++k) waiting_[k] = plan.tasks[k].waits_for.size();
@@ -151,14 +157,19 @@ public:
 private:
     // Takes a task whose waits are over, runs it and marks it done, until
     // every task is done. Lifting a final body comes first, since it lets
-    // the body go; then the recipe steps in their order.
+    // the body go; then the recipe steps in their order. A step waits while
+    // it would hold too much memory beside the steps running.
     void work() {
         std::unique_lock lock(mutex_);
         for (;;) {
             std::size_t next = plan_.tasks.size();
+            std::size_t weight = 0;
             for (std::size_t n = 0; n < plan_.tasks.size(); ++n) {
                 const std::size_t k = (n + RECIPE_STEPS) % plan_.tasks.size();
-                if (!started(k) && waiting_[k] == 0) {
+                if (started(k) || waiting_[k] != 0) continue;
+                weight = weight_of(plan_.tasks[k]);
+                if (running_weight_ == 0 || running_weight_ + weight <= concurrent_vertices_ ||
+                    weight <= concurrent_vertices_ / 8) {
                     next = k;
                     break;
                 }
@@ -169,12 +180,25 @@ private:
                 continue;
             }
             started_.push_back(next);
+            running_weight_ += weight;
             lock.unlock();
             run_task(plan_.tasks[next]);
             lock.lock();
+            running_weight_ -= weight;
             finish(plan_.tasks[next]);
             ready_.notify_all();
         }
+    }
+
+    // The operand vertices of a recipe step (a lift holds little beside its body).
+    std::size_t weight_of(const Task& t) const {
+        if (t.step >= RECIPE_STEPS) return 0;
+        std::size_t total = 0;
+        for (const std::string& r : t.reads) {
+            const common::PolygonFilePtr f = files_.find(r);
+            if (f != nullptr) total += vertices_of(*f);
+        }
+        return total;
     }
 
     bool started(std::size_t k) const {
@@ -210,6 +234,8 @@ private:
     std::vector<std::size_t> waiting_;
     std::vector<std::size_t> started_;
     std::size_t done_ = 0;
+    const std::size_t concurrent_vertices_;
+    std::size_t running_weight_ = 0;  // operand vertices of the steps running
     std::mutex mutex_;
     std::condition_variable ready_;
     std::vector<std::vector<common::Box>> lifted_;
@@ -218,11 +244,15 @@ private:
 
 }  // namespace
 
-std::vector<common::Box> process_layers(common::PolygonFiles files, int threads) {
+std::vector<common::Box> process_layers(common::PolygonFiles files, int threads, std::size_t concurrent_vertices) {
     if (threads <= 0) threads = (!files.keep() && layout_vertices(files) >= THREADED_LAYOUT_VERTICES) ? 2 : 1;
     write_empty_polygon_file(files);
     static const Plan plan;
-    Runner runner(files, plan);
+    // Both threads allocate from one arena: memory that a large step on one
+    // thread gives back serves the next large step on either, instead of
+    // staying with the thread that freed it.
+    if (threads > 1) mallopt(M_ARENA_MAX, 1);
+    Runner runner(files, plan, concurrent_vertices);
     runner.run(threads);
     std::vector<common::Box> boxes = runner.box_list();
     if (files.keep()) common::write_whole_file(common::PREMASON_FILE, box_list_text(boxes));

@@ -30,11 +30,21 @@ void run_recipe_step(common::PolygonFiles& files, const RecipeStep& step);
 // one thread: below it a second thread costs more than it saves.
 inline constexpr std::size_t THREADED_LAYOUT_VERTICES = 40'000;
 
+// A clipping step holds some 110 to 170 bytes per vertex of its operands
+// while it runs (its sweep, the operands as the polygon library takes them
+// and its result). A second thread starts a step only while the operands of
+// the steps running stay under this many vertices, so that two large steps
+// never run at once; a step alone always runs, and so does a step of less
+// than an eighth of it.
+inline constexpr std::size_t CONCURRENT_VERTICES = 4'000'000;
+
 // Creates empty.gpc, runs the recipe over the layer files and lifts the final
 // bodies into the box list. Steps that do not read each other's bodies run on
 // two threads (`threads` 0: two for large layouts, one for small ones and when
-// the files are kept); the result is the one of the steps run in order. With
-// kept files, premason.file is written too.
-std::vector<common::Box> process_layers(common::PolygonFiles files, int threads = 0);
+// the files are kept) as far as `concurrent_vertices` allows; the result is
+// the one of the steps run in order. With kept files, premason.file is written
+// too.
+std::vector<common::Box> process_layers(common::PolygonFiles files, int threads = 0,
+                                        std::size_t concurrent_vertices = CONCURRENT_VERTICES);
 
 }  // namespace layers

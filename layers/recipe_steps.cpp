@@ -98,13 +98,14 @@ std::vector<grow::FloatBox> read_widened_boxes(const common::PolygonFile& file, 
     }
     // Files of this program's writers hold four-vertex contours only.
     const std::size_t contours = file.contours_read();
-    const std::vector<common::Vertex>& v = file.vertices();
     boxes.reserve(contours);
     for (std::size_t c = 0; c < contours; ++c) {
+        common::FloatVertex v[4];
+        file.read_quad(c, v);
         float x[4], y[4];
         for (std::size_t k = 0; k < 4; ++k) {
-            x[k] = file.read_float(v[4 * c + k].x);
-            y[k] = file.read_float(v[4 * c + k].y);
+            x[k] = v[k].x;
+            y[k] = v[k].y;
         }
         boxes.push_back(grow::widen(grow::bounding_box(x, y), amount));
     }

@@ -1,6 +1,7 @@
 // The grouped unions of the growing step against one union per contour.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -57,6 +58,37 @@ TEST(GrowGrouping, GroupedUnionsGiveTheStripsOfOneByOneUnions) {
             const double x1 = x0 + 1 + rng() % 4, y1 = y0 + 1 + rng() % 4;
             boxes.push_back({{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}});
         }
+        gpc_tristrip a = united_strips(boxes, false);
+        gpc_tristrip b = united_strips(boxes, true);
+        EXPECT_TRUE(same_strips(a, b)) << "round " << round;
+        gpc_free_tristrip(&a);
+        gpc_free_tristrip(&b);
+    }
+}
+
+// Larger groups, where the pieces are found through the grid of the index:
+// small boxes with holes between them inside long frames and beams, whose
+// pieces span many cells, in a random order.
+TEST(GrowGrouping, LargeGroupsWithFramesGiveTheStripsOfOneByOneUnions) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 12; ++round) {
+        Contours boxes;
+        const double span = 40 + rng() % 40;
+        auto box = [&](double x0, double y0, double x1, double y1) {
+            boxes.push_back({{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}});
+        };
+        box(0, 0, span, 1);
+        box(0, span - 1, span, span);
+        box(0, 0, 1, span);
+        box(span - 1, 0, span, span);
+        for (int i = 0; i < 250; ++i) {
+            const double x0 = rng() % static_cast<int>(span), y0 = rng() % static_cast<int>(span);
+            if (rng() % 20 == 0)
+                box(x0, y0, x0 + 1, y0 + 10 + rng() % 30);  // a beam
+            else
+                box(x0, y0, x0 + 1 + rng() % 3, y0 + 1 + rng() % 3);
+        }
+        std::shuffle(boxes.begin(), boxes.end(), rng);
         gpc_tristrip a = united_strips(boxes, false);
         gpc_tristrip b = united_strips(boxes, true);
         EXPECT_TRUE(same_strips(a, b)) << "round " << round;

@@ -64,29 +64,58 @@ TEST(WriteQuads, VertexTextIsPrintfsFifteenDecimalsForAnyDouble) {
 // Every value a reader takes from a polygon file in memory must be the one it
 // would take from the file's text: "%lf" for the polygon library's reader,
 // "%f" for the growing step and the box list, on both writers' formats and on
-// count lines that promise more or fewer contours than follow.
+// count lines that promise more or fewer contours than follow. Files keep
+// most values as whole tenths or hundredths and most contours as rectangles;
+// the values drawn here reach each form and the edges between them.
 TEST(PolygonFileInMemory, ReadsAsItsText) {
     std::mt19937_64 rng(7);
-    for (int round = 0; round < 300; ++round) {
+    const double edges[] = {0.0, -0.0, -0.04, -0.05, 0.05, 0.25, -0.25, 0.75, 1.25, -1.75, 7.9, 8.0, 8.1, -8.3,
+                            12.35, 0.01, -0.01, 0.07, 1677721.5, 1677721.6, -1677721.5, 167772.15, 167772.16,
+                            -167772.15, 16777.21, 131072.03, 1e-300, 4.9e-324};
+    for (int round = 0; round < 600; ++round) {
         const bool layer = round % 2 == 0;
         const int contours = static_cast<int>(rng() % 5);
         std::vector<common::Vertex> v;
-        for (int i = 0; i < 4 * contours; ++i) {
-            auto value = [&] {
-                const long long k = static_cast<long long>(rng() % 2000001) - 1000000;
-                switch (rng() % 4) {
-                    case 0: return static_cast<double>(static_cast<float>(static_cast<double>(k) / 100));
-                    case 1: return static_cast<double>(k) / 8;
-                    case 2: return static_cast<double>(k) / 100 + 1e-13;
-                    default: return static_cast<double>(k) / 3;
-                }
-            };
-            v.push_back({value(), value()});
+        auto value = [&] {
+            const long long k = static_cast<long long>(rng() % 2000001) - 1000000;
+            switch (rng() % 8) {
+                case 0: return static_cast<double>(static_cast<float>(static_cast<double>(k) / 100));
+                case 1: return static_cast<double>(k) / 8;
+                case 2: return static_cast<double>(k) / 100 + 1e-13;
+                case 3: return static_cast<double>(k) / 3;
+                case 4: return static_cast<double>(k) / 10;
+                case 5: return static_cast<double>(k) / 100;
+                case 6: return static_cast<double>(k * 17) / 100;
+                default: return edges[rng() % std::size(edges)];
+            }
+        };
+        // Mostly rectangles gone round corner after corner, as the writers
+        // make them, sometimes four free vertices or a contour cut short.
+        for (int c = 0; c < contours; ++c) {
+            const double x0 = value(), y0 = value(), x2 = value(), y2 = value();
+            if (rng() % 4 != 0) {
+                v.insert(v.end(), {{x0, y0}, {x2, y0}, {x2, y2}, {x0, y2}});
+            } else {
+                v.insert(v.end(), {{x0, y0}, {x2, y0}, {x2, y2}, {value(), y2}});
+            }
         }
+        if (rng() % 8 == 0) v.push_back({value(), value()});
+        const int precision = layer ? 1 : 15;
         const long long count = contours + static_cast<long long>(rng() % 3) - 1;
         const common::PolygonFile file(layer ? common::VertexFormat::OneDecimal : common::VertexFormat::Quad, count, v);
         std::string text = file.render();
         SCOPED_TRACE(text);
+        // The text is what the writer prints for the values it was given.
+        std::string printed = std::to_string(count) + "\n";
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            if (i % 4 == 0) printed += "4\n";
+            if (!layer) printed += ' ';
+            common::append_fixed(printed, v[i].x, precision);
+            printed += ' ';
+            common::append_fixed(printed, v[i].y, precision);
+            printed += '\n';
+        }
+        ASSERT_EQ(text, printed);
         std::FILE* in = fmemopen(text.data(), text.size(), "r");
         ASSERT_NE(in, nullptr);
         gpc_polygon from_text{0, nullptr, nullptr}, in_memory{0, nullptr, nullptr};
@@ -95,17 +124,20 @@ TEST(PolygonFileInMemory, ReadsAsItsText) {
         ASSERT_EQ(in_memory.num_contours, from_text.num_contours);
         for (int c = 0; c < from_text.num_contours; ++c) {
             ASSERT_EQ(in_memory.contour[c].num_vertices, 4);
+            common::FloatVertex as_float[4];
+            file.read_quad(static_cast<std::size_t>(c), as_float);
             for (int k = 0; k < 4; ++k) {
+                EXPECT_EQ(std::signbit(in_memory.contour[c].vertex[k].x), std::signbit(from_text.contour[c].vertex[k].x));
                 EXPECT_EQ(in_memory.contour[c].vertex[k].x, from_text.contour[c].vertex[k].x);
                 EXPECT_EQ(in_memory.contour[c].vertex[k].y, from_text.contour[c].vertex[k].y);
                 // and single precision, as the growing step and the box list read it
-                std::rewind(in);
-                const std::string value = [&] {
+                for (const auto& [written, read] : {std::pair{v[4 * c + k].x, as_float[k].x}, {v[4 * c + k].y, as_float[k].y}}) {
                     std::string t;
-                    common::append_fixed(t, v[4 * c + k].x, layer ? 1 : 15);
-                    return t;
-                }();
-                EXPECT_EQ(file.read_float(v[4 * c + k].x), std::strtof(value.c_str(), nullptr));
+                    common::append_fixed(t, written, precision);
+                    const float expected = std::strtof(t.c_str(), nullptr);
+                    EXPECT_EQ(read, expected) << t;
+                    EXPECT_EQ(std::signbit(read), std::signbit(expected)) << t;
+                }
             }
         }
         gpc_free_polygon(&from_text);

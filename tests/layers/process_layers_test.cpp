@@ -1,6 +1,7 @@
 // The recipe on small layouts whose bodies are worked out by hand. Every body
 // of the box list has its own z range, so the box list is read back as cells
-// per body. Each layout runs on one thread and on two, with the same result.
+// per body. Each layout runs on one thread, on two, and on two held to one
+// large step at a time, with the same result.
 #include <cctype>
 #include <map>
 
@@ -28,13 +29,15 @@ protected:
     // to the current directory, and gives the cells of each body (the quads of
     // a recipe body never overlap).
     Bodies run(const std::vector<std::pair<std::string, std::vector<Rect>>>& layers) {
-        std::string text[2];
-        for (int threads : {1, 2}) {
+        std::string text[3];
+        for (int run = 0; run < 3; ++run) {
             common::PolygonFiles layer_files;
             for (const auto& [name, boxes] : layers) layers_test::write_layer(layer_files, name, boxes);
-            text[threads - 1] = box_list_text(process_layers(std::move(layer_files), threads));
+            text[run] = box_list_text(process_layers(std::move(layer_files), run == 0 ? 1 : 2,
+                                                     run == 2 ? 1 : CONCURRENT_VERTICES));
         }
         EXPECT_EQ(text[0], text[1]);
+        EXPECT_EQ(text[0], text[2]);
         EXPECT_TRUE(files_here().empty());
         Bodies bodies;
         std::istringstream in(text[0]);
