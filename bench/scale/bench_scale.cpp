@@ -81,14 +81,6 @@ std::string without_time_line(const std::string& text) {
     return text.substr(0, at) + text.substr(end == std::string::npos ? text.size() : end + 1);
 }
 
-long count_lines(const fs::path& p, bool empty_only) {
-    std::ifstream in(p);
-    long n = 0;
-    for (std::string s; std::getline(in, s);)
-        if (!empty_only || s.empty()) ++n;
-    return n;
-}
-
 struct WholeRun {
     bool ok = false;
     double wall = 0;
