@@ -13,8 +13,6 @@ constexpr int kClip = 1;
 
 // Sizes from which a run's buffers are released after it (see Sweep::large).
 constexpr size_t kLargeEdges = size_t{1} << 16;
-// Sorts of this many keys or more go by radix.
-constexpr size_t kRadixFrom = 4096;
 
 bool result_inside(Operation op, uint8_t parity) {
     const bool s = (parity & 1) != 0;
@@ -26,14 +24,6 @@ bool result_inside(Operation op, uint8_t parity) {
         case Operation::Union: return s || c;
     }
     return false;
-}
-
-// A key that orders like the double it comes from, with -0 equal to +0.
-uint64_t order_key(double v) {
-    if (v == 0) v = 0.0;
-    uint64_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return (bits >> 63) != 0 ? ~bits : (bits | (uint64_t{1} << 63));
 }
 
 bool boxes_touch(const Sweep::ContourInfo& a, const Sweep::ContourInfo& b) {
@@ -104,49 +94,6 @@ void Sweep::add_operand(const Operand& operand, int type) {
     }
 }
 
-// One stable pass of a least-significant-digit radix sort per 16-bit digit.
-void Sweep::radix_pass(std::vector<int>& order, const std::vector<uint64_t>& keys) {
-    radix_scratch_.resize(order.size());
-    radix_count_.resize(1 << 16);
-    for (int shift = 0; shift < 64; shift += 16) {
-        std::fill(radix_count_.begin(), radix_count_.end(), 0);
-        for (int i : order) ++radix_count_[(keys[i] >> shift) & 0xffff];
-        if (radix_count_[(keys[order[0]] >> shift) & 0xffff] == static_cast<int>(order.size())) continue;  // one digit only
-        int sum = 0;
-        for (int& c : radix_count_) {
-            const int here = c;
-            c = sum;
-            sum += here;
-        }
-        for (int i : order) radix_scratch_[radix_count_[(keys[i] >> shift) & 0xffff]++] = i;
-        order.swap(radix_scratch_);
-    }
-}
-
-// Sorts `order`, which holds 0, 1, 2, ... on entry, by key; equal keys keep
-// their index order.
-void Sweep::sort_by_key(std::vector<int>& order, const std::vector<uint64_t>& keys) {
-    if (order.size() < kRadixFrom) {
-        std::sort(order.begin(), order.end(), [&](int a, int b) { return keys[a] != keys[b] ? keys[a] < keys[b] : a < b; });
-        return;
-    }
-    radix_pass(order, keys);
-}
-
-// The same by major key, then minor key, then index.
-void Sweep::sort_by_keys(std::vector<int>& order, const std::vector<uint64_t>& major, const std::vector<uint64_t>& minor) {
-    if (order.size() < kRadixFrom) {
-        std::sort(order.begin(), order.end(), [&](int a, int b) {
-            if (major[a] != major[b]) return major[a] < major[b];
-            if (minor[a] != minor[b]) return minor[a] < minor[b];
-            return a < b;
-        });
-        return;
-    }
-    radix_pass(order, minor);
-    radix_pass(order, major);
-}
-
 // The scan-beam boundary at height zero takes its sign from the first vertex
 // at that height, in contour order, among the contours that can contribute:
 // for an intersection or a difference, contours whose bounding box touches no
@@ -208,38 +155,31 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
     // Distinct x values (ranks), bounds in the order of the clipper's local
     // minimum table (by y, then x, then the order they were found in), and
     // edge tops by height (ties in edge order).
-    x_keys_.resize(edge_count);
-    top_keys_.resize(edge_count);
     by_x_.resize(edge_count);
     by_top_.resize(edge_count);
     for (int i = 0; i < edge_count; ++i) {
-        x_keys_[i] = order_key(edges_[i].x);
-        top_keys_[i] = order_key(edges_[i].ytop);
-        by_x_[i] = by_top_[i] = i;
+        by_x_[i] = {{order_key(edges_[i].x)}, static_cast<uint32_t>(i)};
+        by_top_[i] = {{order_key(edges_[i].ytop)}, static_cast<uint32_t>(i)};
     }
-    sort_by_key(by_x_, x_keys_);
-    sort_by_key(by_top_, top_keys_);
-    xs_.clear();
+    sort_keyed(by_x_, sort_scratch_);
+    sort_keyed(by_top_, sort_scratch_);
     edge_rank_.resize(edge_count);
+    int rank_count = 0;
     for (int k = 0; k < edge_count; ++k) {
-        const int e = by_x_[k];
-        if (k == 0 || x_keys_[e] != x_keys_[by_x_[k - 1]]) xs_.push_back(edges_[e].x);
-        edge_rank_[e] = static_cast<int>(xs_.size()) - 1;
+        if (k > 0 && by_x_[k].key[0] != by_x_[k - 1].key[0]) ++rank_count;
+        edge_rank_[by_x_[k].index] = rank_count;
     }
-    const int rank_count = static_cast<int>(xs_.size());
+    ++rank_count;
+    top_order_.resize(edge_count);
+    for (int k = 0; k < edge_count; ++k) top_order_[k] = static_cast<int>(by_top_[k].index);
     {
         const int bound_count = static_cast<int>(bounds_.size());
-        bound_x_.resize(bound_count);
-        bound_y_.resize(bound_count);
         bound_order_.resize(bound_count);
-        for (int i = 0; i < bound_count; ++i) {
-            bound_x_[i] = order_key(bounds_[i].x);
-            bound_y_[i] = order_key(bounds_[i].y);
-            bound_order_[i] = i;
-        }
-        sort_by_keys(bound_order_, bound_y_, bound_x_);
+        for (int i = 0; i < bound_count; ++i)
+            bound_order_[i] = {{order_key(bounds_[i].y), order_key(bounds_[i].x)}, static_cast<uint32_t>(i)};
+        sort_keyed(bound_order_, bound_scratch_);
         sorted_bounds_.resize(bound_count);
-        for (int i = 0; i < bound_count; ++i) sorted_bounds_[i] = bounds_[bound_order_[i]];
+        for (int i = 0; i < bound_count; ++i) sorted_bounds_[i] = bounds_[bound_order_[i].index];
         bounds_.swap(sorted_bounds_);
     }
 
@@ -257,7 +197,7 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
 
     const std::vector<Edge>& edges = edges_;
     const std::vector<Bound>& bounds = bounds_;
-    const std::vector<int>& by_top = by_top_;
+    const std::vector<int>& by_top = top_order_;
     std::vector<Slot>& slots = slots_;
     size_t top_i = 0;
     size_t bound_i = 0;

@@ -69,6 +69,7 @@
 
 #include "polygon/engine.h"
 #include "polygon/gpc.h"
+#include "polygon/radix_sort.h"
 #include "polygon/rank_index.h"
 
 namespace polyclip {
@@ -173,9 +174,6 @@ public:
 private:
     void add_operand(const Operand& operand, int type);
     double canonical_zero_y(Operation op) const;
-    void sort_by_key(std::vector<int>& order, const std::vector<uint64_t>& keys);
-    void sort_by_keys(std::vector<int>& order, const std::vector<uint64_t>& major, const std::vector<uint64_t>& minor);
-    void radix_pass(std::vector<int>& order, const std::vector<uint64_t>& keys);
 
     // The edges and bounds of both operands.
     std::vector<Edge> edges_;
@@ -186,10 +184,10 @@ private:
     std::vector<Point> contour_, kept_;  // one input contour, and its kept vertices
 
     // Sorting.
-    std::vector<uint64_t> x_keys_, top_keys_, bound_x_, bound_y_;
-    std::vector<int> by_x_, by_top_, bound_order_, radix_scratch_, radix_count_;
+    std::vector<KeyedIndex<1>> by_x_, by_top_, sort_scratch_;
+    std::vector<KeyedIndex<2>> bound_order_, bound_scratch_;
+    std::vector<int> top_order_;
     std::vector<Bound> sorted_bounds_;
-    std::vector<double> xs_;
     std::vector<int> edge_rank_;
 
     // The active slots.
