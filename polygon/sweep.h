@@ -90,7 +90,9 @@ struct Slot {
     uint8_t below;  // bundle parity carried below y (non-zero only on a bundle head)
     uint8_t above;  // bundle parity carried above y, computed at y
     bool ending;    // the edge ends at this y and has no successor
+    uint8_t type;   // the edge's: 0 subject, 1 clip
     int point;      // index into this y's point list, or -1
+    double top;     // the edge's ytop
     // Builders' fields.
     int strip_left = -1;
     int strip_right = -1;
@@ -167,8 +169,16 @@ public:
     };
     struct Bound {
         double y;
-        double x;
+        double top;  // of the first edge
         int first_edge;
+        uint32_t rank : 31;  // of x
+        uint32_t type : 1;
+    };
+    struct RankState {
+        int first = -1;  // active slots of this x, as an intrusive list
+        int last = -1;
+        uint8_t start_bits = 0;  // operands whose bounds start and end here at this y
+        uint8_t end_bits = 0;
     };
 
 private:
@@ -185,24 +195,20 @@ private:
 
     // Sorting.
     std::vector<KeyedIndex<1>> by_x_, by_top_, sort_scratch_;
-    std::vector<KeyedIndex<2>> bound_order_, bound_scratch_;
-    std::vector<int> top_order_;
+    std::vector<KeyedIndex<2>> bound_order_;
     std::vector<Bound> sorted_bounds_;
     std::vector<int> edge_rank_;
 
     // The active slots.
     std::vector<Slot> slots_;
-    std::vector<int> edge_slot_;
-    std::vector<int> rank_first_, rank_last_;  // active slots of each x, as intrusive lists
+    std::vector<RankState> ranks_;
     RankSet occupied_;
     XorFenwick below_parity_;
 
     // One boundary.
-    std::vector<int> events_;       // slots touched by an event at this y
-    std::vector<int> event_ranks_;  // their ranks, sorted and unique
+    std::vector<int> event_ranks_;  // ranks touched by an event at this y, sorted and unique
     std::vector<SweepPoint> points_;
     std::vector<int> processed_ranks_;
-    std::vector<uint8_t> start_bits_, end_bits_;
 };
 
 }  // namespace polyclip
