@@ -24,6 +24,7 @@ public:
     void begin(const std::vector<Edge>& edges, std::vector<Slot>& slots, int rank_count) override;
     void boundary(double y, const std::vector<SweepPoint>& points) override;
     void carry(Slot&) override {}
+    bool carries() const override { return false; }
 
     // The strips of the last run, in the C layout, one array per strip.
     void take_into(gpc_tristrip* out) const;

@@ -162,23 +162,36 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
     // Distinct x values (ranks).
     by_x_.resize(edge_count);
     for (int i = 0; i < edge_count; ++i) by_x_[i] = {{order_key(edges_[i].x)}, static_cast<uint32_t>(i), 0};
+    // A bound's first edge carries the bound's index plus one.
+    for (size_t i = 0; i < bounds_.size(); ++i) by_x_[bounds_[i].first_edge].aux = static_cast<uint32_t>(i + 1);
     sort_keyed(by_x_, sort_scratch_);
-    edge_rank_.resize(edge_count);
     int rank_count = 0;
-    for (int k = 0; k < edge_count; ++k) {
-        if (k > 0 && by_x_[k].key[0] != by_x_[k - 1].key[0]) ++rank_count;
-        edge_rank_[by_x_[k].index] = rank_count;
-    }
-    ++rank_count;
     {
-        // Bounds in the order of the clipper's local minimum table: by y,
-        // then x (which their ranks order as well), then the order they were
-        // found in, which is also the order of their first edges. Small sets
-        // sort by all three; large ones take their first edges in the order
-        // by x and sort that stably by y. Bound i becomes slot position[i].
+        // Ranks, given to the bounds through their first edges, and the
+        // bounds in the order of the clipper's local minimum table: by y,
+        // then x (which their ranks order as well), then the order they
+        // were found in, which is also the order of their first edges. Small
+        // sets sort by all three; large ones take the bounds in the order of
+        // their first edges by x and sort that stably by y.
+        std::vector<KeyedIndex<1>>& by_y = sort_scratch_;
+        by_y.clear();
+        const size_t n = by_x_.size();
+        for (size_t k = 0; k < n; ++k) {
+            constexpr size_t kAhead = 16;
+            if (k + kAhead < n && by_x_[k + kAhead].aux != 0) __builtin_prefetch(&bounds_[by_x_[k + kAhead].aux - 1]);
+            if (k > 0 && by_x_[k].key[0] != by_x_[k - 1].key[0]) ++rank_count;
+            if (by_x_[k].aux == 0) continue;
+            const uint32_t i = by_x_[k].aux - 1;
+            bounds_[i].rank = static_cast<uint32_t>(rank_count);
+            by_y.push_back({{order_key(bounds_[i].y)}, i, 0});
+        }
+        ++rank_count;
+    }
+    {
+        // Bound i becomes slot position[i].
         const int bound_count = static_cast<int>(bounds_.size());
-        for (Bound& b : bounds_) b.rank = static_cast<uint32_t>(edge_rank_[b.first_edge]);
-        std::vector<int>& position = edge_rank_;  // no longer needed as ranks
+        std::vector<int>& position = bound_position_;
+        position.resize(bound_count);
         sorted_bounds_.resize(bound_count);
         if (static_cast<size_t>(bound_count) < kRadixFrom) {
             bound_order_.resize(bound_count);
@@ -190,15 +203,7 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
                 position[bound_order_[i].index] = i;
             }
         } else {
-            std::vector<int>& bound_of_edge = position;
-            std::fill(bound_of_edge.begin(), bound_of_edge.end(), -1);
-            for (int i = 0; i < bound_count; ++i) bound_of_edge[bounds_[i].first_edge] = i;
             std::vector<KeyedIndex<1>>& by_y = sort_scratch_;
-            by_y.clear();
-            for (const KeyedIndex<1>& e : by_x_) {
-                const int i = bound_of_edge[e.index];
-                if (i >= 0) by_y.push_back({{order_key(bounds_[i].y)}, static_cast<uint32_t>(i), 0});
-            }
             radix_sort(by_y, by_x_);
             for (int i = 0; i < bound_count; ++i) {
                 sorted_bounds_[i] = bounds_[by_y[i].index];
@@ -224,6 +229,7 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
         release(by_x_);
         release(sort_scratch_);
         release(sorted_bounds_);
+        release(bound_position_);
     }
 
     slots_.reserve(bounds_.size());
@@ -233,6 +239,7 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
     uint32_t next_seq = 0;
 
     builder.begin(edges_, slots_, rank_count);
+    const bool carries = builder.carries();
 
     const std::vector<Edge>& edges = edges_;
     const std::vector<Bound>& bounds = bounds_;
@@ -344,7 +351,7 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
                 Slot& slot = slots[s];
                 const int next = slot.next_at_rank;
                 slot.below = slot.above;
-                builder.carry(slot);
+                if (carries) builder.carry(slot);
                 slot.point = -1;
                 if (slot.ending) {
                     (slot.prev_at_rank >= 0 ? slots[slot.prev_at_rank].next_at_rank : rank.first) = next;

@@ -41,7 +41,8 @@
 // - carry(slot), after boundary(y), for every active slot at each x visited at
 //   y (with or without a point), before its point is cleared and before the
 //   slots that ended leave the sweep: the builder moves what it computed for
-//   above y to the slot's state below the next boundary.
+//   above y to the slot's state below the next boundary. A builder whose
+//   carries() is false gets no carry calls.
 // The slot fields marked as the builders' (strip_*, poly*) belong to them; the
 // sweep sets them to -1 when a slot starts and never reads them.
 //
@@ -126,6 +127,8 @@ public:
     virtual void begin(const std::vector<Edge>& edges, std::vector<Slot>& slots, int rank_count) = 0;
     virtual void boundary(double y, const std::vector<SweepPoint>& points) = 0;
     virtual void carry(Slot& slot) = 0;
+    // False when carry() does nothing: the sweep then skips the calls.
+    virtual bool carries() const { return true; }
 
 protected:
     ~SweepBuilder() = default;
@@ -197,7 +200,7 @@ private:
     std::vector<KeyedIndex<1>> by_x_, by_top_, sort_scratch_;
     std::vector<KeyedIndex<2>> bound_order_;
     std::vector<Bound> sorted_bounds_;
-    std::vector<int> edge_rank_;
+    std::vector<int> bound_position_;
 
     // The active slots.
     std::vector<Slot> slots_;
