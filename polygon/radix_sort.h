@@ -43,7 +43,7 @@ inline bool keyed_less(const KeyedIndex<Words>& a, const KeyedIndex<Words>& b) {
 }
 
 // Below this many records a comparison sort is faster than the radix passes.
-constexpr size_t kRadixFrom = 512;
+constexpr size_t kRadixFrom = 1024;
 
 // Digits of the least-significant-digit radix sort, in bits.
 constexpr int kRadixBits = 11;
@@ -148,7 +148,7 @@ inline void radix_sort(std::vector<KeyedIndex<1>>& items, std::vector<KeyedIndex
 // records of equal keys may come in either order.
 inline void sort_keyed(std::vector<KeyedIndex<1>>& items, std::vector<KeyedIndex<1>>& scratch) {
     if (items.size() < kRadixFrom)
-        std::sort(items.begin(), items.end(), keyed_less<1>);
+        std::sort(items.begin(), items.end(), [](const KeyedIndex<1>& a, const KeyedIndex<1>& b) { return keyed_less(a, b); });
     else
         radix_sort(items, scratch);
 }

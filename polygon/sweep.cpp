@@ -197,7 +197,8 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
             bound_order_.resize(bound_count);
             for (int i = 0; i < bound_count; ++i)
                 bound_order_[i] = {{order_key(bounds_[i].y), bounds_[i].rank}, static_cast<uint32_t>(i), 0};
-            std::sort(bound_order_.begin(), bound_order_.end(), keyed_less<2>);
+            std::sort(bound_order_.begin(), bound_order_.end(),
+                      [](const KeyedIndex<2>& a, const KeyedIndex<2>& b) { return keyed_less(a, b); });
             for (int i = 0; i < bound_count; ++i) {
                 sorted_bounds_[i] = bounds_[bound_order_[i].index];
                 position[bound_order_[i].index] = i;
