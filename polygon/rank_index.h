@@ -78,21 +78,36 @@ private:
 };
 
 // Prefix XOR of two-bit values (bit 0: subject, bit 1: clip) over ranks.
+// The values sit in two bit sets, 64 ranks a word; a Fenwick tree over the
+// words holds the XOR of whole words. A query reads one word pair and the
+// small tree, which stays in cache where a tree over all ranks would not.
 class XorFenwick {
 public:
-    void reset(int n) { tree_.assign(n + 1, 0); }
+    void reset(int n) {
+        const size_t words = static_cast<size_t>(n) / 64 + 1;
+        bits_.assign(2 * words, 0);
+        tree_.assign(words + 1, 0);
+    }
     void toggle(int rank, uint8_t bits) {
-        for (int i = rank + 1; i < static_cast<int>(tree_.size()); i += i & -i) tree_[i] ^= bits;
+        const size_t w = static_cast<size_t>(rank) >> 6;
+        const uint64_t m = uint64_t{1} << (rank & 63);
+        if (bits & 1) bits_[2 * w] ^= m;
+        if (bits & 2) bits_[2 * w + 1] ^= m;
+        for (size_t i = w + 1; i < tree_.size(); i += i & (~i + 1)) tree_[i] ^= bits;
     }
     // XOR over ranks < rank.
     uint8_t prefix(int rank) const {
-        uint8_t v = 0;
-        for (int i = rank; i > 0; i -= i & -i) v ^= tree_[i];
+        const size_t w = static_cast<size_t>(rank) >> 6;
+        const uint64_t below = (uint64_t{1} << (rank & 63)) - 1;
+        uint8_t v = static_cast<uint8_t>(__builtin_parityll(bits_[2 * w] & below) |
+                                         (__builtin_parityll(bits_[2 * w + 1] & below) << 1));
+        for (size_t i = w; i > 0; i -= i & (~i + 1)) v ^= tree_[i];
         return v;
     }
 
 private:
-    std::vector<uint8_t> tree_;
+    std::vector<uint64_t> bits_;  // per word: subject bits, clip bits
+    std::vector<uint8_t> tree_;   // Fenwick tree over the words' parities
 };
 
 }  // namespace polyclip

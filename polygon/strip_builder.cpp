@@ -34,7 +34,7 @@ void StripBuilder::boundary(double y, const std::vector<SweepPoint>& points) {
 
     markers_.clear();
     for (const SweepPoint& p : points)
-        if (p.tl != p.tr) markers_.push_back({p.slot, !p.tl});
+        if (p.tl != p.tr) markers_.push_back(marker(p.slot, !p.tl));
     for (int id : touched_) {
         StripState& st = strips_[id];
         const bool carry_on = continues(st, points);
@@ -47,14 +47,17 @@ void StripBuilder::boundary(double y, const std::vector<SweepPoint>& points) {
             close(id);
         }
         // Unvisited sides pass straight through y and bound a column above.
-        if ((*slots_)[st.left].point < 0) markers_.push_back({st.left, true});
-        if ((*slots_)[st.right].point < 0) markers_.push_back({st.right, false});
+        if ((*slots_)[st.left].point < 0) markers_.push_back(marker(st.left, true));
+        if ((*slots_)[st.right].point < 0) markers_.push_back(marker(st.right, false));
     }
-    std::sort(markers_.begin(), markers_.end(),
-              [&](const std::pair<int, bool>& a, const std::pair<int, bool>& b) { return key_less(a.first, b.first); });
+    // The same comparisons as by key_less, so the same order (also of
+    // markers of one slot).
+    std::sort(markers_.begin(), markers_.end(), [](const Marker& a, const Marker& b) { return a.key < b.key; });
 
     int open = -1;
-    for (const auto& [s, opens] : markers_) {
+    for (const Marker& m : markers_) {
+        const int s = m.slot;
+        const bool opens = m.opens;
         if (opens) {
             open = s;
             continue;

@@ -9,7 +9,7 @@
 // opened, each as its vertex pairs from the bottom up, left vertex first.
 #pragma once
 
-#include <utility>
+#include <cstdint>
 #include <vector>
 
 #include "polygon/engine.h"
@@ -24,6 +24,7 @@ public:
     void begin(const std::vector<Edge>& edges, std::vector<Slot>& slots, int rank_count) override;
     void boundary(double y, const std::vector<SweepPoint>& points) override;
     void carry(Slot&) override {}
+    bool carries() const override { return false; }
 
     // The strips of the last run, in the C layout, one array per strip.
     void take_into(gpc_tristrip* out) const;
@@ -61,7 +62,16 @@ private:
     std::vector<int> by_left_;  // the open strip whose left side is at each rank, or -1
     RankSet lefts_;             // the ranks with an open strip's left side
     std::vector<int> touched_;
-    std::vector<std::pair<int, bool>> markers_;  // side slot, and whether a region opens to its right
+    struct Marker {
+        uint64_t key;  // the slot's rank and seq, which order the slots left to right
+        int slot;
+        bool opens;  // whether a region opens to the slot's right
+    };
+    Marker marker(int s, bool opens) const {
+        const Slot& slot = (*slots_)[s];
+        return {(static_cast<uint64_t>(static_cast<uint32_t>(slot.rank)) << 32) | slot.seq, s, opens};
+    }
+    std::vector<Marker> markers_;
 };
 
 }  // namespace polyclip

@@ -13,8 +13,6 @@ constexpr int kClip = 1;
 
 // Sizes from which a run's buffers are released after it (see Sweep::large).
 constexpr size_t kLargeEdges = size_t{1} << 16;
-// Sorts of this many keys or more go by radix.
-constexpr size_t kRadixFrom = 4096;
 
 bool result_inside(Operation op, uint8_t parity) {
     const bool s = (parity & 1) != 0;
@@ -28,12 +26,9 @@ bool result_inside(Operation op, uint8_t parity) {
     return false;
 }
 
-// A key that orders like the double it comes from, with -0 equal to +0.
-uint64_t order_key(double v) {
-    if (v == 0) v = 0.0;
-    uint64_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return (bits >> 63) != 0 ? ~bits : (bits | (uint64_t{1} << 63));
+template <class T>
+void release(std::vector<T>& v) {
+    std::vector<T>().swap(v);
 }
 
 bool boxes_touch(const Sweep::ContourInfo& a, const Sweep::ContourInfo& b) {
@@ -53,15 +48,16 @@ void Sweep::add_operand(const Operand& operand, int type) {
         for (int k = 0; k < n0; ++k) contour[k] = operand.at(ci, k);
         ContourInfo info{0, 0, 0, 0, 0};
         v.clear();
+        if (n0 > 0) info = {contour[0].x, contour[0].x, contour[0].y, contour[0].y, 0};
+        // Vertices in the middle of a horizontal run are dropped.
+        double py = n0 > 0 ? contour[n0 - 1].y : 0;
         for (int i = 0; i < n0; ++i) {
             const Point& p = contour[i];
-            if (i == 0) info = {p.x, p.x, p.y, p.y, 0};
             info.xmin = std::min(info.xmin, p.x);
             info.xmax = std::max(info.xmax, p.x);
             info.ymin = std::min(info.ymin, p.y);
             info.ymax = std::max(info.ymax, p.y);
-            const double py = contour[(i - 1 + n0) % n0].y;
-            const double ny = contour[(i + 1) % n0].y;
+            const double ny = contour[i + 1 < n0 ? i + 1 : 0].y;
             if (py != p.y || ny != p.y) {
                 v.push_back(p);
                 if (p.y == 0) {
@@ -70,12 +66,13 @@ void Sweep::add_operand(const Operand& operand, int type) {
                     (sign > 0 ? positive_zero_y_ : negative_zero_y_) = true;
                 }
             }
+            py = p.y;
         }
         contours_[type].push_back(info);
         const int n = static_cast<int>(v.size());
         if (n == 0) continue;
-        auto prev = [n](int i) { return (i - 1 + n) % n; };
-        auto next = [n](int i) { return (i + 1) % n; };
+        auto prev = [n](int i) { return i == 0 ? n - 1 : i - 1; };
+        auto next = [n](int i) { return i + 1 == n ? 0 : i + 1; };
         auto add_chain = [&](int from, auto step, auto continues) {
             int first = -1;
             int last = -1;
@@ -91,7 +88,7 @@ void Sweep::add_operand(const Operand& operand, int type) {
                 a = b;
                 if (!continues(a)) break;
             }
-            bounds_.push_back({v[from].y, v[from].x, first});
+            bounds_.push_back({v[from].y, v[step(from)].y, first, 0, static_cast<uint32_t>(type)});
         };
         for (int m = 0; m < n; ++m) {
             if (v[prev(m)].y >= v[m].y && v[next(m)].y > v[m].y)
@@ -102,49 +99,6 @@ void Sweep::add_operand(const Operand& operand, int type) {
                 add_chain(m, prev, [&](int j) { return v[prev(j)].y > v[j].y; });
         }
     }
-}
-
-// One stable pass of a least-significant-digit radix sort per 16-bit digit.
-void Sweep::radix_pass(std::vector<int>& order, const std::vector<uint64_t>& keys) {
-    radix_scratch_.resize(order.size());
-    radix_count_.resize(1 << 16);
-    for (int shift = 0; shift < 64; shift += 16) {
-        std::fill(radix_count_.begin(), radix_count_.end(), 0);
-        for (int i : order) ++radix_count_[(keys[i] >> shift) & 0xffff];
-        if (radix_count_[(keys[order[0]] >> shift) & 0xffff] == static_cast<int>(order.size())) continue;  // one digit only
-        int sum = 0;
-        for (int& c : radix_count_) {
-            const int here = c;
-            c = sum;
-            sum += here;
-        }
-        for (int i : order) radix_scratch_[radix_count_[(keys[i] >> shift) & 0xffff]++] = i;
-        order.swap(radix_scratch_);
-    }
-}
-
-// Sorts `order`, which holds 0, 1, 2, ... on entry, by key; equal keys keep
-// their index order.
-void Sweep::sort_by_key(std::vector<int>& order, const std::vector<uint64_t>& keys) {
-    if (order.size() < kRadixFrom) {
-        std::sort(order.begin(), order.end(), [&](int a, int b) { return keys[a] != keys[b] ? keys[a] < keys[b] : a < b; });
-        return;
-    }
-    radix_pass(order, keys);
-}
-
-// The same by major key, then minor key, then index.
-void Sweep::sort_by_keys(std::vector<int>& order, const std::vector<uint64_t>& major, const std::vector<uint64_t>& minor) {
-    if (order.size() < kRadixFrom) {
-        std::sort(order.begin(), order.end(), [&](int a, int b) {
-            if (major[a] != major[b]) return major[a] < major[b];
-            if (minor[a] != minor[b]) return minor[a] < minor[b];
-            return a < b;
-        });
-        return;
-    }
-    radix_pass(order, minor);
-    radix_pass(order, major);
 }
 
 // The scan-beam boundary at height zero takes its sign from the first vertex
@@ -205,112 +159,156 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
     bool inside[4];
     for (uint8_t parity = 0; parity < 4; ++parity) inside[parity] = result_inside(op, parity);
 
-    // Distinct x values (ranks), bounds in the order of the clipper's local
-    // minimum table (by y, then x, then the order they were found in), and
-    // edge tops by height (ties in edge order).
-    x_keys_.resize(edge_count);
-    top_keys_.resize(edge_count);
+    // Distinct x values (ranks).
     by_x_.resize(edge_count);
-    by_top_.resize(edge_count);
-    for (int i = 0; i < edge_count; ++i) {
-        x_keys_[i] = order_key(edges_[i].x);
-        top_keys_[i] = order_key(edges_[i].ytop);
-        by_x_[i] = by_top_[i] = i;
-    }
-    sort_by_key(by_x_, x_keys_);
-    sort_by_key(by_top_, top_keys_);
-    xs_.clear();
-    edge_rank_.resize(edge_count);
-    for (int k = 0; k < edge_count; ++k) {
-        const int e = by_x_[k];
-        if (k == 0 || x_keys_[e] != x_keys_[by_x_[k - 1]]) xs_.push_back(edges_[e].x);
-        edge_rank_[e] = static_cast<int>(xs_.size()) - 1;
-    }
-    const int rank_count = static_cast<int>(xs_.size());
+    for (int i = 0; i < edge_count; ++i) by_x_[i] = {{order_key(edges_[i].x)}, static_cast<uint32_t>(i), 0};
+    // A bound's first edge carries the bound's index plus one.
+    for (size_t i = 0; i < bounds_.size(); ++i) by_x_[bounds_[i].first_edge].aux = static_cast<uint32_t>(i + 1);
+    sort_keyed(by_x_, sort_scratch_);
+    int rank_count = 0;
     {
-        const int bound_count = static_cast<int>(bounds_.size());
-        bound_x_.resize(bound_count);
-        bound_y_.resize(bound_count);
-        bound_order_.resize(bound_count);
-        for (int i = 0; i < bound_count; ++i) {
-            bound_x_[i] = order_key(bounds_[i].x);
-            bound_y_[i] = order_key(bounds_[i].y);
-            bound_order_[i] = i;
+        // Ranks, given to the bounds through their first edges, and the
+        // bounds in the order of the clipper's local minimum table: by y,
+        // then x (which their ranks order as well), then the order they
+        // were found in, which is also the order of their first edges. Small
+        // sets sort by all three; large ones take the bounds in the order of
+        // their first edges by x and sort that stably by y.
+        std::vector<KeyedIndex<1>>& by_y = sort_scratch_;
+        by_y.clear();
+        const size_t n = by_x_.size();
+        for (size_t k = 0; k < n; ++k) {
+            constexpr size_t kAhead = 16;
+            if (k + kAhead < n && by_x_[k + kAhead].aux != 0) __builtin_prefetch(&bounds_[by_x_[k + kAhead].aux - 1]);
+            if (k > 0 && by_x_[k].key[0] != by_x_[k - 1].key[0]) ++rank_count;
+            if (by_x_[k].aux == 0) continue;
+            const uint32_t i = by_x_[k].aux - 1;
+            bounds_[i].rank = static_cast<uint32_t>(rank_count);
+            by_y.push_back({{order_key(bounds_[i].y)}, i, 0});
         }
-        sort_by_keys(bound_order_, bound_y_, bound_x_);
+        ++rank_count;
+    }
+    {
+        // Bound i becomes slot position[i].
+        const int bound_count = static_cast<int>(bounds_.size());
+        std::vector<int>& position = bound_position_;
+        position.resize(bound_count);
         sorted_bounds_.resize(bound_count);
-        for (int i = 0; i < bound_count; ++i) sorted_bounds_[i] = bounds_[bound_order_[i]];
+        if (static_cast<size_t>(bound_count) < kRadixFrom) {
+            bound_order_.resize(bound_count);
+            for (int i = 0; i < bound_count; ++i)
+                bound_order_[i] = {{order_key(bounds_[i].y), bounds_[i].rank}, static_cast<uint32_t>(i), 0};
+            std::sort(bound_order_.begin(), bound_order_.end(),
+                      [](const KeyedIndex<2>& a, const KeyedIndex<2>& b) { return keyed_less(a, b); });
+            for (int i = 0; i < bound_count; ++i) {
+                sorted_bounds_[i] = bounds_[bound_order_[i].index];
+                position[bound_order_[i].index] = i;
+            }
+        } else {
+            std::vector<KeyedIndex<1>>& by_y = sort_scratch_;
+            radix_sort(by_y, by_x_);
+            for (int i = 0; i < bound_count; ++i) {
+                sorted_bounds_[i] = bounds_[by_y[i].index];
+                position[by_y[i].index] = i;
+            }
+        }
+        // Edge tops by height, each with the slot its bound gets (the edges
+        // of a bound follow each other) and its successor plus one. The order
+        // of tops at equal heights does not matter: each changes only its
+        // own slot.
+        by_top_.resize(edge_count);
+        for (int i = 0; i < bound_count; ++i) {
+            const uint32_t slot = static_cast<uint32_t>(position[i]);
+            const int end = i + 1 < bound_count ? bounds_[i + 1].first_edge : edge_count;
+            for (int e = bounds_[i].first_edge; e < end; ++e)
+                by_top_[e] = {{order_key(edges_[e].ytop)}, slot, static_cast<uint32_t>(edges_[e].succ + 1)};
+        }
         bounds_.swap(sorted_bounds_);
+    }
+    sort_keyed(by_top_, sort_scratch_);
+    if (static_cast<size_t>(edge_count) >= kLargeEdges) {
+        // A large run's buffers go after it anyway: the dead ones go now.
+        release(by_x_);
+        release(sort_scratch_);
+        release(sorted_bounds_);
+        release(bound_position_);
     }
 
     slots_.reserve(bounds_.size());
-    edge_slot_.assign(edge_count, -1);
-    rank_first_.assign(rank_count, -1);
-    rank_last_.assign(rank_count, -1);
+    ranks_.assign(rank_count, RankState{});
     occupied_.reset(rank_count);
     below_parity_.reset(rank_count);
-    start_bits_.assign(rank_count, 0);
-    end_bits_.assign(rank_count, 0);
     uint32_t next_seq = 0;
 
     builder.begin(edges_, slots_, rank_count);
+    const bool carries = builder.carries();
 
     const std::vector<Edge>& edges = edges_;
     const std::vector<Bound>& bounds = bounds_;
-    const std::vector<int>& by_top = by_top_;
+    const std::vector<KeyedIndex<1>>& tops = by_top_;
     std::vector<Slot>& slots = slots_;
+    std::vector<RankState>& ranks = ranks_;
     size_t top_i = 0;
     size_t bound_i = 0;
-    while (top_i < by_top.size() || bound_i < bounds.size()) {
+    while (top_i < tops.size() || bound_i < bounds.size()) {
         double y = std::numeric_limits<double>::infinity();
-        if (top_i < by_top.size()) y = edges[by_top[top_i]].ytop;
+        if (top_i < tops.size()) y = key_value(tops[top_i].key[0]);
         if (bound_i < bounds.size()) y = std::min(y, bounds[bound_i].y);
         if (y == 0) y = zero_y;
 
-        events_.clear();
+        event_ranks_.clear();
         // Edges that end here: a successor takes over the slot, else the slot ends.
-        for (; top_i < by_top.size() && edges[by_top[top_i]].ytop == y; ++top_i) {
-            const int e = by_top[top_i];
-            const int s = edge_slot_[e];
-            if (s < 0) continue;
-            const int succ = edges[e].succ;
+        for (; top_i < tops.size() && key_value(tops[top_i].key[0]) == y; ++top_i) {
+            const size_t s = tops[top_i].index;
+            if (s >= slots.size()) continue;  // cannot happen: an edge ends above its bound's start
+            Slot& slot = slots[s];
+            const int succ = static_cast<int>(tops[top_i].aux) - 1;
             if (succ >= 0) {
-                slots[s].edge = succ;
-                edge_slot_[succ] = s;
+                slot.edge = succ;
+                slot.top = edges[succ].ytop;
             } else {
-                slots[s].ending = true;
-                end_bits_[slots[s].rank] ^= static_cast<uint8_t>(1u << edges[e].type);
+                slot.ending = true;
+                ranks[slot.rank].end_bits ^= static_cast<uint8_t>(1u << slot.type);
             }
-            events_.push_back(s);
+            event_ranks_.push_back(slot.rank);
         }
         // Bounds that start here join after every active edge of equal x.
         for (; bound_i < bounds.size() && bounds[bound_i].y == y; ++bound_i) {
             const Bound& b = bounds[bound_i];
             Slot slot{};
             slot.edge = b.first_edge;
-            slot.rank = edge_rank_[b.first_edge];
+            slot.rank = static_cast<int>(b.rank);
             slot.seq = next_seq++;
             slot.below = 0;
             slot.above = 0;
             slot.ending = false;
+            slot.type = static_cast<uint8_t>(b.type);
             slot.point = -1;
+            slot.top = b.top;
             const int s = static_cast<int>(slots.size());
-            slots.push_back(slot);
-            edge_slot_[b.first_edge] = s;
-            if (rank_last_[slot.rank] < 0) {
-                rank_first_[slot.rank] = s;
+            RankState& rank = ranks[slot.rank];
+            if (rank.last < 0) {
+                rank.first = s;
                 occupied_.insert(slot.rank);
             } else {
-                slots[rank_last_[slot.rank]].next_at_rank = s;
-                slots[s].prev_at_rank = rank_last_[slot.rank];
+                slots[rank.last].next_at_rank = s;
+                slot.prev_at_rank = rank.last;
             }
-            rank_last_[slot.rank] = s;
-            start_bits_[slot.rank] ^= static_cast<uint8_t>(1u << edges[b.first_edge].type);
-            events_.push_back(s);
+            rank.last = s;
+            rank.start_bits ^= static_cast<uint8_t>(1u << b.type);
+            slots.push_back(slot);
+            event_ranks_.push_back(slot.rank);
         }
-        event_ranks_.clear();
-        for (int s : events_) event_ranks_.push_back(slots[s].rank);
-        std::sort(event_ranks_.begin(), event_ranks_.end());
+        if (event_ranks_.size() <= 16) {
+            // Usually a handful: insertion beats the general sort's setup.
+            for (size_t i = 1; i < event_ranks_.size(); ++i) {
+                const int r = event_ranks_[i];
+                size_t j = i;
+                for (; j > 0 && event_ranks_[j - 1] > r; --j) event_ranks_[j] = event_ranks_[j - 1];
+                event_ranks_[j] = r;
+            }
+        } else {
+            std::sort(event_ranks_.begin(), event_ranks_.end());
+        }
         event_ranks_.erase(std::unique(event_ranks_.begin(), event_ranks_.end()), event_ranks_.end());
 
         points_.clear();
@@ -321,13 +319,14 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
             uint8_t above_state = below_state ^ horizontal;
             int head = -1;
             uint8_t above_flags = 0;
-            for (int s = rank_first_[r]; s >= 0; s = slots[s].next_at_rank) {
-                if (edges[slots[s].edge].ytop > y) {
+            const int first = ranks[r].first;
+            for (int s = first; s >= 0; s = slots[s].next_at_rank) {
+                if (slots[s].top > y) {
                     head = s;
-                    above_flags ^= static_cast<uint8_t>(1u << edges[slots[s].edge].type);
+                    above_flags ^= static_cast<uint8_t>(1u << slots[s].type);
                 }
             }
-            for (int s = rank_first_[r]; s >= 0; s = slots[s].next_at_rank) {
+            for (int s = first; s >= 0; s = slots[s].next_at_rank) {
                 Slot& slot = slots[s];
                 slot.above = (s == head) ? above_flags : 0;
                 if ((slot.above | slot.below) == 0) continue;
@@ -350,7 +349,7 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
                 for (int g = occupied_.next(previous); g >= 0 && g < r; g = occupied_.next(g)) process_rank(g, horizontal);
             }
             process_rank(r, horizontal);
-            horizontal ^= start_bits_[r] ^ end_bits_[r];
+            horizontal ^= ranks[r].start_bits ^ ranks[r].end_bits;
             previous = r;
         }
 
@@ -358,22 +357,23 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
 
         // Carry the bundles up, drop the edges that ended, update the parity tree.
         for (int r : processed_ranks_) {
-            for (int s = rank_first_[r]; s >= 0;) {
+            RankState& rank = ranks[r];
+            for (int s = rank.first; s >= 0;) {
                 Slot& slot = slots[s];
                 const int next = slot.next_at_rank;
                 slot.below = slot.above;
-                builder.carry(slot);
+                if (carries) builder.carry(slot);
                 slot.point = -1;
                 if (slot.ending) {
-                    (slot.prev_at_rank >= 0 ? slots[slot.prev_at_rank].next_at_rank : rank_first_[r]) = next;
-                    (next >= 0 ? slots[next].prev_at_rank : rank_last_[r]) = slot.prev_at_rank;
+                    (slot.prev_at_rank >= 0 ? slots[slot.prev_at_rank].next_at_rank : rank.first) = next;
+                    (next >= 0 ? slots[next].prev_at_rank : rank.last) = slot.prev_at_rank;
                 }
                 s = next;
             }
-            if (start_bits_[r] | end_bits_[r]) below_parity_.toggle(r, start_bits_[r] ^ end_bits_[r]);
-            start_bits_[r] = 0;
-            end_bits_[r] = 0;
-            if (rank_first_[r] < 0) occupied_.erase(r);
+            if (rank.start_bits | rank.end_bits) below_parity_.toggle(r, rank.start_bits ^ rank.end_bits);
+            rank.start_bits = 0;
+            rank.end_bits = 0;
+            if (rank.first < 0) occupied_.erase(r);
         }
     }
 }

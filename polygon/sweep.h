@@ -41,7 +41,8 @@
 // - carry(slot), after boundary(y), for every active slot at each x visited at
 //   y (with or without a point), before its point is cleared and before the
 //   slots that ended leave the sweep: the builder moves what it computed for
-//   above y to the slot's state below the next boundary.
+//   above y to the slot's state below the next boundary. A builder whose
+//   carries() is false gets no carry calls.
 // The slot fields marked as the builders' (strip_*, poly*) belong to them; the
 // sweep sets them to -1 when a slot starts and never reads them.
 //
@@ -69,6 +70,7 @@
 
 #include "polygon/engine.h"
 #include "polygon/gpc.h"
+#include "polygon/radix_sort.h"
 #include "polygon/rank_index.h"
 
 namespace polyclip {
@@ -89,7 +91,9 @@ struct Slot {
     uint8_t below;  // bundle parity carried below y (non-zero only on a bundle head)
     uint8_t above;  // bundle parity carried above y, computed at y
     bool ending;    // the edge ends at this y and has no successor
+    uint8_t type;   // the edge's: 0 subject, 1 clip
     int point;      // index into this y's point list, or -1
+    double top;     // the edge's ytop
     // Builders' fields.
     int strip_left = -1;
     int strip_right = -1;
@@ -123,6 +127,8 @@ public:
     virtual void begin(const std::vector<Edge>& edges, std::vector<Slot>& slots, int rank_count) = 0;
     virtual void boundary(double y, const std::vector<SweepPoint>& points) = 0;
     virtual void carry(Slot& slot) = 0;
+    // False when carry() does nothing: the sweep then skips the calls.
+    virtual bool carries() const { return true; }
 
 protected:
     ~SweepBuilder() = default;
@@ -166,16 +172,21 @@ public:
     };
     struct Bound {
         double y;
-        double x;
+        double top;  // of the first edge
         int first_edge;
+        uint32_t rank : 31;  // of x
+        uint32_t type : 1;
+    };
+    struct RankState {
+        int first = -1;  // active slots of this x, as an intrusive list
+        int last = -1;
+        uint8_t start_bits = 0;  // operands whose bounds start and end here at this y
+        uint8_t end_bits = 0;
     };
 
 private:
     void add_operand(const Operand& operand, int type);
     double canonical_zero_y(Operation op) const;
-    void sort_by_key(std::vector<int>& order, const std::vector<uint64_t>& keys);
-    void sort_by_keys(std::vector<int>& order, const std::vector<uint64_t>& major, const std::vector<uint64_t>& minor);
-    void radix_pass(std::vector<int>& order, const std::vector<uint64_t>& keys);
 
     // The edges and bounds of both operands.
     std::vector<Edge> edges_;
@@ -186,25 +197,21 @@ private:
     std::vector<Point> contour_, kept_;  // one input contour, and its kept vertices
 
     // Sorting.
-    std::vector<uint64_t> x_keys_, top_keys_, bound_x_, bound_y_;
-    std::vector<int> by_x_, by_top_, bound_order_, radix_scratch_, radix_count_;
+    std::vector<KeyedIndex<1>> by_x_, by_top_, sort_scratch_;
+    std::vector<KeyedIndex<2>> bound_order_;
     std::vector<Bound> sorted_bounds_;
-    std::vector<double> xs_;
-    std::vector<int> edge_rank_;
+    std::vector<int> bound_position_;
 
     // The active slots.
     std::vector<Slot> slots_;
-    std::vector<int> edge_slot_;
-    std::vector<int> rank_first_, rank_last_;  // active slots of each x, as intrusive lists
+    std::vector<RankState> ranks_;
     RankSet occupied_;
     XorFenwick below_parity_;
 
     // One boundary.
-    std::vector<int> events_;       // slots touched by an event at this y
-    std::vector<int> event_ranks_;  // their ranks, sorted and unique
+    std::vector<int> event_ranks_;  // ranks touched by an event at this y, sorted and unique
     std::vector<SweepPoint> points_;
     std::vector<int> processed_ranks_;
-    std::vector<uint8_t> start_bits_, end_bits_;
 };
 
 }  // namespace polyclip
