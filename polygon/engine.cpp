@@ -23,6 +23,12 @@ Scratch& thread_scratch() {
     return scratch;
 }
 
+// A big sweep's buffers go before its result is copied out: the builder's
+// results do not refer to them.
+void release_sweep_if_large(Scratch& scratch) {
+    if (scratch.sweep.large()) scratch.sweep = Sweep{};
+}
+
 // Keeps buffers for the many small calls, but not the memory of a big one.
 void release_if_large(Scratch& scratch) {
     if (scratch.sweep.large() || scratch.strips.large() || scratch.polygons.large()) scratch = Scratch{};
@@ -40,6 +46,7 @@ Strips clip_to_strips(Operation op, const Contours& subject, const Contours& cli
     if (trivially_empty(op, subject.empty(), clip.empty())) return {};
     Scratch& scratch = thread_scratch();
     scratch.sweep.run(op, Operand(subject), Operand(clip), scratch.strips);
+    release_sweep_if_large(scratch);
     Strips out = scratch.strips.take();
     release_if_large(scratch);
     return out;
@@ -51,6 +58,7 @@ void clip_to_tristrip(Operation op, const gpc_polygon& subject, const gpc_polygo
     if (trivially_empty(op, subject.num_contours <= 0, clip.num_contours <= 0)) return;
     Scratch& scratch = thread_scratch();
     scratch.sweep.run(op, Operand(subject), Operand(clip), scratch.strips);
+    release_sweep_if_large(scratch);
     scratch.strips.take_into(result);
     release_if_large(scratch);
 }

@@ -156,6 +156,11 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
     }
 
     const double zero_y = canonical_zero_y(op);
+    if (static_cast<size_t>(edge_count) >= kLargeEdges) {
+        // The contours' boxes serve only the sign of zero.
+        release(contours_[kSubject]);
+        release(contours_[kClip]);
+    }
     bool inside[4];
     for (uint8_t parity = 0; parity < 4; ++parity) inside[parity] = result_inside(op, parity);
 
