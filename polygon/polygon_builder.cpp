@@ -25,8 +25,8 @@ void PolygonBuilder::boundary(double y, const std::vector<SweepPoint>& points) {
     for (const SweepPoint& p : points) {
         Slot& slot = (*slots_)[p.slot];
         const double x = edge_x_at((*edges_)[slot.edge], y);
-        const int below = slot.poly;
-        slot.poly_above = -1;
+        const int below = slot.own[0];
+        slot.own[1] = -1;
         auto set_px = [&] {
             px = x;
             have_px = true;
@@ -39,12 +39,12 @@ void PolygonBuilder::boundary(double y, const std::vector<SweepPoint>& points) {
                 else
                     add_right(below, x, y);
             }
-            slot.poly_above = below;
+            slot.own[1] = below;
             set_px();
         } else if (quadrants(p, false, false, false, true) || quadrants(p, true, true, true, false)) {
             // Bottom-left corner of a region or of a hole: a new partial contour.
             cf = new_poly(x, y);
-            slot.poly_above = cf;
+            slot.own[1] = cf;
             set_px();
         } else if (quadrants(p, false, true, false, false)) {
             // Left side ends, boundary turns right along the top.
@@ -62,7 +62,7 @@ void PolygonBuilder::boundary(double y, const std::vector<SweepPoint>& points) {
                 add_right(cf, x, y);
                 set_px();
             }
-            slot.poly_above = cf;
+            slot.own[1] = cf;
             cf = -1;
         } else if (quadrants(p, true, true, false, true)) {
             // Left side starts, coming from the left (the floor of a step or hole).
@@ -70,7 +70,7 @@ void PolygonBuilder::boundary(double y, const std::vector<SweepPoint>& points) {
                 add_left(cf, x, y);
                 set_px();
             }
-            slot.poly_above = cf;
+            slot.own[1] = cf;
             cf = -1;
         } else if (quadrants(p, true, false, false, false)) {
             // Top-right corner: the run from the left closes onto this side.
@@ -96,7 +96,7 @@ void PolygonBuilder::boundary(double y, const std::vector<SweepPoint>& points) {
             }
             merge_right(cf, below);
             cf = new_poly(x, y);
-            slot.poly_above = cf;
+            slot.own[1] = cf;
         } else if (quadrants(p, false, true, true, false)) {
             if (differs(x)) {
                 add_right(cf, x, y);
@@ -104,7 +104,7 @@ void PolygonBuilder::boundary(double y, const std::vector<SweepPoint>& points) {
             }
             merge_left(cf, below);
             cf = new_poly(x, y);
-            slot.poly_above = cf;
+            slot.own[1] = cf;
         }
     }
 }

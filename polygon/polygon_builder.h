@@ -18,7 +18,7 @@ class PolygonBuilder final : public SweepBuilder {
 public:
     void begin(const std::vector<Edge>& edges, std::vector<Slot>& slots, int rank_count) override;
     void boundary(double y, const std::vector<SweepPoint>& points) override;
-    void carry(Slot& slot) override { slot.poly = slot.point >= 0 ? slot.poly_above : -1; }
+    void carry(Slot& slot) override { slot.own[0] = slot.point >= 0 ? slot.own[1] : -1; }
 
     // The contours of the last run.
     PolygonResult take() const;

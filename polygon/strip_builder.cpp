@@ -23,8 +23,8 @@ void StripBuilder::boundary(double y, const std::vector<SweepPoint>& points) {
     touched_.clear();
     for (const SweepPoint& p : points) {
         const Slot& slot = (*slots_)[p.slot];
-        if (slot.strip_left >= 0) touch(slot.strip_left);
-        if (slot.strip_right >= 0) touch(slot.strip_right);
+        if (slot.own[0] >= 0) touch(slot.own[0]);
+        if (slot.own[1] >= 0) touch(slot.own[1]);
         const int left_rank = lefts_.prev_or_equal(slot.rank);
         if (left_rank >= 0) {
             const int s = by_left_[left_rank];
@@ -64,15 +64,15 @@ void StripBuilder::boundary(double y, const std::vector<SweepPoint>& points) {
         }
         if (open < 0) continue;  // cannot happen for a consistent sweep
         const Slot& ls = (*slots_)[open];
-        if (!(ls.strip_left >= 0 && strips_[ls.strip_left].alive && strips_[ls.strip_left].right == s)) {
+        if (!(ls.own[0] >= 0 && strips_[ls.own[0]].alive && strips_[ls.own[0]].right == s)) {
             const int id = static_cast<int>(strips_.size());
             StripState st;
             st.left = open;
             st.right = s;
             add_pair(st, x_of(open, y), x_of(s, y), y);
             strips_.push_back(st);
-            (*slots_)[open].strip_left = id;
-            (*slots_)[s].strip_right = id;
+            (*slots_)[open].own[0] = id;
+            (*slots_)[s].own[1] = id;
             by_left_[(*slots_)[open].rank] = id;
             lefts_.insert((*slots_)[open].rank);
         }
@@ -158,8 +158,8 @@ void StripBuilder::close(int id) {
     st.alive = false;
     Slot& l = (*slots_)[st.left];
     Slot& r = (*slots_)[st.right];
-    if (l.strip_left == id) l.strip_left = -1;
-    if (r.strip_right == id) r.strip_right = -1;
+    if (l.own[0] == id) l.own[0] = -1;
+    if (r.own[1] == id) r.own[1] = -1;
     if (by_left_[l.rank] == id) {
         by_left_[l.rank] = -1;
         lefts_.erase(l.rank);

@@ -88,7 +88,7 @@ void Sweep::add_operand(const Operand& operand, int type) {
                 a = b;
                 if (!continues(a)) break;
             }
-            bounds_.push_back({v[from].y, v[step(from)].y, first, 0, static_cast<uint32_t>(type)});
+            bounds_.push_back({v[from].y, first, 0, static_cast<uint32_t>(type)});
         };
         for (int m = 0; m < n; ++m) {
             if (v[prev(m)].y >= v[m].y && v[next(m)].y > v[m].y)
@@ -269,7 +269,6 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
             const int succ = static_cast<int>(tops[top_i].aux) - 1;
             if (succ >= 0) {
                 slot.edge = succ;
-                slot.top = edges[succ].ytop;
             } else {
                 slot.ending = true;
                 ranks[slot.rank].end_bits ^= static_cast<uint8_t>(1u << slot.type);
@@ -288,7 +287,6 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
             slot.ending = false;
             slot.type = static_cast<uint8_t>(b.type);
             slot.point = -1;
-            slot.top = b.top;
             const int s = static_cast<int>(slots.size());
             RankState& rank = ranks[slot.rank];
             if (rank.last < 0) {
@@ -326,7 +324,7 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
             uint8_t above_flags = 0;
             const int first = ranks[r].first;
             for (int s = first; s >= 0; s = slots[s].next_at_rank) {
-                if (slots[s].top > y) {
+                if (edges[slots[s].edge].ytop > y) {
                     head = s;
                     above_flags ^= static_cast<uint8_t>(1u << slots[s].type);
                 }

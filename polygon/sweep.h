@@ -43,7 +43,7 @@
 //   slots that ended leave the sweep: the builder moves what it computed for
 //   above y to the slot's state below the next boundary. A builder whose
 //   carries() is false gets no carry calls.
-// The slot fields marked as the builders' (strip_*, poly*) belong to them; the
+// The slot fields marked as the builders' (own) belong to them; the
 // sweep sets them to -1 when a slot starts and never reads them.
 //
 // Modes: the operation and the builder
@@ -93,12 +93,11 @@ struct Slot {
     bool ending;    // the edge ends at this y and has no successor
     uint8_t type;   // the edge's: 0 subject, 1 clip
     int point;      // index into this y's point list, or -1
-    double top;     // the edge's ytop
-    // Builders' fields.
-    int strip_left = -1;
-    int strip_right = -1;
-    int poly = -1;        // partial contour of the side below y
-    int poly_above = -1;  // partial contour of the side above y, computed at y
+    // The builder's fields (a big sweep holds a slot per bound, so they are
+    // shared): StripBuilder's strips whose left [0] and right [1] side the
+    // slot is; PolygonBuilder's partial contours of the side below [0] and
+    // above [1] y (the one above computed at y).
+    int own[2] = {-1, -1};
     // The sweep's list of active slots of equal x, in activation order.
     int next_at_rank = -1;
     int prev_at_rank = -1;
@@ -172,7 +171,6 @@ public:
     };
     struct Bound {
         double y;
-        double top;  // of the first edge
         int first_edge;
         uint32_t rank : 31;  // of x
         uint32_t type : 1;
