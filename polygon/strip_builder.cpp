@@ -17,7 +17,7 @@ void StripBuilder::begin(const std::vector<Edge>& edges, std::vector<Slot>& slot
     lefts_.reset(rank_count);
 }
 
-bool StripBuilder::large() const { return pairs_.capacity() >= kLargePairs || strips_.capacity() >= kLargePairs; }
+bool StripBuilder::large() const { return pairs_.size() >= kLargePairs || strips_.size() >= kLargePairs; }
 
 void StripBuilder::boundary(double y, const std::vector<SweepPoint>& points) {
     touched_.clear();

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 #include "polygon/engine.h"
@@ -57,8 +58,10 @@ private:
 
     const std::vector<Edge>* edges_ = nullptr;
     std::vector<Slot>* slots_ = nullptr;
-    std::vector<StripState> strips_;
-    std::vector<Pair> pairs_;
+    // Deques: they grow without a copy of what they hold and without unused
+    // capacity, so a big run's strips cost little beyond their own size.
+    std::deque<StripState> strips_;
+    std::deque<Pair> pairs_;
     std::vector<int> by_left_;  // the open strip whose left side is at each rank, or -1
     RankSet lefts_;             // the ranks with an open strip's left side
     std::vector<int> touched_;
