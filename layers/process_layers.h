@@ -30,13 +30,13 @@ void run_recipe_step(common::PolygonFiles& files, const RecipeStep& step);
 // one thread: below it a second thread costs more than it saves.
 inline constexpr std::size_t THREADED_LAYOUT_VERTICES = 40'000;
 
-// A clipping step holds some 110 to 170 bytes per vertex of its operands
+// A clipping step holds some 80 to 120 bytes per vertex of its operands
 // while it runs (its sweep, the operands as the polygon library takes them
 // and its result). A second thread starts a step only while the operands of
-// the steps running stay under this many vertices, so that two large steps
-// never run at once; a step alone always runs, and so does a step of less
-// than an eighth of it.
-inline constexpr std::size_t CONCURRENT_VERTICES = 4'000'000;
+// the steps running stay under this many vertices, which keeps the two
+// largest steps of a big layout apart; a step alone always runs, and so does
+// a step of less than an eighth of it.
+inline constexpr std::size_t CONCURRENT_VERTICES = 8'000'000;
 
 // Creates empty.gpc, runs the recipe over the layer files and lifts the final
 // bodies into the box list. Steps that do not read each other's bodies run on
