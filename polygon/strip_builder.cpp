@@ -83,11 +83,12 @@ void StripBuilder::boundary(double y, const std::vector<SweepPoint>& points) {
 
 void StripBuilder::take_into(gpc_tristrip* out) const {
     int count = 0;
-    for (const StripState& st : strips_) count += st.pairs > 1;
+    for (size_t i = 0; i < strips_.size(); ++i) count += strips_[i].pairs > 1;
     out->num_strips = count;
     out->strip = count > 0 ? new gpc_vertex_list[count] : nullptr;
     int k = 0;
-    for (const StripState& st : strips_) {
+    for (size_t i = 0; i < strips_.size(); ++i) {
+        const StripState& st = strips_[i];
         if (st.pairs <= 1) continue;
         gpc_vertex_list& list = out->strip[k++];
         list.num_vertices = 2 * st.pairs;
@@ -102,7 +103,8 @@ void StripBuilder::take_into(gpc_tristrip* out) const {
 
 Strips StripBuilder::take() const {
     Strips out;
-    for (const StripState& st : strips_) {
+    for (size_t i = 0; i < strips_.size(); ++i) {
+        const StripState& st = strips_[i];
         if (2 * st.pairs <= 2) continue;
         std::vector<Point> v;
         v.reserve(2 * st.pairs);

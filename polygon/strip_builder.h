@@ -10,7 +10,7 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
+#include <memory>
 #include <vector>
 
 #include "polygon/engine.h"
@@ -58,10 +58,31 @@ private:
 
     const std::vector<Edge>* edges_ = nullptr;
     std::vector<Slot>* slots_ = nullptr;
-    // Deques: they grow without a copy of what they hold and without unused
-    // capacity, so a big run's strips cost little beyond their own size.
-    std::deque<StripState> strips_;
-    std::deque<Pair> pairs_;
+    // Grows by chunks, without a copy of what it holds and with at most one
+    // chunk of unused room (a vector of a big run's pairs had up to as much
+    // again reserved, and twice as much while growing); keeps its chunks for
+    // the next run.
+    template <class T>
+    class Chunked {
+    public:
+        size_t size() const { return size_; }
+        void clear() { size_ = 0; }
+        T& operator[](size_t i) { return chunks_[i >> kShift][i & kMask]; }
+        const T& operator[](size_t i) const { return chunks_[i >> kShift][i & kMask]; }
+        void push_back(const T& value) {
+            if ((size_ >> kShift) == chunks_.size()) chunks_.push_back(std::make_unique<T[]>(kChunk));
+            (*this)[size_++] = value;
+        }
+
+    private:
+        static constexpr size_t kShift = 12;
+        static constexpr size_t kChunk = size_t{1} << kShift;
+        static constexpr size_t kMask = kChunk - 1;
+        std::vector<std::unique_ptr<T[]>> chunks_;
+        size_t size_ = 0;
+    };
+    Chunked<StripState> strips_;
+    Chunked<Pair> pairs_;
     std::vector<int> by_left_;  // the open strip whose left side is at each rank, or -1
     RankSet lefts_;             // the ranks with an open strip's left side
     std::vector<int> touched_;
