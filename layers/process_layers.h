@@ -36,7 +36,7 @@ inline constexpr std::size_t THREADED_LAYOUT_VERTICES = 40'000;
 // the steps running stay under this many vertices, which keeps the two
 // largest steps of a big layout apart; a step alone always runs, and so does
 // a step of less than an eighth of it.
-inline constexpr std::size_t CONCURRENT_VERTICES = 6'000'000;
+inline constexpr std::size_t CONCURRENT_VERTICES = 7'000'000;
 
 // Creates empty.gpc, runs the recipe over the layer files and lifts the final
 // bodies into the box list. Steps that do not read each other's bodies run on
