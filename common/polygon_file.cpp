@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "common/decimal.h"
 #include "common/fatal.h"
@@ -109,52 +110,42 @@ Vertex PolygonFile::value(std::size_t i) const {
     return {(corner == 0 || corner == 3 ? d[0] : d[2]) / s, (corner < 2 ? d[1] : d[3]) / s};
 }
 
-void PolygonFile::read_quad(std::size_t c, Vertex out[4]) const {
+template <class V>
+void PolygonFile::read_quad_as(std::size_t c, V out[4]) const {
+    using T = decltype(V::x);
     if (storage_ == Storage::Values) {
         const int precision = precision_of(format_);
+        auto reread = [precision](double v) -> T {
+            if constexpr (std::is_same_v<T, float>)
+                return reread_float(v, precision);
+            else
+                return reread_double(v, precision);
+        };
         for (std::size_t k = 0; k < 4; ++k) {
             const Vertex& v = values_[4 * c + k];
-            out[k] = {reread_double(v.x, precision), reread_double(v.y, precision)};
+            out[k] = {reread(v.x), reread(v.y)};
         }
         return;
     }
-    const double s = scale_;
+    // A whole number of tenths or hundredths divided once, in the reader's
+    // precision: the correctly rounded quotient is the value its text reads as.
+    const auto s = static_cast<T>(scale_);
+    auto at = [s](std::int32_t k) { return static_cast<T>(k) / s; };
     if (storage_ == Storage::Pairs) {
         const std::int32_t* d = &digits_[8 * c];
-        for (std::size_t k = 0; k < 4; ++k) out[k] = {d[2 * k] / s, d[2 * k + 1] / s};
+        for (std::size_t k = 0; k < 4; ++k) out[k] = {at(d[2 * k]), at(d[2 * k + 1])};
         return;
     }
     const std::int32_t* d = &digits_[4 * c];
-    const double x0 = d[0] / s, y0 = d[1] / s, x2 = d[2] / s, y2 = d[3] / s;
+    const T x0 = at(d[0]), y0 = at(d[1]), x2 = at(d[2]), y2 = at(d[3]);
     out[0] = {x0, y0};
     out[1] = {x2, y0};
     out[2] = {x2, y2};
     out[3] = {x0, y2};
 }
 
-void PolygonFile::read_quad(std::size_t c, FloatVertex out[4]) const {
-    if (storage_ == Storage::Values) {
-        const int precision = precision_of(format_);
-        for (std::size_t k = 0; k < 4; ++k) {
-            const Vertex& v = values_[4 * c + k];
-            out[k] = {reread_float(v.x, precision), reread_float(v.y, precision)};
-        }
-        return;
-    }
-    const auto s = static_cast<float>(scale_);
-    auto f = [s](std::int32_t k) { return static_cast<float>(k) / s; };
-    if (storage_ == Storage::Pairs) {
-        const std::int32_t* d = &digits_[8 * c];
-        for (std::size_t k = 0; k < 4; ++k) out[k] = {f(d[2 * k]), f(d[2 * k + 1])};
-        return;
-    }
-    const std::int32_t* d = &digits_[4 * c];
-    const float x0 = f(d[0]), y0 = f(d[1]), x2 = f(d[2]), y2 = f(d[3]);
-    out[0] = {x0, y0};
-    out[1] = {x2, y0};
-    out[2] = {x2, y2};
-    out[3] = {x0, y2};
-}
+void PolygonFile::read_quad(std::size_t c, Vertex out[4]) const { read_quad_as(c, out); }
+void PolygonFile::read_quad(std::size_t c, FloatVertex out[4]) const { read_quad_as(c, out); }
 
 std::string PolygonFile::render() const {
     if (is_text_) return text_;

@@ -80,6 +80,8 @@ private:
     enum class Storage { Values, Pairs, Rectangles };
 
     Vertex value(std::size_t i) const;  // as printed (Values) or as read (the others)
+    template <class V>
+    void read_quad_as(std::size_t c, V out[4]) const;  // both read_quad, in V's precision
 
     bool is_text_ = false;
     std::string text_;
