@@ -10,39 +10,23 @@
 #include <functional>
 #include <map>
 #include <sstream>
-#include <unistd.h>
 
 #include "export/cli.h"
 #include "export/kavrit.h"
 #include "export/pose.h"
 #include "export/view.h"
+#include "tests/export/test_support.h"
 
 using namespace kavrit;
 namespace fs = std::filesystem;
+using kavrit_test::read_file;
+using kavrit_test::ScratchDir;
 
 namespace {
 
 const std::string DATA = KAVRIT_TEST_DATA;
 const std::string EXAMPLE = KAVRIT_EXAMPLE_KAVRIT;  // examples/hinged_mirror.cif through cif2kavrit -s
 const double C30 = std::sqrt(3.0) / 2;
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-class Scratch {
-public:
-    Scratch() : dir_(fs::temp_directory_path() / ("kavrit-pose-test-" + std::to_string(getpid()))) {
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    ~Scratch() { fs::remove_all(dir_); }
-    std::string operator/(const std::string& name) const { return (dir_ / name).string(); }
-
-private:
-    fs::path dir_;
-};
 
 struct Outcome {
     int status;
@@ -124,8 +108,8 @@ const Mapping STAYS = [](const Vec3& p) { return p; };
 //   90 degrees:  (x, y, z) -> (x, 32.5 - (z - 2), 2 + (y - 32.5)) = (x, 34.5 - z, y - 30.5)
 //  -30 degrees:  (x, y, z) -> (x, 32.5 + c (y - 32.5) + (z - 2) / 2, 2 - (y - 32.5) / 2 + c (z - 2)), c = cos 30
 TEST(PoseExample, MirrorPlateTurnsAboutItsHingeAndTheFrameStays) {
-    Scratch dir;
-    const std::string kavrit = slurp(EXAMPLE);
+    ScratchDir dir("kavrit-pose-test");
+    const std::string kavrit = read_file(EXAMPLE);
     ASSERT_NE(kavrit.find("rotate: +x 0.00 32.50 2.00"), std::string::npos) << "the example changed";
     const Mapping quarter = [](const Vec3& p) { return Vec3{p[0], 34.5 - p[2], p[1] - 30.5}; };
     const Mapping minus30 = [](const Vec3& p) {
@@ -135,14 +119,14 @@ TEST(PoseExample, MirrorPlateTurnsAboutItsHingeAndTheFrameStays) {
     for (const auto& [pose, plate] : cases) {
         SCOPED_TRACE(pose);
         ASSERT_EQ(export_file({"--pose", pose, EXAMPLE, dir / "posed.obj"}).status, 0);
-        const std::string obj = slurp(dir / "posed.obj");
+        const std::string obj = read_file(dir / "posed.obj");
         expect_corners(kavrit, obj, 5, plate);
         for (int anchored : {1, 2, 3, 4}) expect_corners(kavrit, obj, anchored, STAYS);
     }
     // Two corners in plain numbers: the plate's big box runs from (30, 72, 3)
     // to (170, 118, 5); raised by 90 degrees it stands from y 31.5 to 29.5, z 41.5 to 87.5.
     ASSERT_EQ(export_file({"--raise", "90", EXAMPLE, dir / "raised.obj"}).status, 0);
-    auto v = obj_vertices(slurp(dir / "raised.obj"))[5];
+    auto v = obj_vertices(read_file(dir / "raised.obj"))[5];
     ASSERT_GE(v.size(), 8u);
     EXPECT_EQ(v[0], (Vec3{30, 31.5, 41.5}));
     EXPECT_EQ(v[7], (Vec3{170, 29.5, 87.5}));
@@ -158,9 +142,9 @@ TEST(PoseExample, MirrorPlateTurnsAboutItsHingeAndTheFrameStays) {
 //   tab 90 on its own:  (x, y, z) -> (x, 42 - z, y - 38); after flap and plate: (y + 10, x - 40, 34 - z)
 //   plate -30:          (x, y, z) -> (x, 10 + c (y - 10) + (z - 2) / 2, 2 - (y - 10) / 2 + c (z - 2))
 TEST(PoseChain, ChildrenTurnWithTheirParentsAboutMovedAxes) {
-    Scratch dir;
+    ScratchDir dir("kavrit-pose-test");
     const std::string file = DATA + "/plate_flap.kavrit";
-    const std::string kavrit = slurp(file);
+    const std::string kavrit = read_file(file);
     const Mapping plate90 = [](const Vec3& p) { return Vec3{p[0], 12 - p[2], p[1] - 8}; };
     const Mapping plate_m30 = [](const Vec3& p) {
         return Vec3{p[0], 10 + C30 * (p[1] - 10) + (p[2] - 2) / 2, 2 - (p[1] - 10) / 2 + C30 * (p[2] - 2)};
@@ -190,7 +174,7 @@ TEST(PoseChain, ChildrenTurnWithTheirParentsAboutMovedAxes) {
         args.push_back(file);
         args.push_back(dir / "posed.obj");
         ASSERT_EQ(export_file(args).status, 0);
-        const std::string obj = slurp(dir / "posed.obj");
+        const std::string obj = read_file(dir / "posed.obj");
         expect_corners(kavrit, obj, 1, STAYS);
         expect_corners(kavrit, obj, 4, STAYS);
         expect_corners(kavrit, obj, 2, c.plate);
@@ -203,11 +187,11 @@ TEST(PoseChain, ChildrenTurnWithTheirParentsAboutMovedAxes) {
 // the plate's axis lies at z = 4 and plate 90 maps (x, y, z) to
 // (x, 10 - (2z - 4), 4 + (y - 10)) = (x, 14 - 2z, y - 6).
 TEST(PoseChain, ZScaleStretchesBeforeTurning) {
-    Scratch dir;
+    ScratchDir dir("kavrit-pose-test");
     const std::string file = DATA + "/plate_flap.kavrit";
-    const std::string kavrit = slurp(file);
+    const std::string kavrit = read_file(file);
     ASSERT_EQ(export_file({"--z-scale", "2", "--pose", "2=90", file, dir / "posed.obj"}).status, 0);
-    const std::string obj = slurp(dir / "posed.obj");
+    const std::string obj = read_file(dir / "posed.obj");
     expect_corners(kavrit, obj, 2, [](const Vec3& p) { return Vec3{p[0], 14 - 2 * p[2], p[1] - 6}; });
     expect_corners(kavrit, obj, 1, [](const Vec3& p) { return Vec3{p[0], p[1], 2 * p[2]}; });
 }
@@ -215,7 +199,7 @@ TEST(PoseChain, ZScaleStretchesBeforeTurning) {
 // Turned by 0, by a whole turn or there and back in one request that
 // names other structures at 0: the flat export, byte for byte, in every format.
 TEST(PoseFlat, TurnsThatComeBackGiveTheFlatExportExactly) {
-    Scratch dir;
+    ScratchDir dir("kavrit-pose-test");
     struct Input {
         std::string file;
         std::vector<std::string> poses;
@@ -234,13 +218,13 @@ TEST(PoseFlat, TurnsThatComeBackGiveTheFlatExportExactly) {
                 SCOPED_TRACE(in.file + " " + pose + " " + ext);
                 const std::string posed = dir / (std::string("posed/out.") + ext);
                 ASSERT_EQ(export_file({"--pose", pose, in.file, posed}).status, 0);
-                EXPECT_EQ(slurp(posed), slurp(flat));
+                EXPECT_EQ(read_file(posed), read_file(flat));
             }
         }
 }
 
 TEST(PoseRefusals, MessagesAndStatus) {
-    Scratch dir;
+    ScratchDir dir("kavrit-pose-test");
     const std::string file = DATA + "/plate_flap.kavrit";
     struct Case {
         std::vector<std::string> options;

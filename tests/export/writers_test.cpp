@@ -6,16 +6,18 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 #include "export/cli.h"
 #include "export/kavrit.h"
 #include "export/mesh_writers.h"
 #include "export/output_file.h"
 #include "export/svg_writer.h"
+#include "tests/export/test_support.h"
 
 using namespace kavrit;
 namespace fs = std::filesystem;
+using kavrit_test::read_file;
+using kavrit_test::ScratchDir;
 
 namespace {
 
@@ -41,24 +43,6 @@ std::size_t count_of(const std::string& text, const std::string& what) {
     for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
     return n;
 }
-
-std::string read_file(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-class ScratchDir {
-public:
-    ScratchDir() : path_(fs::temp_directory_path() / ("kavrit-export-test-" + std::to_string(getpid()))) {
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~ScratchDir() { fs::remove_all(path_); }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 }  // namespace
 
@@ -129,7 +113,7 @@ TEST(SvgWriter, MakesTextSafeForXml) {
 }
 
 TEST(OutputFiles, ReplaceTargetsWholeOrNotAtAll) {
-    ScratchDir dir;
+    ScratchDir dir("kavrit-export-test");
     const fs::path target = dir.path() / "a.svg";
     std::ofstream(target) << "old";
     write_files({{target.string(), "new content"}});
@@ -159,7 +143,7 @@ TEST(CommandLine, RefusesWrongUseWithStatus2) {
 }
 
 TEST(CommandLine, ExportsOrReportsTheFaultyLine) {
-    ScratchDir dir;
+    ScratchDir dir("kavrit-export-test");
     const std::string obj = (dir.path() / "m.OBJ").string();
     std::ostringstream out, err;
     ASSERT_EQ(run_export({DATA + "/hinged_summary.kavrit", obj}, out, err), 0) << err.str();
