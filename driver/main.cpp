@@ -12,6 +12,11 @@ int main(int argc, char** argv) {
     // for reuse spares a tenth of the run on big layouts.
     mallopt(M_MMAP_THRESHOLD, 256 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
+    // The layer recipe runs on two threads, and both allocate from one
+    // arena: memory that a large step on one thread gives back serves the
+    // next large step on either, instead of staying with the thread that
+    // freed it.
+    mallopt(M_ARENA_MAX, 1);
 #endif
     return driver::run_cif2kavrit(argc, argv);
 }

@@ -1,7 +1,6 @@
 #include "layers/process_layers.h"
 
-#include <malloc.h>
-
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <iterator>
@@ -70,6 +69,7 @@ struct Task {
     std::size_t step = 0;            // recipe step, or RECIPE_STEPS + body index
     std::vector<std::size_t> waits_for;
     std::vector<std::size_t> wanted_by;
+    std::size_t chain = 1;  // tasks in the longest chain that starts here
 };
 
 class Plan {
@@ -105,6 +105,11 @@ public:
         }
         for (const Task& t : tasks)
             for (const std::string& r : t.reads) ++readers[r];
+        // Longest chains of waiting tasks, from the last task back.
+        for (std::size_t k = tasks.size(); k-- > 0;) {
+            tasks[k].chain = 1;
+            for (std::size_t w : tasks[k].wanted_by) tasks[k].chain = std::max(tasks[k].chain, 1 + tasks[w].chain);
+        }
     }
 
     std::vector<Task> tasks;
@@ -157,21 +162,24 @@ public:
 private:
     // Takes a task whose waits are over, runs it and marks it done, until
     // every task is done. Lifting a final body comes first, since it lets
-    // the body go; then the recipe steps in their order. A step waits while
-    // it would hold too much memory beside the steps running.
+    // the body go. Of the recipe steps, the one that starts the longest chain
+    // of steps still to come goes first, and of equal chains the one with
+    // the most operand vertices: that keeps the second thread busy with the
+    // rest while the long chain runs. A step waits while it would hold too
+    // much memory beside the steps running.
     void work() {
         std::unique_lock lock(mutex_);
         for (;;) {
             std::size_t next = plan_.tasks.size();
             std::size_t weight = 0;
-            for (std::size_t n = 0; n < plan_.tasks.size(); ++n) {
-                const std::size_t k = (n + RECIPE_STEPS) % plan_.tasks.size();
+            for (std::size_t k = 0; k < plan_.tasks.size(); ++k) {
                 if (started(k) || waiting_[k] != 0) continue;
-                weight = weight_of(plan_.tasks[k]);
-                if (running_weight_ == 0 || running_weight_ + weight <= concurrent_vertices_ ||
-                    weight <= concurrent_vertices_ / 8) {
+                const std::size_t w = weight_of(plan_.tasks[k]);
+                if (running_weight_ != 0 && running_weight_ + w > concurrent_vertices_ && w > concurrent_vertices_ / 8)
+                    continue;
+                if (next == plan_.tasks.size() || goes_before(k, w, next, weight)) {
                     next = k;
-                    break;
+                    weight = w;
                 }
             }
             if (next == plan_.tasks.size()) {
@@ -188,6 +196,19 @@ private:
             finish(plan_.tasks[next]);
             ready_.notify_all();
         }
+    }
+
+    // Whether task a (of `a_weight` operand vertices) is to run before task
+    // b; both are ready.
+    bool goes_before(std::size_t a, std::size_t a_weight, std::size_t b, std::size_t b_weight) const {
+        const Task& ta = plan_.tasks[a];
+        const Task& tb = plan_.tasks[b];
+        const bool a_lifts = ta.step >= RECIPE_STEPS;
+        const bool b_lifts = tb.step >= RECIPE_STEPS;
+        if (a_lifts != b_lifts) return a_lifts;
+        if (ta.chain != tb.chain) return ta.chain > tb.chain;
+        if (a_weight != b_weight) return a_weight > b_weight;
+        return a < b;
     }
 
     // The operand vertices of a recipe step (a lift holds little beside its body).
@@ -248,10 +269,6 @@ std::vector<common::Box> process_layers(common::PolygonFiles files, int threads,
     if (threads <= 0) threads = (!files.keep() && layout_vertices(files) >= THREADED_LAYOUT_VERTICES) ? 2 : 1;
     write_empty_polygon_file(files);
     static const Plan plan;
-    // Both threads allocate from one arena: memory that a large step on one
-    // thread gives back serves the next large step on either, instead of
-    // staying with the thread that freed it.
-    if (threads > 1) mallopt(M_ARENA_MAX, 1);
     Runner runner(files, plan, concurrent_vertices);
     runner.run(threads);
     std::vector<common::Box> boxes = runner.box_list();
