@@ -1,15 +1,32 @@
 #include "cifread/layout.h"
 
+#include <cstring>
+
 namespace cifread {
 
 namespace {
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
 bool is_blank(char c) { return !is_digit(c) && !is_upper(c) && c != '-' && c != '(' && c != ')' && c != ';'; }
+
+// The position of the first '(' or ';' at or after `from`, or `size`.
+std::size_t next_comment_or_end(const char* data, std::size_t from, std::size_t size) {
+    const void* semicolon = std::memchr(data + from, ';', size - from);
+    std::size_t end = semicolon != nullptr ? static_cast<std::size_t>(static_cast<const char*>(semicolon) - data) : size;
+    const void* open = std::memchr(data + from, '(', end - from);
+    if (open != nullptr) end = static_cast<std::size_t>(static_cast<const char*>(open) - data);
+    return end;
+}
 }  // namespace
 
 void SymbolDetector::feed(const char* data, std::size_t size) {
     for (std::size_t i = 0; i < size && !done(); ++i) {
+        // Most of a layout is the inside of its commands, where only a
+        // comment or the command's end changes anything.
+        if (state_ == State::InCommand) {
+            i = next_comment_or_end(data, i, size);
+            if (i == size) break;
+        }
         const char c = data[i];
         switch (state_) {
             case State::Comment:

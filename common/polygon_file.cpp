@@ -28,11 +28,29 @@ int precision_of(VertexFormat format) { return format == VertexFormat::OneDecima
 //    not k/S itself lies at least 1/(S * 2^21) away from it.
 // A box file prints its values with "%.1f": its text is the decimal k/10
 // where k is v * 10 rounded to the nearest integer, ties to even, as printf
-// rounds. When v * 10 is exact (checked with a fused multiply-add) that
-// integer is nearbyint(v * 10); "%lf" reads back k / 10.0 and "%f" reads
+// rounds. When v * 10 is exact (see times_ten_is_exact) that integer is
+// v * 10 rounded to even; "%lf" reads back k / 10.0 and "%f" reads
 // (float)k / 10.0f, and the text of k / 10.0 is the same. Only "-0.0", a
 // negative value that rounds to zero, has no such k.
 constexpr double DIGITS_LIMIT = 16777216.0;  // 2^24: k and (float)k stay exact
+
+// v rounded to the nearest integer, ties to even, as nearbyint rounds in the
+// default rounding mode (which this program never changes), for |v| < 2^51:
+// past 1.5 * 2^52 a double has no fraction bits left, so the addition rounds
+// v and the subtraction is exact. (nearbyint itself is a library call on the
+// baseline x86-64 target, once per coordinate.)
+double round_to_even(double v) {
+    constexpr double SHIFT = 6755399441055744.0;  // 1.5 * 2^52
+    return (v + SHIFT) - SHIFT;
+}
+
+// Whether v * 10 is exact in double. A value that is a float has 24
+// significant bits and 10 has 3 within 4 bits, so their product always fits
+// the 53 bits of a double; other values take a fused multiply-add.
+bool times_ten_is_exact(double v) {
+    if (std::fabs(v) < 3.0e38 && static_cast<double>(static_cast<float>(v)) == v) return true;
+    return std::fma(v, 10.0, -(v * 10)) == 0;
+}
 
 std::uint64_t bits_of(double v) {
     std::uint64_t b = 0;
@@ -42,7 +60,7 @@ std::uint64_t bits_of(double v) {
 
 bool quad_digits(double v, int scale, std::int32_t& k) {
     if (!(std::fabs(v) * scale < DIGITS_LIMIT - 1)) return false;  // NaN and infinities too
-    const auto n = static_cast<std::int32_t>(std::nearbyint(v * scale));
+    const auto n = static_cast<std::int32_t>(round_to_even(v * scale));
     if (bits_of(static_cast<double>(n) / scale) != bits_of(v)) return false;  // also -0.0
     k = n;
     return true;
@@ -50,9 +68,8 @@ bool quad_digits(double v, int scale, std::int32_t& k) {
 
 bool box_digits(double v, std::int32_t& k) {
     if (!(std::fabs(v) * 10 < DIGITS_LIMIT - 1)) return false;
-    const double p = v * 10;
-    if (std::fma(v, 10.0, -p) != 0) return false;
-    const double n = std::nearbyint(p);
+    if (!times_ten_is_exact(v)) return false;
+    const double n = round_to_even(v * 10);
     if (n == 0 && std::signbit(v)) return false;
     k = static_cast<std::int32_t>(n);
     return true;
@@ -213,7 +230,7 @@ void PolygonFileWriter::add(double x, double y) {
         const std::int32_t x2 = d[4], y2 = d[5];
         d[2] = x2;
         d[3] = y2;
-        f.digits_.resize(f.digits_.size() - 4);
+        for (int i = 0; i < 4; ++i) f.digits_.pop_back();
         pending_ = 0;
         return;
     }
