@@ -47,4 +47,8 @@ bool reread_corners(const FloatBox& box, std::vector<gpc_vertex>& corners,
 // the library's union empty, and then the accumulator too.
 void unite_in_order(const std::vector<std::vector<gpc_vertex>>& contours, gpc_polygon* accumulator);
 
+// The same for contours of four vertices each, kept one after the other in
+// `corners` (contour b is corners[4b] to corners[4b + 3]).
+void unite_boxes(const std::vector<gpc_vertex>& corners, gpc_polygon* accumulator);
+
 }  // namespace grow
