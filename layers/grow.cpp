@@ -151,8 +151,14 @@ std::vector<int> touching_groups(const std::vector<Extent>& extents) {
     std::vector<Keyed> keyed(n);
     for (int i = 0; i < n; ++i) keyed[i] = {extents[i].xmin, i};
     std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) { return a.xmin < b.xmin; });
+    // The extents in that order too: the loop below reads them one after
+    // the other, and those in the rows, taken not long before, are near.
     std::vector<int> order(n);
-    for (int p = 0; p < n; ++p) order[p] = keyed[p].index;
+    std::vector<Extent> sorted(n);
+    for (int p = 0; p < n; ++p) {
+        order[p] = keyed[p].index;
+        sorted[p] = extents[keyed[p].index];
+    }
     keyed = {};
 
     double low = extents[0].ymin, high = extents[0].ymax, heights = 0;
@@ -170,14 +176,14 @@ std::vector<int> touching_groups(const std::vector<Extent>& extents) {
     std::vector<int> seen(n, -1), near;
     for (int p = 0; p < n; ++p) {
         const int i = order[p];
-        const Extent& e = extents[i];
+        const Extent& e = sorted[p];
         near.clear();
         const std::size_t r0 = row_of(e.ymin), r1 = row_of(e.ymax);
         for (std::size_t r = r0; r <= r1; ++r) {
             std::vector<int>& row = rows[r];
             std::size_t keep = 0;
             for (const int q : row) {
-                const Extent& o = extents[order[q]];
+                const Extent& o = sorted[q];
                 if (o.xmax < e.xmin) continue;  // left behind for good
                 row[keep++] = q;
                 if (seen[q] != p && o.ymin <= e.ymax && e.ymin <= o.ymax) {
