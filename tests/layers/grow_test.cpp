@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
 
 #include "layers/grow.h"
+#include "polygon/engine.h"
 
 namespace {
 
@@ -114,5 +116,77 @@ TEST(GrowGrouping, ContoursThatAreNotFiniteGiveWhatTheLibraryGives) {
         EXPECT_TRUE(same_strips(a, b));
         gpc_free_tristrip(&a);
         gpc_free_tristrip(&b);
+    }
+}
+
+// A rectangle that touches no piece of the accumulator is taken as it is,
+// without a union: it must come out exactly as the union of nothing and the
+// rectangle gives it (same vertices in the same order), for rectangles of any
+// size and place. Boxes far apart are groups of one, united in input order; a
+// box without width or height goes through the union, which drops it.
+TEST(GrowGrouping, RectanglesThatTouchNothingComeOutAsTheUnionGivesThem) {
+    using polyclip::Contour;
+    // (x0, y0, x1, y1); the first by hand: the union starts at the lower right
+    // corner and goes round clockwise
+    std::vector<std::vector<double>> sides = {{1, 2, 4, 3}, {100, 0, 100, 5}, {200, 7, 201, 7},
+                                             {-0.0, 50, 2, 51}, {-310.25, -20, -300.5, 1e-3}};
+    std::mt19937 rng(99);
+    for (int i = 0; i < 300; ++i) {
+        // each box within its own stretch of 2^21 along x
+        const double scale = std::ldexp(1.0, static_cast<int>(rng() % 40) - 30);
+        const double x0 = std::ldexp(i + 1.0, 21) + scale * (rng() % 1000);
+        const double y0 = scale * (static_cast<int>(rng() % 2000) - 1000);
+        sides.push_back({x0, y0, x0 + scale * (1 + rng() % 500), y0 + scale * (1 + rng() % 500)});
+    }
+    Contours boxes;
+    polyclip::Contours expected;
+    for (const auto& b : sides) {
+        boxes.push_back({{b[0], b[1]}, {b[2], b[1]}, {b[2], b[3]}, {b[0], b[3]}});
+        const Contour box = {{b[0], b[1]}, {b[2], b[1]}, {b[2], b[3]}, {b[0], b[3]}};
+        for (const Contour& c : polyclip::clip_to_polygon(polyclip::Operation::Union, {}, {box}).contours)
+            expected.push_back(c);
+    }
+    // flat boxes give nothing (the two above, and those too thin for their place)
+    const auto solid = std::count_if(sides.begin(), sides.end(), [](const auto& b) { return b[0] < b[2] && b[1] < b[3]; });
+    ASSERT_EQ(expected.size(), static_cast<std::size_t>(solid));
+    ASSERT_EQ(expected[0].size(), 4u);
+    EXPECT_TRUE(expected[0][0].x == 4 && expected[0][0].y == 2 && expected[0][1].x == 1 && expected[0][1].y == 2 &&
+                expected[0][2].x == 1 && expected[0][2].y == 3 && expected[0][3].x == 4 && expected[0][3].y == 3);
+
+    gpc_polygon acc{0, nullptr, nullptr};
+    grow::unite_in_order(boxes, &acc);
+    ASSERT_EQ(static_cast<std::size_t>(acc.num_contours), expected.size());
+    for (int c = 0; c < acc.num_contours; ++c) {
+        ASSERT_EQ(static_cast<std::size_t>(acc.contour[c].num_vertices), expected[c].size()) << "contour " << c;
+        for (int v = 0; v < acc.contour[c].num_vertices; ++v) {
+            const gpc_vertex got = acc.contour[c].vertex[v];
+            const polyclip::Point want = expected[c][v];
+            EXPECT_TRUE(std::memcmp(&got.x, &want.x, sizeof(double)) == 0 &&
+                        std::memcmp(&got.y, &want.y, sizeof(double)) == 0)
+                << "contour " << c << " vertex " << v;
+        }
+    }
+    gpc_free_polygon(&acc);
+}
+
+// Corners that are whole quarters read back from "%.2f" and "%.5f" as
+// themselves (the sign of -0 too); others are rounded by the texts.
+TEST(GrowGrouping, CornersReadBackFromBothTexts) {
+    struct Case {
+        float value;
+        double read;
+    };
+    const std::vector<Case> cases = {
+        {0.25f, 0.25},     {-3.75f, -3.75},   {-0.0f, -0.0},           {16777216.0f, 16777216.0},
+        {1e20f, 100000002004087734272.0},     {0.1f, 0.1},             {1234.5678f, 1234.57},
+        {2.375f, 2.38},    {-2.375f, -2.38},  {0.004f, 0.0},           {-0.004f, -0.0},
+    };
+    for (const Case& c : cases) {
+        std::vector<gpc_vertex> corners;
+        ASSERT_TRUE(grow::reread_corners({c.value, c.value + 1, c.value, c.value + 1}, corners)) << c.value;
+        ASSERT_EQ(corners.size(), 4u);
+        EXPECT_EQ(corners[0].x, c.read) << c.value;
+        EXPECT_EQ(std::signbit(corners[0].x), std::signbit(c.read)) << c.value;
+        EXPECT_EQ(corners[1].y, c.read) << c.value;
     }
 }
