@@ -49,12 +49,17 @@ namespace {
 // What "%lf" reads from the "%.Nf" text of `value`: the number, an infinity or
 // NaN from "inf" and "nan", and nothing from "-inf" and "-nan" (the sign
 // starts a number that does not follow).
-bool read_back(double value, int precision, double& read) {
-    // A whole number of quarters below 2^52 in size has at most two decimal
-    // places: its text is exact and reads back as the value itself. Most
-    // coordinates are such numbers; this spares them the general conversion.
+// A whole number of quarters below 2^52 in size has at most two decimal
+// places: its text with two or five places is exact and reads back as the
+// value itself. Most coordinates are such numbers; this spares them the
+// general conversion.
+bool whole_quarters(double value) {
     const double quarters = value * 4;
-    if (quarters == std::trunc(quarters) && std::fabs(value) < 0x1p52) {
+    return quarters == std::trunc(quarters) && std::fabs(value) < 0x1p52;
+}
+
+bool read_back(double value, int precision, double& read) {
+    if (whole_quarters(value)) {
         read = value;
         return true;
     }
@@ -85,6 +90,11 @@ std::string tmpdata2_line(double x_read, double y_read) {
 bool reread_corners(const FloatBox& b, std::vector<gpc_vertex>& corners, std::vector<std::pair<double, double>>* read) {
     corners.clear();
     if (read != nullptr) read->clear();
+    if (whole_quarters(b.xmin) && whole_quarters(b.xmax) && whole_quarters(b.ymin) && whole_quarters(b.ymax)) {
+        corners.assign({{b.xmin, b.ymin}, {b.xmax, b.ymin}, {b.xmax, b.ymax}, {b.xmin, b.ymax}});
+        if (read != nullptr) read->assign({{b.xmin, b.ymin}, {b.xmax, b.ymin}, {b.xmax, b.ymax}, {b.xmin, b.ymax}});
+        return true;
+    }
     for (const auto& [fx, fy] : {std::pair{b.xmin, b.ymin}, {b.xmax, b.ymin}, {b.xmax, b.ymax}, {b.xmin, b.ymax}}) {
         double x = 0, y = 0;
         if (!read_back(fx, 2, x) || !read_back(fy, 2, y)) return false;
