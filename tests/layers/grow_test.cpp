@@ -190,3 +190,71 @@ TEST(GrowGrouping, CornersReadBackFromBothTexts) {
         EXPECT_EQ(corners[1].y, c.read) << c.value;
     }
 }
+
+namespace {
+
+bool same_contours(const polyclip::Contours& a, const polyclip::Contours& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t c = 0; c < a.size(); ++c) {
+        if (a[c].size() != b[c].size()) return false;
+        for (std::size_t v = 0; v < a[c].size(); ++v)
+            if (std::memcmp(&a[c][v].x, &b[c][v].x, sizeof(double)) != 0 ||
+                std::memcmp(&a[c][v].y, &b[c][v].y, sizeof(double)) != 0)
+                return false;
+    }
+    return true;
+}
+
+polyclip::Contours swept(const polyclip::Contours& subject, const polyclip::Contour& clip) {
+    return polyclip::clip_to_polygon(polyclip::Operation::Union, subject, {clip}).contours;
+}
+
+}  // namespace
+
+// A union recalled from the memo must be exactly the union the sweep gives:
+// the same shape moved and stretched (the values in the same order) gives
+// the recalled contours with the new values; other shapes, and values of -0,
+// go through the sweep.
+TEST(GrowGrouping, RememberedUnionsAreTheUnionsOfTheSweep) {
+    using polyclip::Contour;
+    using polyclip::Contours;
+    auto piece = [](double x0, double y0, double x1, double y1) { return Contour{{x1, y0}, {x0, y0}, {x0, y1}, {x1, y1}}; };
+    auto box = [](double x0, double y0, double x1, double y1) { return Contour{{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}; };
+
+    grow::UnionMemo memo;
+    // A box over the right side of a piece: an L of eight corners (worked out by hand).
+    const Contours first = memo.unite({piece(0, 0, 10, 10)}, box(5, 5, 20, 8));
+    const Contours by_hand = {{{10, 8}, {20, 8}, {20, 5}, {10, 5}, {10, 0}, {0, 0}, {0, 10}, {10, 10}}};
+    EXPECT_TRUE(same_contours(first, by_hand));
+    EXPECT_EQ(memo.hits(), 0u);
+    // The same shape elsewhere, stretched unevenly: recalled.
+    const Contours moved = memo.unite({piece(100, -7, 130, 2.5)}, box(101, -1, 1e6, 0.5));
+    const Contours moved_by_hand = {
+        {{130, 0.5}, {1e6, 0.5}, {1e6, -1}, {130, -1}, {130, -7}, {100, -7}, {100, 2.5}, {130, 2.5}}};
+    EXPECT_TRUE(same_contours(moved, moved_by_hand));
+    EXPECT_EQ(memo.hits(), 1u);
+    // A side at -0: through the sweep, even though the shape is known.
+    const Contours signed_zero = memo.unite({piece(-0.0, 0, 10, 10)}, box(5, 5, 20, 8));
+    EXPECT_TRUE(same_contours(signed_zero, swept({piece(-0.0, 0, 10, 10)}, box(5, 5, 20, 8))));
+    EXPECT_EQ(memo.hits(), 1u);
+
+    // Random unions of a few pieces and a box on small grids, whose shapes
+    // repeat, each checked against the sweep, at several offsets and scales.
+    std::mt19937 rng(4242);
+    for (int round = 0; round < 4000; ++round) {
+        const double scale = (round % 3 == 0) ? 0.25 : (round % 3 == 1 ? 1.0 : 1000.5);
+        const double ox = scale * (rng() % 1000), oy = scale * (static_cast<int>(rng() % 1000) - 500);
+        auto at = [&](int v, double o) { return o + scale * v; };
+        Contours subject;
+        const int pieces = static_cast<int>(rng() % 3);
+        for (int k = 0; k < pieces; ++k) {
+            const int x0 = static_cast<int>(rng() % 4), y0 = static_cast<int>(rng() % 4);
+            subject.push_back(piece(at(x0, ox), at(y0, oy), at(x0 + 1 + rng() % 3, ox), at(y0 + 1 + rng() % 3, oy)));
+        }
+        if (pieces == 2) subject = swept({subject[0]}, box(subject[1][1].x, subject[1][1].y, subject[1][0].x, subject[1][2].y));
+        const int x0 = static_cast<int>(rng() % 4), y0 = static_cast<int>(rng() % 4);
+        const Contour clip = box(at(x0, ox), at(y0, oy), at(x0 + rng() % 3, ox), at(y0 + 1 + rng() % 3, oy));
+        ASSERT_TRUE(same_contours(memo.unite(subject, clip), swept(subject, clip))) << "round " << round;
+    }
+    EXPECT_GT(memo.hits(), 1000u);
+}
