@@ -476,7 +476,7 @@ namespace {
 // fit in a byte), at most MAX_SHAPES of them; after LOOKS unions the memo
 // goes on only if at least one in MIN_HIT_SHARE of them was found in it.
 constexpr std::size_t MAX_VERTICES = 64;
-constexpr std::size_t MAX_SHAPES = 1 << 16;
+constexpr std::size_t MAX_SHAPES = 4096;
 constexpr std::size_t LOOKS = 4096;
 constexpr std::size_t MIN_HIT_SHARE = 4;
 
