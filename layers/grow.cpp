@@ -381,7 +381,8 @@ private:
 // directly or through others, also fall into separate groups; within a group
 // a grid (PieceIndex) finds the touching pieces, which are handed to the union
 // in the order they were made. A rectangle that touches no piece needs no
-// union at all: it becomes a piece as the union would give it.
+// union at all: it becomes a piece as the union would give it; and a union
+// of a shape met before is recalled (UnionMemo).
 //
 // Two things differ from the one-at-a-time unions and are harmless: the order
 // of the accumulator's contours, and the order of the vertices within them,
