@@ -49,7 +49,20 @@ namespace {
 // What "%lf" reads from the "%.Nf" text of `value`: the number, an infinity or
 // NaN from "inf" and "nan", and nothing from "-inf" and "-nan" (the sign
 // starts a number that does not follow).
+// A whole number of quarters below 2^52 in size has at most two decimal
+// places: its text with two or five places is exact and reads back as the
+// value itself. Most coordinates are such numbers; this spares them the
+// general conversion.
+bool whole_quarters(double value) {
+    const double quarters = value * 4;
+    return quarters == std::trunc(quarters) && std::fabs(value) < 0x1p52;
+}
+
 bool read_back(double value, int precision, double& read) {
+    if (whole_quarters(value)) {
+        read = value;
+        return true;
+    }
     if (std::isfinite(value)) {
         read = common::reread_double(value, precision);
         return true;
@@ -77,6 +90,11 @@ std::string tmpdata2_line(double x_read, double y_read) {
 bool reread_corners(const FloatBox& b, std::vector<gpc_vertex>& corners, std::vector<std::pair<double, double>>* read) {
     corners.clear();
     if (read != nullptr) read->clear();
+    if (whole_quarters(b.xmin) && whole_quarters(b.xmax) && whole_quarters(b.ymin) && whole_quarters(b.ymax)) {
+        corners.assign({{b.xmin, b.ymin}, {b.xmax, b.ymin}, {b.xmax, b.ymax}, {b.xmin, b.ymax}});
+        if (read != nullptr) read->assign({{b.xmin, b.ymin}, {b.xmax, b.ymin}, {b.xmax, b.ymax}, {b.xmin, b.ymax}});
+        return true;
+    }
     for (const auto& [fx, fy] : {std::pair{b.xmin, b.ymin}, {b.xmax, b.ymin}, {b.xmax, b.ymax}, {b.xmin, b.ymax}}) {
         double x = 0, y = 0;
         if (!read_back(fx, 2, x) || !read_back(fy, 2, y)) return false;
@@ -90,13 +108,20 @@ bool reread_corners(const FloatBox& b, std::vector<gpc_vertex>& corners, std::ve
 
 namespace {
 
+// A contour handed to the unions, wherever its vertices are kept.
+struct ContourView {
+    const gpc_vertex* vertex;
+    int count;
+};
+
 struct Extent {
     double xmin, xmax, ymin, ymax;
 };
 
-Extent extent_of(const std::vector<gpc_vertex>& c) {
-    Extent e{c[0].x, c[0].x, c[0].y, c[0].y};
-    for (const gpc_vertex& v : c) {
+Extent extent_of(const ContourView& c) {
+    Extent e{c.vertex[0].x, c.vertex[0].x, c.vertex[0].y, c.vertex[0].y};
+    for (int k = 0; k < c.count; ++k) {
+        const gpc_vertex& v = c.vertex[k];
         e.xmin = std::min(e.xmin, v.x);
         e.xmax = std::max(e.xmax, v.x);
         e.ymin = std::min(e.ymin, v.y);
@@ -125,10 +150,26 @@ std::vector<int> touching_groups(const std::vector<Extent>& extents) {
     const int n = static_cast<int>(extents.size());
     std::vector<int> parent(n);
     std::iota(parent.begin(), parent.end(), 0);
-    std::vector<int> order(n);
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&](int a, int b) { return extents[a].xmin < extents[b].xmin; });
     if (n == 0) return parent;
+    // The sort compares xmin alone, so it puts the contours in the same order
+    // whether it moves their numbers or (faster, without reaching into
+    // `extents` on every comparison) the numbers with their xmin.
+    struct Keyed {
+        double xmin;
+        int index;
+    };
+    std::vector<Keyed> keyed(n);
+    for (int i = 0; i < n; ++i) keyed[i] = {extents[i].xmin, i};
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) { return a.xmin < b.xmin; });
+    // The extents in that order too: the loop below reads them one after
+    // the other, and those in the rows, taken not long before, are near.
+    std::vector<int> order(n);
+    std::vector<Extent> sorted(n);
+    for (int p = 0; p < n; ++p) {
+        order[p] = keyed[p].index;
+        sorted[p] = extents[keyed[p].index];
+    }
+    keyed = {};
 
     double low = extents[0].ymin, high = extents[0].ymax, heights = 0;
     for (const Extent& e : extents) {
@@ -145,14 +186,14 @@ std::vector<int> touching_groups(const std::vector<Extent>& extents) {
     std::vector<int> seen(n, -1), near;
     for (int p = 0; p < n; ++p) {
         const int i = order[p];
-        const Extent& e = extents[i];
+        const Extent& e = sorted[p];
         near.clear();
         const std::size_t r0 = row_of(e.ymin), r1 = row_of(e.ymax);
         for (std::size_t r = r0; r <= r1; ++r) {
             std::vector<int>& row = rows[r];
             std::size_t keep = 0;
             for (const int q : row) {
-                const Extent& o = extents[order[q]];
+                const Extent& o = sorted[q];
                 if (o.xmax < e.xmin) continue;  // left behind for good
                 row[keep++] = q;
                 if (seen[q] != p && o.ymin <= e.ymax && e.ymin <= o.ymax) {
@@ -170,22 +211,21 @@ std::vector<int> touching_groups(const std::vector<Extent>& extents) {
     return parent;
 }
 
-polyclip::Contour to_contour(const std::vector<gpc_vertex>& c) {
-    polyclip::Contour out;
-    out.reserve(c.size());
-    for (const gpc_vertex& v : c) out.push_back({v.x, v.y});
-    return out;
+
+// The union of nothing and a contour (x0, y0), (x1, y0), (x1, y1), (x0, y1)
+// with x0 < x1 and y0 < y1 is that rectangle, which the union gives as
+// (x1, y0), (x0, y0), (x0, y1), (x1, y1). False for any other contour (and for
+// sides at x = -0, whose sign is the sweep's business): those go through the
+// union itself.
+bool lone_rectangle(const ContourView& c, polyclip::Contour& piece) {
+    if (c.count != 4) return false;
+    const gpc_vertex* v = c.vertex;
+    const double x0 = v[0].x, y0 = v[0].y, x1 = v[2].x, y1 = v[2].y;
+    if (!(v[1].x == x1 && v[1].y == y0 && v[3].x == x0 && v[3].y == y1 && x0 < x1 && y0 < y1)) return false;
+    if ((x0 == 0 && std::signbit(x0)) || (x1 == 0 && std::signbit(x1))) return false;
+    piece = {{x1, y0}, {x0, y0}, {x0, y1}, {x1, y1}};
+    return true;
 }
-
-// One union as the growing step makes it: the accumulator as subject, one
-// contour as clip.
-polyclip::Contours unite(const polyclip::Contours& accumulator, const polyclip::Contours& clip) {
-    return polyclip::clip_to_polygon(polyclip::Operation::Union, accumulator, clip).contours;
-}
-
-}  // namespace
-
-namespace {
 
 bool touches(const Extent& a, const Extent& b) {
     return a.xmin <= b.xmax && b.xmin <= a.xmax && a.ymin <= b.ymax && b.ymin <= a.ymax;
@@ -195,10 +235,11 @@ bool touches(const Extent& a, const Extent& b) {
 // with a grid over their extents to find those that touch a contour. A piece
 // is listed in every cell its closed extent meets, so a contour meets it in
 // a cell its own extent meets; a piece that would fill many cells (the
-// outline of a large plate) is kept in a short list of its own instead.
+// outline of a large plate) is kept in a short list of its own instead. A
+// small group has no grid: all its pieces are in that list.
 class PieceIndex {
 public:
-    void start(const std::vector<Extent>& extents, const std::vector<int>& group) {
+    void start(const std::vector<Extent>& extents, const int* group, std::size_t members) {
         contours_.clear();
         extents_.clear();
         alive_.clear();
@@ -206,18 +247,25 @@ public:
         large_.clear();
         cells_.clear();
         query_ = 0;
+        if (members <= LIST_ONLY) {
+            gridded_ = false;
+            origin_x_ = origin_y_ = 0;
+            cell_ = 1;
+            columns_ = 1;
+            return;
+        }
         // Cells about the size of the group's contours, not more than
         // MAX_CELLS along either side of the group.
         Extent all = extents[group[0]];
         double width = 0, height = 0;
-        for (int i : group) {
-            const Extent& e = extents[i];
+        for (std::size_t m = 0; m < members; ++m) {
+            const Extent& e = extents[group[m]];
             all = {std::min(all.xmin, e.xmin), std::max(all.xmax, e.xmax), std::min(all.ymin, e.ymin),
                    std::max(all.ymax, e.ymax)};
             width += e.xmax - e.xmin;
             height += e.ymax - e.ymin;
         }
-        const double count = static_cast<double>(group.size());
+        const double count = static_cast<double>(members);
         double size = std::max(width / count, height / count);
         size = std::max({size, (all.xmax - all.xmin) / MAX_CELLS, (all.ymax - all.ymin) / MAX_CELLS});
         // Spans that are not finite or have no size: one cell, a plain list.
@@ -228,7 +276,7 @@ public:
         columns_ = gridded_ ? column(all.xmax) + 1 : 1;
     }
 
-    void add(polyclip::Contour c) {
+    void add(polyclip::Contour&& c) {
         Extent e{c[0].x, c[0].x, c[0].y, c[0].y};
         for (const polyclip::Point& p : c) {
             e.xmin = std::min(e.xmin, p.x);
@@ -239,10 +287,14 @@ public:
         const int id = static_cast<int>(contours_.size());
         contours_.push_back(std::move(c));
         extents_.push_back(e);
-        alive_.push_back(true);
+        alive_.push_back(1);
         seen_.push_back(0);
+        if (!gridded_) {
+            large_.push_back(id);
+            return;
+        }
         const long long c0 = column(e.xmin), c1 = column(e.xmax), r0 = row(e.ymin), r1 = row(e.ymax);
-        if (!gridded_ || (c1 - c0 + 1) * (r1 - r0 + 1) > LARGE_CELLS) {
+        if ((c1 - c0 + 1) * (r1 - r0 + 1) > LARGE_CELLS) {
             large_.push_back(id);
             return;
         }
@@ -278,9 +330,9 @@ public:
                     cell.resize(kept);
                 }
             }
+            std::sort(ids.begin(), ids.end());
         }
-        std::sort(ids.begin(), ids.end());
-        for (const int id : ids) alive_[id] = false;
+        for (const int id : ids) alive_[id] = 0;
     }
 
     polyclip::Contour release(int id) { return std::move(contours_[id]); }
@@ -294,6 +346,8 @@ public:
 private:
     static constexpr double MAX_CELLS = 4096;
     static constexpr long long LARGE_CELLS = 16;
+    // Groups of up to this many contours keep their pieces in one list.
+    static constexpr std::size_t LIST_ONLY = 32;
 
     // Cells of values within the group's extent (pieces never leave it).
     long long column(double x) const { return gridded_ ? static_cast<long long>((x - origin_x_) / cell_) : 0; }
@@ -306,7 +360,7 @@ private:
 
     std::vector<polyclip::Contour> contours_;
     std::vector<Extent> extents_;
-    std::vector<bool> alive_;
+    std::vector<unsigned char> alive_;
     std::vector<unsigned> seen_;
     unsigned query_ = 0;
     std::vector<int> large_;
@@ -315,8 +369,6 @@ private:
     double origin_x_ = 0, origin_y_ = 0, cell_ = 1;
     long long columns_ = 1;
 };
-
-}  // namespace
 
 // Uniting one contour at a time costs a pass over the whole accumulator per
 // contour. A union changes the accumulator only within the closed bounding box
@@ -328,7 +380,9 @@ private:
 // those contours; the rest stay as they are. Contours that can never meet,
 // directly or through others, also fall into separate groups; within a group
 // a grid (PieceIndex) finds the touching pieces, which are handed to the union
-// in the order they were made.
+// in the order they were made. A rectangle that touches no piece needs no
+// union at all: it becomes a piece as the union would give it; and a union
+// of a shape met before is recalled (UnionMemo).
 //
 // Two things differ from the one-at-a-time unions and are harmless: the order
 // of the accumulator's contours, and the order of the vertices within them,
@@ -337,52 +391,70 @@ private:
 // nothing near a contour would also join two vertical sides meeting end to
 // end at a point into one; union results have none. Tests check the result
 // against one-at-a-time unions on many random layouts.
-void unite_in_order(const std::vector<std::vector<gpc_vertex>>& contours, gpc_polygon* accumulator) {
+void unite_views(const std::vector<ContourView>& contours, gpc_polygon* accumulator) {
     bool usable = accumulator->num_contours == 0;
-    for (const auto& c : contours) {
-        usable = usable && !c.empty();
+    for (const ContourView& c : contours) {
+        usable = usable && c.count > 0;
         // The library's union refuses operands that are not rectilinear or
         // not finite (and the sort below needs comparable values): such
         // contours go through it one at a time.
-        gpc_vertex_list list{static_cast<int>(c.size()), const_cast<gpc_vertex*>(c.data())};
+        gpc_vertex_list list{c.count, const_cast<gpc_vertex*>(c.vertex)};
         int hole = 0;
         const gpc_polygon single{1, &hole, &list};
         usable = usable && gpc_is_rectilinear(&single);
         // Heights of -0 take their sign from the first contour of a sweep:
         // keep the exact order of sweeps for them.
-        for (const gpc_vertex& v : c) usable = usable && !(v.y == 0 && std::signbit(v.y));
+        for (int k = 0; k < c.count; ++k) usable = usable && !(c.vertex[k].y == 0 && std::signbit(c.vertex[k].y));
+        if (!usable) break;
     }
     if (!usable || contours.size() < 2) {
-        for (const auto& c : contours) {
-            gpc_vertex_list list{static_cast<int>(c.size()), const_cast<gpc_vertex*>(c.data())};
+        for (const ContourView& c : contours) {
+            gpc_vertex_list list{c.count, const_cast<gpc_vertex*>(c.vertex)};
             int hole = 0;
             gpc_polygon box{1, &hole, &list};
             gpc_polygon_clip(GPC_UNION, accumulator, &box, accumulator);
         }
         return;
     }
-    std::vector<Extent> extents;
-    extents.reserve(contours.size());
-    for (const auto& c : contours) extents.push_back(extent_of(c));
-    const std::vector<int> group = touching_groups(extents);
     const int n = static_cast<int>(contours.size());
+    std::vector<Extent> extents(n);
+    for (int i = 0; i < n; ++i) extents[i] = extent_of(contours[i]);
+    const std::vector<int> group = touching_groups(extents);
 
-    std::vector<std::vector<int>> members(n);
-    for (int i = 0; i < n; ++i) members[group[i]].push_back(i);
+    // The members of each group, in increasing number, the groups one after
+    // the other in the order of their roots.
+    std::vector<int> first(n + 1, 0), members(n);
+    for (int i = 0; i < n; ++i) ++first[group[i] + 1];
+    for (int g = 0; g < n; ++g) first[g + 1] += first[g];
+    {
+        std::vector<int> next(first.begin(), first.end() - 1);
+        for (int i = 0; i < n; ++i) members[next[group[i]]++] = i;
+    }
 
     polyclip::Contours united;
     PieceIndex pieces;
     std::vector<int> near_ids;
     polyclip::Contours near;
+    polyclip::Contour clip, lone;
+    UnionMemo memo;
     for (int g = 0; g < n; ++g) {
-        if (members[g].empty()) continue;
-        pieces.start(extents, members[g]);
-        for (int i : members[g]) {
+        const std::size_t size = static_cast<std::size_t>(first[g + 1] - first[g]);
+        if (size == 0) continue;
+        const int* group_members = members.data() + first[g];
+        pieces.start(extents, group_members, size);
+        for (std::size_t m = 0; m < size; ++m) {
+            const int i = group_members[m];
             // The pieces that touch the contour, in the order they were made.
             pieces.take_touching(extents[i], near_ids);
+            if (near_ids.empty() && lone_rectangle(contours[i], lone)) {
+                pieces.add(std::move(lone));
+                continue;
+            }
             near.clear();
             for (int id : near_ids) near.push_back(pieces.release(id));
-            for (polyclip::Contour& c : unite(near, {to_contour(contours[i])})) pieces.add(std::move(c));
+            clip.clear();
+            for (int k = 0; k < contours[i].count; ++k) clip.push_back({contours[i].vertex[k].x, contours[i].vertex[k].y});
+            for (polyclip::Contour& c : memo.unite(near, clip)) pieces.add(std::move(c));
         }
         pieces.finish(united);
     }
@@ -395,6 +467,140 @@ void unite_in_order(const std::vector<std::vector<gpc_vertex>>& contours, gpc_po
         accumulator->contour[c].vertex = new gpc_vertex[united[c].size()];
         for (size_t v = 0; v < united[c].size(); ++v) accumulator->contour[c].vertex[v] = {united[c][v].x, united[c][v].y};
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Unions of at most this many operand vertices are remembered (their ranks
+// fit in a byte), at most MAX_SHAPES of them; after LOOKS unions the memo
+// goes on only if at least one in MIN_HIT_SHARE of them was found in it.
+constexpr std::size_t MAX_VERTICES = 64;
+constexpr std::size_t MAX_SHAPES = 4096;
+constexpr std::size_t LOOKS = 4096;
+constexpr std::size_t MIN_HIT_SHARE = 4;
+
+bool plain(double v) { return std::isfinite(v) && !(v == 0 && std::signbit(v)); }
+
+// The rank of `v` among the distinct `values`, or -1 when it is not one of them.
+int rank_of(const std::vector<double>& values, double v) {
+    const auto it = std::lower_bound(values.begin(), values.end(), v);
+    return it != values.end() && *it == v ? static_cast<int>(it - values.begin()) : -1;
+}
+
+void put_count(std::string& s, std::size_t n) {
+    s += static_cast<char>(n & 0xff);
+    s += static_cast<char>((n >> 8) & 0xff);
+    s += static_cast<char>((n >> 16) & 0xff);
+}
+
+std::size_t get_count(const std::string& s, std::size_t& at) {
+    const auto byte = [&](std::size_t k) { return static_cast<std::size_t>(static_cast<unsigned char>(s[at + k])); };
+    const std::size_t n = byte(0) | (byte(1) << 8) | (byte(2) << 16);
+    at += 3;
+    return n;
+}
+
+}  // namespace
+
+// The shape of a union: the number of subject contours, the vertex count of
+// each contour, and the rank of every x and y among the distinct values.
+bool UnionMemo::find_shape(const polyclip::Contours& subject, const polyclip::Contour& clip) {
+    std::size_t vertices = clip.size();
+    for (const polyclip::Contour& c : subject) vertices += c.size();
+    if (vertices > MAX_VERTICES) return false;
+    xs_.clear();
+    ys_.clear();
+    auto collect = [&](const polyclip::Contour& c) {
+        for (const polyclip::Point& p : c) {
+            if (!plain(p.x) || !plain(p.y)) return false;
+            xs_.push_back(p.x);
+            ys_.push_back(p.y);
+        }
+        return true;
+    };
+    for (const polyclip::Contour& c : subject)
+        if (!collect(c)) return false;
+    if (!collect(clip)) return false;
+    std::sort(xs_.begin(), xs_.end());
+    xs_.erase(std::unique(xs_.begin(), xs_.end()), xs_.end());
+    std::sort(ys_.begin(), ys_.end());
+    ys_.erase(std::unique(ys_.begin(), ys_.end()), ys_.end());
+    key_.clear();
+    key_ += static_cast<char>(subject.size());
+    for (const polyclip::Contour& c : subject) key_ += static_cast<char>(c.size());
+    key_ += static_cast<char>(clip.size());
+    auto ranks = [&](const polyclip::Contour& c) {
+        for (const polyclip::Point& p : c) {
+            key_ += static_cast<char>(rank_of(xs_, p.x));
+            key_ += static_cast<char>(rank_of(ys_, p.y));
+        }
+    };
+    for (const polyclip::Contour& c : subject) ranks(c);
+    ranks(clip);
+    return true;
+}
+
+// The result as ranks of the operands' values; false when a value of it is
+// not one of theirs (the memo then keeps nothing).
+bool UnionMemo::remember(const polyclip::Contours& result) {
+    std::string shape;
+    put_count(shape, result.size());
+    for (const polyclip::Contour& c : result) {
+        put_count(shape, c.size());
+        for (const polyclip::Point& p : c) {
+            const int x = rank_of(xs_, p.x), y = rank_of(ys_, p.y);
+            if (x < 0 || y < 0 || std::signbit(p.x) != std::signbit(xs_[x]) || std::signbit(p.y) != std::signbit(ys_[y]))
+                return false;
+            shape += static_cast<char>(x);
+            shape += static_cast<char>(y);
+        }
+    }
+    shapes_.emplace(key_, std::move(shape));
+    return true;
+}
+
+polyclip::Contours UnionMemo::recall(const std::string& shape) const {
+    std::size_t at = 0;
+    polyclip::Contours result(get_count(shape, at));
+    for (polyclip::Contour& c : result) {
+        c.resize(get_count(shape, at));
+        for (polyclip::Point& p : c) {
+            p = {xs_[static_cast<unsigned char>(shape[at])], ys_[static_cast<unsigned char>(shape[at + 1])]};
+            at += 2;
+        }
+    }
+    return result;
+}
+
+polyclip::Contours UnionMemo::unite(const polyclip::Contours& subject, const polyclip::Contour& clip) {
+    const bool shaped = looking_ && find_shape(subject, clip);
+    if (shaped) {
+        ++looked_;
+        const auto it = shapes_.find(key_);
+        if (it != shapes_.end()) {
+            ++hits_;
+            return recall(it->second);
+        }
+        if (looked_ == LOOKS && hits_ * MIN_HIT_SHARE < looked_) looking_ = false;
+    }
+    polyclip::Contours result = polyclip::clip_to_polygon(polyclip::Operation::Union, subject, {clip}).contours;
+    if (shaped && looking_ && shapes_.size() < MAX_SHAPES) remember(result);
+    return result;
+}
+
+void unite_in_order(const std::vector<std::vector<gpc_vertex>>& contours, gpc_polygon* accumulator) {
+    std::vector<ContourView> views;
+    views.reserve(contours.size());
+    for (const auto& c : contours) views.push_back({c.data(), static_cast<int>(c.size())});
+    unite_views(views, accumulator);
+}
+
+void unite_boxes(const std::vector<gpc_vertex>& corners, gpc_polygon* accumulator) {
+    std::vector<ContourView> views(corners.size() / 4);
+    for (std::size_t b = 0; b < views.size(); ++b) views[b] = {corners.data() + 4 * b, 4};
+    unite_views(views, accumulator);
 }
 
 }  // namespace grow

@@ -140,23 +140,23 @@ void unite_contours(const std::vector<grow::FloatBox>& boxes, gpc_polygon* accum
     // then from tmpdata2.file ("%.5f"); the unions then run in memory in
     // order, which gives the same polygon as uniting through the files one
     // box at a time. A corner that does not read back ends the reading.
-    std::vector<std::vector<gpc_vertex>> contours;
-    contours.reserve(boxes.size());
+    std::vector<gpc_vertex> all_corners;  // four per box
+    all_corners.reserve(4 * boxes.size());
     std::vector<std::pair<double, double>> read, last_read;
     std::vector<gpc_vertex> corners;
     for (const grow::FloatBox& b : boxes) {
         if (!grow::reread_corners(b, corners, keep ? &read : nullptr)) break;
-        contours.push_back(corners);
+        all_corners.insert(all_corners.end(), corners.begin(), corners.end());
         if (keep) last_read.swap(read);
     }
     // tmpdata2.file is rewritten for every box, so after the loop it holds
     // the last one.
-    if (keep && !contours.empty()) {
+    if (keep && !all_corners.empty()) {
         std::string text = "1\n" + std::to_string(last_read.size()) + "\n";
         for (const auto& [x, y] : last_read) text += grow::tmpdata2_line(x, y);
         common::write_whole_file(common::TMPDATA2_FILE, text);
     }
-    grow::unite_in_order(contours, accumulator);
+    grow::unite_boxes(all_corners, accumulator);
 }
 
 }  // namespace layers

@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
 
 #include "layers/grow.h"
+#include "polygon/engine.h"
 
 namespace {
 
@@ -115,4 +117,144 @@ TEST(GrowGrouping, ContoursThatAreNotFiniteGiveWhatTheLibraryGives) {
         gpc_free_tristrip(&a);
         gpc_free_tristrip(&b);
     }
+}
+
+// A rectangle that touches no piece of the accumulator is taken as it is,
+// without a union: it must come out exactly as the union of nothing and the
+// rectangle gives it (same vertices in the same order), for rectangles of any
+// size and place. Boxes far apart are groups of one, united in input order; a
+// box without width or height goes through the union, which drops it.
+TEST(GrowGrouping, RectanglesThatTouchNothingComeOutAsTheUnionGivesThem) {
+    using polyclip::Contour;
+    // (x0, y0, x1, y1); the first by hand: the union starts at the lower right
+    // corner and goes round clockwise
+    std::vector<std::vector<double>> sides = {{1, 2, 4, 3}, {100, 0, 100, 5}, {200, 7, 201, 7},
+                                             {-0.0, 50, 2, 51}, {-310.25, -20, -300.5, 1e-3}};
+    std::mt19937 rng(99);
+    for (int i = 0; i < 300; ++i) {
+        // each box within its own stretch of 2^21 along x
+        const double scale = std::ldexp(1.0, static_cast<int>(rng() % 40) - 30);
+        const double x0 = std::ldexp(i + 1.0, 21) + scale * (rng() % 1000);
+        const double y0 = scale * (static_cast<int>(rng() % 2000) - 1000);
+        sides.push_back({x0, y0, x0 + scale * (1 + rng() % 500), y0 + scale * (1 + rng() % 500)});
+    }
+    Contours boxes;
+    polyclip::Contours expected;
+    for (const auto& b : sides) {
+        boxes.push_back({{b[0], b[1]}, {b[2], b[1]}, {b[2], b[3]}, {b[0], b[3]}});
+        const Contour box = {{b[0], b[1]}, {b[2], b[1]}, {b[2], b[3]}, {b[0], b[3]}};
+        for (const Contour& c : polyclip::clip_to_polygon(polyclip::Operation::Union, {}, {box}).contours)
+            expected.push_back(c);
+    }
+    // flat boxes give nothing (the two above, and those too thin for their place)
+    const auto solid = std::count_if(sides.begin(), sides.end(), [](const auto& b) { return b[0] < b[2] && b[1] < b[3]; });
+    ASSERT_EQ(expected.size(), static_cast<std::size_t>(solid));
+    ASSERT_EQ(expected[0].size(), 4u);
+    EXPECT_TRUE(expected[0][0].x == 4 && expected[0][0].y == 2 && expected[0][1].x == 1 && expected[0][1].y == 2 &&
+                expected[0][2].x == 1 && expected[0][2].y == 3 && expected[0][3].x == 4 && expected[0][3].y == 3);
+
+    gpc_polygon acc{0, nullptr, nullptr};
+    grow::unite_in_order(boxes, &acc);
+    ASSERT_EQ(static_cast<std::size_t>(acc.num_contours), expected.size());
+    for (int c = 0; c < acc.num_contours; ++c) {
+        ASSERT_EQ(static_cast<std::size_t>(acc.contour[c].num_vertices), expected[c].size()) << "contour " << c;
+        for (int v = 0; v < acc.contour[c].num_vertices; ++v) {
+            const gpc_vertex got = acc.contour[c].vertex[v];
+            const polyclip::Point want = expected[c][v];
+            EXPECT_TRUE(std::memcmp(&got.x, &want.x, sizeof(double)) == 0 &&
+                        std::memcmp(&got.y, &want.y, sizeof(double)) == 0)
+                << "contour " << c << " vertex " << v;
+        }
+    }
+    gpc_free_polygon(&acc);
+}
+
+// Corners that are whole quarters read back from "%.2f" and "%.5f" as
+// themselves (the sign of -0 too); others are rounded by the texts.
+TEST(GrowGrouping, CornersReadBackFromBothTexts) {
+    struct Case {
+        float value;
+        double read;
+    };
+    const std::vector<Case> cases = {
+        {0.25f, 0.25},     {-3.75f, -3.75},   {-0.0f, -0.0},           {16777216.0f, 16777216.0},
+        {1e20f, 100000002004087734272.0},     {0.1f, 0.1},             {1234.5678f, 1234.57},
+        {2.375f, 2.38},    {-2.375f, -2.38},  {0.004f, 0.0},           {-0.004f, -0.0},
+    };
+    for (const Case& c : cases) {
+        std::vector<gpc_vertex> corners;
+        ASSERT_TRUE(grow::reread_corners({c.value, c.value + 1, c.value, c.value + 1}, corners)) << c.value;
+        ASSERT_EQ(corners.size(), 4u);
+        EXPECT_EQ(corners[0].x, c.read) << c.value;
+        EXPECT_EQ(std::signbit(corners[0].x), std::signbit(c.read)) << c.value;
+        EXPECT_EQ(corners[1].y, c.read) << c.value;
+    }
+}
+
+namespace {
+
+bool same_contours(const polyclip::Contours& a, const polyclip::Contours& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t c = 0; c < a.size(); ++c) {
+        if (a[c].size() != b[c].size()) return false;
+        for (std::size_t v = 0; v < a[c].size(); ++v)
+            if (std::memcmp(&a[c][v].x, &b[c][v].x, sizeof(double)) != 0 ||
+                std::memcmp(&a[c][v].y, &b[c][v].y, sizeof(double)) != 0)
+                return false;
+    }
+    return true;
+}
+
+polyclip::Contours swept(const polyclip::Contours& subject, const polyclip::Contour& clip) {
+    return polyclip::clip_to_polygon(polyclip::Operation::Union, subject, {clip}).contours;
+}
+
+}  // namespace
+
+// A union recalled from the memo must be exactly the union the sweep gives:
+// the same shape moved and stretched (the values in the same order) gives
+// the recalled contours with the new values; other shapes, and values of -0,
+// go through the sweep.
+TEST(GrowGrouping, RememberedUnionsAreTheUnionsOfTheSweep) {
+    using polyclip::Contour;
+    using polyclip::Contours;
+    auto piece = [](double x0, double y0, double x1, double y1) { return Contour{{x1, y0}, {x0, y0}, {x0, y1}, {x1, y1}}; };
+    auto box = [](double x0, double y0, double x1, double y1) { return Contour{{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}; };
+
+    grow::UnionMemo memo;
+    // A box over the right side of a piece: an L of eight corners (worked out by hand).
+    const Contours first = memo.unite({piece(0, 0, 10, 10)}, box(5, 5, 20, 8));
+    const Contours by_hand = {{{10, 8}, {20, 8}, {20, 5}, {10, 5}, {10, 0}, {0, 0}, {0, 10}, {10, 10}}};
+    EXPECT_TRUE(same_contours(first, by_hand));
+    EXPECT_EQ(memo.hits(), 0u);
+    // The same shape elsewhere, stretched unevenly: recalled.
+    const Contours moved = memo.unite({piece(100, -7, 130, 2.5)}, box(101, -1, 1e6, 0.5));
+    const Contours moved_by_hand = {
+        {{130, 0.5}, {1e6, 0.5}, {1e6, -1}, {130, -1}, {130, -7}, {100, -7}, {100, 2.5}, {130, 2.5}}};
+    EXPECT_TRUE(same_contours(moved, moved_by_hand));
+    EXPECT_EQ(memo.hits(), 1u);
+    // A side at -0: through the sweep, even though the shape is known.
+    const Contours signed_zero = memo.unite({piece(-0.0, 0, 10, 10)}, box(5, 5, 20, 8));
+    EXPECT_TRUE(same_contours(signed_zero, swept({piece(-0.0, 0, 10, 10)}, box(5, 5, 20, 8))));
+    EXPECT_EQ(memo.hits(), 1u);
+
+    // Random unions of a few pieces and a box on small grids, whose shapes
+    // repeat, each checked against the sweep, at several offsets and scales.
+    std::mt19937 rng(4242);
+    for (int round = 0; round < 4000; ++round) {
+        const double scale = (round % 3 == 0) ? 0.25 : (round % 3 == 1 ? 1.0 : 1000.5);
+        const double ox = scale * (rng() % 1000), oy = scale * (static_cast<int>(rng() % 1000) - 500);
+        auto at = [&](int v, double o) { return o + scale * v; };
+        Contours subject;
+        const int pieces = static_cast<int>(rng() % 3);
+        for (int k = 0; k < pieces; ++k) {
+            const int x0 = static_cast<int>(rng() % 4), y0 = static_cast<int>(rng() % 4);
+            subject.push_back(piece(at(x0, ox), at(y0, oy), at(x0 + 1 + rng() % 3, ox), at(y0 + 1 + rng() % 3, oy)));
+        }
+        if (pieces == 2) subject = swept({subject[0]}, box(subject[1][1].x, subject[1][1].y, subject[1][0].x, subject[1][2].y));
+        const int x0 = static_cast<int>(rng() % 4), y0 = static_cast<int>(rng() % 4);
+        const Contour clip = box(at(x0, ox), at(y0, oy), at(x0 + rng() % 3, ox), at(y0 + 1 + rng() % 3, oy));
+        ASSERT_TRUE(same_contours(memo.unite(subject, clip), swept(subject, clip))) << "round " << round;
+    }
+    EXPECT_GT(memo.hits(), 1000u);
 }
