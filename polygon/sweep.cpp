@@ -91,7 +91,8 @@ void Sweep::add_operand(const Operand& operand, int type) {
             int a = from;
             while (true) {
                 const int b = step(a);
-                Edge e{v[a].x, v[b].x, v[a].y, v[b].y, type, -1};
+                // Edges go up, so a rectilinear edge is vertical.
+                Edge e{v[a].x, v[a].y, v[b].y, -1, std::signbit(v[a].x) != std::signbit(v[b].x)};
                 const int id = static_cast<int>(edges_.size());
                 edges_.push_back(e);
                 if (last >= 0) edges_[last].succ = id;
@@ -249,53 +250,42 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
     }
     const bool large_run = static_cast<size_t>(edge_count) >= kLargeEdges;
     {
-        // Bound i comes position[i]-th in the order the sweep starts bounds.
+        // The bounds in the order the sweep starts them, as their indices.
         const int bound_count = static_cast<int>(bounds_.size());
-        std::vector<int>& position = bound_position_;
-        position.resize(bound_count);
+        std::vector<uint32_t>& order = bound_order_;
+        order.resize(bound_count);
         if (static_cast<size_t>(bound_count) < kRadixFrom) {
-            bound_order_.resize(bound_count);
+            std::vector<KeyedIndex<2>>& by_y_x = small_bound_order_;
+            by_y_x.resize(bound_count);
             for (int i = 0; i < bound_count; ++i)
-                bound_order_[i] = {{order_key(bounds_[i].y), bounds_[i].rank}, static_cast<uint32_t>(i), 0};
-            std::sort(bound_order_.begin(), bound_order_.end(),
+                by_y_x[i] = {{order_key(bounds_[i].y), bounds_[i].rank}, static_cast<uint32_t>(i), 0};
+            std::sort(by_y_x.begin(), by_y_x.end(),
                       [](const KeyedIndex<2>& a, const KeyedIndex<2>& b) { return keyed_less(a, b); });
-            for (int i = 0; i < bound_count; ++i) position[bound_order_[i].index] = i;
+            for (int i = 0; i < bound_count; ++i) order[i] = by_y_x[i].index;
         } else {
             std::vector<KeyedIndex<1>>& by_y = sort_scratch_;
             radix_sort(by_y, by_x_);
-            for (int i = 0; i < bound_count; ++i) position[by_y[i].index] = i;
+            for (int i = 0; i < bound_count; ++i) order[i] = by_y[i].index;
         }
         // A large run's buffers go after it anyway: the dead ones go now,
         // before the next ones are made.
         if (large_run) release(by_x_);
-        // Edge tops by height, each with its bound's position (the edges of
-        // a bound follow each other) and its successor plus one. The order
-        // of tops at equal heights does not matter: each changes only its
-        // own bound's slot.
+        // Edge tops by height, each with its bound (the edges of a bound
+        // follow each other) and its successor plus one. The order of tops
+        // at equal heights does not matter: each changes only its own
+        // bound's slot.
         by_top_.resize(edge_count);
         for (int i = 0; i < bound_count; ++i) {
-            const auto at = static_cast<uint32_t>(position[i]);
             const int end = i + 1 < bound_count ? bounds_[i + 1].first_edge : edge_count;
             for (int e = bounds_[i].first_edge; e < end; ++e)
-                by_top_[e] = {{order_key(edges_[e].ytop)}, at, static_cast<uint32_t>(edges_[e].succ + 1)};
+                by_top_[e] = {{order_key(edges_[e].ytop)}, static_cast<uint32_t>(i),
+                              static_cast<uint32_t>(edges_[e].succ + 1)};
         }
         sort_keyed(by_top_, sort_scratch_);
-        // The bounds into their order, in place: each swap puts one bound
-        // where it belongs.
-        for (int i = 0; i < bound_count; ++i) {
-            while (position[i] != i) {
-                const int j = position[i];
-                std::swap(bounds_[i], bounds_[j]);
-                std::swap(position[i], position[j]);
-            }
-        }
     }
-    if (large_run) {
-        release(sort_scratch_);
-        release(bound_position_);
-    }
+    if (large_run) release(sort_scratch_);
 
-    bound_slot_.resize(bounds_.size());
+    bound_slot_.assign(bounds_.size(), -1);
     ranks_.assign(rank_count, RankState{});
     occupied_.reset(rank_count);
     event_set_.reset(rank_count);
@@ -307,6 +297,7 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
 
     const std::vector<Edge>& edges = edges_;
     const std::vector<Bound>& bounds = bounds_;
+    const std::vector<uint32_t>& order = bound_order_;
     const std::vector<KeyedIndex<1>>& tops = by_top_;
     std::vector<Slot>& slots = slots_;
     std::vector<RankState>& ranks = ranks_;
@@ -315,15 +306,15 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
     while (top_i < tops.size() || bound_i < bounds.size()) {
         double y = std::numeric_limits<double>::infinity();
         if (top_i < tops.size()) y = key_value(tops[top_i].key[0]);
-        if (bound_i < bounds.size()) y = std::min(y, bounds[bound_i].y);
+        if (bound_i < order.size()) y = std::min(y, bounds[order[bound_i]].y);
         if (y == 0) y = zero_y;
 
         event_ranks_.clear();
         // Edges that end here: a successor takes over the slot, else the slot ends.
         for (; top_i < tops.size() && key_value(tops[top_i].key[0]) == y; ++top_i) {
-            const size_t b = tops[top_i].index;
-            if (b >= bound_i) continue;  // cannot happen: an edge ends above its bound's start
-            Slot& slot = slots[bound_slot_[b]];
+            const int s = bound_slot_[tops[top_i].index];
+            if (s < 0) continue;  // cannot happen: an edge ends above its bound's start
+            Slot& slot = slots[s];
             const int succ = static_cast<int>(tops[top_i].aux) - 1;
             if (succ >= 0) {
                 slot.edge = succ;
@@ -334,8 +325,10 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
             event_ranks_.push_back(slot.rank);
         }
         // Bounds that start here join after every active edge of equal x.
-        for (; bound_i < bounds.size() && bounds[bound_i].y == y; ++bound_i) {
-            const Bound& b = bounds[bound_i];
+        for (; bound_i < order.size() && bounds[order[bound_i]].y == y; ++bound_i) {
+            constexpr size_t kAhead = 8;
+            if (bound_i + kAhead < order.size()) __builtin_prefetch(&bounds[order[bound_i + kAhead]]);
+            const Bound& b = bounds[order[bound_i]];
             Slot slot{};
             slot.edge = b.first_edge;
             slot.rank = static_cast<int>(b.rank);
@@ -350,7 +343,7 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
                 s = free_slots_.back();
                 free_slots_.pop_back();
             }
-            bound_slot_[bound_i] = s;
+            bound_slot_[order[bound_i]] = s;
             RankState& rank = ranks[slot.rank];
             if (rank.last < 0) {
                 rank.first = s;

@@ -77,14 +77,17 @@
 
 namespace polyclip {
 
+// An upward vertical edge. Its top vertex has the same x, but for the sign
+// of a zero.
 struct Edge {
-    double x;     // x of the bottom vertex
-    double xtop;  // x of the top vertex (equal, but for the sign of a zero)
+    double x;  // x of the bottom vertex
     double ybot;
     double ytop;
-    int type;  // 0: subject, 1: clip
-    int succ;  // next edge of the same bound, or -1
+    int succ;         // next edge of the same bound, or -1
+    bool top_flips;   // the top vertex's x is -x (+0 below, -0 above or the reverse)
+    double xtop() const { return top_flips ? -x : x; }
 };
+static_assert(sizeof(Edge) == 32, "a big sweep holds an edge per two operand vertices");
 
 struct Slot {
     int edge;
@@ -115,7 +118,7 @@ struct SweepPoint {
 // times the height, which turns -0 into +0.
 inline double edge_x_at(const Edge& e, double y) {
     if (e.ybot == y) return e.x;
-    if (e.ytop == y) return e.xtop;
+    if (e.ytop == y) return e.xtop();
     return e.x + 0.0;
 }
 
@@ -199,11 +202,11 @@ private:
 
     // Sorting.
     std::vector<KeyedIndex<1>> by_x_, by_top_, sort_scratch_;
-    std::vector<KeyedIndex<2>> bound_order_;
-    std::vector<int> bound_position_;
+    std::vector<KeyedIndex<2>> small_bound_order_;
+    std::vector<uint32_t> bound_order_;  // the bounds by the height they start at, then x
 
     // The active slots. The slot of a bound that ended is taken again by a
-    // later one; bound_slot_ gives each started bound's slot.
+    // later one; bound_slot_ gives each started bound's slot (-1 before).
     std::vector<Slot> slots_;
     std::vector<int> free_slots_;
     std::vector<int> bound_slot_;
