@@ -1,5 +1,6 @@
 #include "layers/polygon_files.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "common/decimal.h"
@@ -43,6 +44,62 @@ common::PolygonFile write_quads(const gpc_tristrip* strips) {
         }
     }
     return writer.finish(total);
+}
+
+PolygonFileSource::PolygonFileSource(const common::PolygonFile& file)
+    : file_(file), count_(static_cast<int>(file.contours_read())) {}
+
+void PolygonFileSource::contour(int i, std::vector<polyclip::Point>& out) const {
+    common::Vertex v[4];
+    file_.read_quad(static_cast<std::size_t>(i), v);
+    out.resize(4);
+    for (std::size_t k = 0; k < 4; ++k) out[k] = {v[k].x, v[k].y};
+}
+
+bool PolygonFileSource::rectilinear() const {
+    for (int c = 0; c < count_; ++c) {
+        common::Vertex v[4];
+        file_.read_quad(static_cast<std::size_t>(c), v);
+        for (std::size_t k = 0; k < 4; ++k) {
+            const common::Vertex& a = v[k];
+            const common::Vertex& b = v[(k + 1) % 4];
+            if (!std::isfinite(a.x) || !std::isfinite(a.y)) return false;
+            if (a.x != b.x && a.y != b.y) return false;
+        }
+    }
+    return true;
+}
+
+void QuadFileSink::begin(size_t strips, size_t pairs) {
+    // Every strip of n pairs gives n - 1 quads.
+    quads_ = static_cast<long long>(pairs - strips);
+    writer_.emplace(common::VertexFormat::Quad, static_cast<std::size_t>(quads_) * 4);
+}
+
+void QuadFileSink::strip(int) { have_previous_ = false; }
+
+void QuadFileSink::pair(double xl, double xr, double y) {
+    if (have_previous_) {
+        // Left k, right k, right k+1, left k+1.
+        writer_->add(xl_, y_);
+        writer_->add(xr_, y_);
+        writer_->add(xr, y);
+        writer_->add(xl, y);
+    }
+    xl_ = xl;
+    xr_ = xr;
+    y_ = y;
+    have_previous_ = true;
+}
+
+common::PolygonFile QuadFileSink::finish() {
+    if (!writer_) {
+        const gpc_tristrip none{0, nullptr};
+        return write_quads(&none);
+    }
+    common::PolygonFile file = writer_->finish(quads_);
+    writer_.reset();
+    return file;
 }
 
 std::FILE* open_text(const common::PolygonFile& file) {

@@ -4,9 +4,11 @@
 // into a polygon of the clipping library.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "common/polygon_file.h"
+#include "polygon/engine.h"
 #include "polygon/gpc.h"
 
 namespace layers {
@@ -44,6 +46,41 @@ private:
     std::vector<gpc_vertex> vertices_;
     std::vector<gpc_vertex_list> lists_;
     std::vector<int> holes_;
+};
+
+// A file of this program's writers (not kept as text) as an operand of the
+// clipping engine, read contour by contour: each contour is the four vertices
+// read_quad gives, the values ReadPolygon would hold.
+class PolygonFileSource final : public polyclip::ContourSource {
+public:
+    explicit PolygonFileSource(const common::PolygonFile& file);
+    int count() const override { return count_; }
+    size_t vertices() const override { return 4 * static_cast<size_t>(count_); }
+    void contour(int i, std::vector<polyclip::Point>& out) const override;
+    // True when every contour's edges are horizontal or vertical and its
+    // values finite (gpc_is_rectilinear of the polygon ReadPolygon makes).
+    bool rectilinear() const;
+
+private:
+    const common::PolygonFile& file_;
+    int count_ = 0;
+};
+
+// Cuts the strips it is given into quads, as write_quads cuts the strips of a
+// gpc_tristrip, straight into a polygon file.
+class QuadFileSink final : public polyclip::StripSink {
+public:
+    void begin(size_t strips, size_t pairs) override;
+    void strip(int pairs) override;
+    void pair(double xl, double xr, double y) override;
+    // The file (of no quads when begin was never called).
+    common::PolygonFile finish();
+
+private:
+    std::optional<common::PolygonFileWriter> writer_;
+    long long quads_ = 0;
+    bool have_previous_ = false;
+    double xl_ = 0, xr_ = 0, y_ = 0;  // the pair before, in this strip
 };
 
 // A std::FILE* over the bytes of a file kept as text, for the readers that

@@ -30,13 +30,13 @@ void run_recipe_step(common::PolygonFiles& files, const RecipeStep& step);
 // one thread: below it a second thread costs more than it saves.
 inline constexpr std::size_t THREADED_LAYOUT_VERTICES = 40'000;
 
-// A clipping step holds some 80 to 120 bytes per vertex of its operands
-// while it runs (its sweep, the operands as the polygon library takes them
-// and its result). A second thread starts a step only while the operands of
-// the steps running stay under this many vertices, which keeps the two
+// A clipping step holds some 50 to 65 bytes per vertex of its operands
+// while it runs (its sweep and its result; the operands are read from their
+// files as it goes). A second thread starts a step only while the operands
+// of the steps running stay under this many vertices, which keeps the
 // largest steps of a big layout apart; a step alone always runs, and so does
 // a step of less than an eighth of it.
-inline constexpr std::size_t CONCURRENT_VERTICES = 7'000'000;
+inline constexpr std::size_t CONCURRENT_VERTICES = 12'000'000;
 
 // Creates empty.gpc, runs the recipe over the layer files and lifts the final
 // bodies into the box list. Steps that do not read each other's bodies run on

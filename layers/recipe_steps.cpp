@@ -26,20 +26,40 @@ common::PolygonFilePtr find_operand(const common::PolygonFiles& files, const std
     return f;
 }
 
+polyclip::Operation to_operation(int op) {
+    switch (op) {
+        case GPC_DIFF: return polyclip::Operation::Difference;
+        case GPC_INT: return polyclip::Operation::Intersection;
+        case GPC_XOR: return polyclip::Operation::ExclusiveOr;
+        default: return polyclip::Operation::Union;
+    }
+}
+
 }  // namespace
 
 void clip_layers(common::PolygonFiles& files, int op, const std::string& first, const std::string& second,
                  const std::string& result) {
     const common::PolygonFilePtr first_file = find_operand(files, common::polygon_file_name(first));
     const common::PolygonFilePtr second_file = find_operand(files, common::polygon_file_name(second));
+    // Only the library's operation codes name an operation; any other value
+    // gives no strips (and is never converted to the enumeration).
+    const bool known_op = op >= GPC_DIFF && op <= GPC_UNION;
+    if (!first_file->is_text() && !second_file->is_text()) {
+        // The operands are read from their compact files as the sweep goes,
+        // and the strips go straight into the result's quads.
+        QuadFileSink quads;
+        const PolygonFileSource subject(*first_file);
+        const PolygonFileSource clip(*second_file);
+        if (known_op && subject.rectilinear() && clip.rectilinear())
+            polyclip::clip_to_sink(to_operation(op), subject, clip, quads);
+        files.create(common::polygon_file_name(result), quads.finish());
+        return;
+    }
     gpc_tristrip strips{0, nullptr};
     {
         ReadPolygon subject(*first_file);
         ReadPolygon clip(*second_file);
-        // Only the library's operation codes name an operation; any other value
-        // gives no strips (and is never converted to the enumeration).
-        if (op >= GPC_DIFF && op <= GPC_UNION)
-            gpc_tristrip_clip(static_cast<gpc_op>(op), subject.get(), clip.get(), &strips);
+        if (known_op) gpc_tristrip_clip(static_cast<gpc_op>(op), subject.get(), clip.get(), &strips);
     }
 
     // The result is created only now, after both operands have been read.

@@ -63,6 +63,18 @@ void clip_to_tristrip(Operation op, const gpc_polygon& subject, const gpc_polygo
     release_if_large(scratch);
 }
 
+void clip_to_sink(Operation op, const ContourSource& subject, const ContourSource& clip, StripSink& sink) {
+    if (trivially_empty(op, subject.count() <= 0, clip.count() <= 0)) {
+        sink.begin(0, 0);
+        return;
+    }
+    Scratch& scratch = thread_scratch();
+    scratch.sweep.run(op, Operand(subject), Operand(clip), scratch.strips);
+    release_sweep_if_large(scratch);
+    scratch.strips.emit(sink);
+    release_if_large(scratch);
+}
+
 PolygonResult clip_to_polygon(Operation op, const Contours& subject, const Contours& clip) {
     if (trivially_empty(op, subject.empty(), clip.empty())) return {};
     Scratch& scratch = thread_scratch();

@@ -101,6 +101,23 @@ void StripBuilder::take_into(gpc_tristrip* out) const {
     }
 }
 
+void StripBuilder::emit(StripSink& sink) const {
+    size_t count = 0;
+    size_t pairs = 0;
+    for (size_t i = 0; i < strips_.size(); ++i) {
+        if (strips_[i].pairs <= 1) continue;
+        ++count;
+        pairs += static_cast<size_t>(strips_[i].pairs);
+    }
+    sink.begin(count, pairs);
+    for (size_t i = 0; i < strips_.size(); ++i) {
+        const StripState& st = strips_[i];
+        if (st.pairs <= 1) continue;
+        sink.strip(st.pairs);
+        for (int p = st.first_pair; p >= 0; p = pairs_[p].next) sink.pair(pairs_[p].xl, pairs_[p].xr, pairs_[p].y);
+    }
+}
+
 Strips StripBuilder::take() const {
     Strips out;
     for (size_t i = 0; i < strips_.size(); ++i) {

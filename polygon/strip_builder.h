@@ -30,6 +30,8 @@ public:
     // The strips of the last run, in the C layout, one array per strip.
     void take_into(gpc_tristrip* out) const;
     Strips take() const;
+    // The strips of the last run, the same as take_into gives, to `sink`.
+    void emit(StripSink& sink) const;
     // True when the last run's buffers are big enough to be worth releasing.
     bool large() const;
 

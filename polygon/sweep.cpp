@@ -39,36 +39,48 @@ bool boxes_touch(const Sweep::ContourInfo& a, const Sweep::ContourInfo& b) {
 
 bool Sweep::large() const { return edges_.capacity() >= kLargeEdges; }
 
+size_t Operand::vertices() const {
+    if (source_ != nullptr) return source_->vertices();
+    size_t n = 0;
+    for (int c = 0; c < count(); ++c) {
+        if (contours_ != nullptr)
+            n += (*contours_)[c].size();
+        else if (polygon_->contour[c].num_vertices > 0)
+            n += static_cast<size_t>(polygon_->contour[c].num_vertices);
+    }
+    return n;
+}
+
+void Operand::contour(int i, std::vector<Point>& out) const {
+    if (contours_ != nullptr) {
+        out.assign((*contours_)[i].begin(), (*contours_)[i].end());
+    } else if (source_ != nullptr) {
+        source_->contour(i, out);
+    } else {
+        const gpc_vertex_list& list = polygon_->contour[i];
+        out.resize(list.num_vertices > 0 ? list.num_vertices : 0);
+        for (size_t k = 0; k < out.size(); ++k) out[k] = {list.vertex[k].x, list.vertex[k].y};
+    }
+}
+
 void Sweep::add_operand(const Operand& operand, int type) {
     std::vector<Point>& v = kept_;
     std::vector<Point>& contour = contour_;
     for (int ci = 0; ci < operand.count(); ++ci) {
-        const int n0 = operand.size(ci);
-        contour.resize(n0);
-        for (int k = 0; k < n0; ++k) contour[k] = operand.at(ci, k);
-        ContourInfo info{0, 0, 0, 0, 0};
+        operand.contour(ci, contour);
+        const int n0 = static_cast<int>(contour.size());
         v.clear();
-        if (n0 > 0) info = {contour[0].x, contour[0].x, contour[0].y, contour[0].y, 0};
         // Vertices in the middle of a horizontal run are dropped.
         double py = n0 > 0 ? contour[n0 - 1].y : 0;
         for (int i = 0; i < n0; ++i) {
             const Point& p = contour[i];
-            info.xmin = std::min(info.xmin, p.x);
-            info.xmax = std::max(info.xmax, p.x);
-            info.ymin = std::min(info.ymin, p.y);
-            info.ymax = std::max(info.ymax, p.y);
             const double ny = contour[i + 1 < n0 ? i + 1 : 0].y;
             if (py != p.y || ny != p.y) {
                 v.push_back(p);
-                if (p.y == 0) {
-                    const int sign = std::signbit(p.y) ? -1 : 1;
-                    if (info.zero_sign == 0) info.zero_sign = sign;
-                    (sign > 0 ? positive_zero_y_ : negative_zero_y_) = true;
-                }
+                if (p.y == 0) (std::signbit(p.y) ? negative_zero_y_ : positive_zero_y_) = true;
             }
             py = p.y;
         }
-        contours_[type].push_back(info);
         const int n = static_cast<int>(v.size());
         if (n == 0) continue;
         auto prev = [n](int i) { return i == 0 ? n - 1 : i - 1; };
@@ -79,7 +91,8 @@ void Sweep::add_operand(const Operand& operand, int type) {
             int a = from;
             while (true) {
                 const int b = step(a);
-                Edge e{v[a].x, v[b].x, v[a].y, v[b].y, type, -1};
+                // Edges go up, so a rectilinear edge is vertical.
+                Edge e{v[a].x, v[a].y, v[b].y, -1, std::signbit(v[a].x) != std::signbit(v[b].x)};
                 const int id = static_cast<int>(edges_.size());
                 edges_.push_back(e);
                 if (last >= 0) edges_[last].succ = id;
@@ -101,6 +114,28 @@ void Sweep::add_operand(const Operand& operand, int type) {
     }
 }
 
+// A contour's bounding box and the sign of its first kept vertex at height
+// zero (kept as add_operand keeps vertices).
+Sweep::ContourInfo Sweep::contour_info(const Operand& operand, int i) {
+    std::vector<Point>& contour = contour_;
+    operand.contour(i, contour);
+    const int n0 = static_cast<int>(contour.size());
+    ContourInfo info{0, 0, 0, 0, 0};
+    if (n0 > 0) info = {contour[0].x, contour[0].x, contour[0].y, contour[0].y, 0};
+    double py = n0 > 0 ? contour[n0 - 1].y : 0;
+    for (int k = 0; k < n0; ++k) {
+        const Point& p = contour[k];
+        info.xmin = std::min(info.xmin, p.x);
+        info.xmax = std::max(info.xmax, p.x);
+        info.ymin = std::min(info.ymin, p.y);
+        info.ymax = std::max(info.ymax, p.y);
+        const double ny = contour[k + 1 < n0 ? k + 1 : 0].y;
+        if ((py != p.y || ny != p.y) && p.y == 0 && info.zero_sign == 0) info.zero_sign = std::signbit(p.y) ? -1 : 1;
+        py = p.y;
+    }
+    return info;
+}
+
 // The scan-beam boundary at height zero takes its sign from the first vertex
 // at that height, in contour order, among the contours that can contribute:
 // for an intersection or a difference, contours whose bounding box touches no
@@ -108,17 +143,24 @@ void Sweep::add_operand(const Operand& operand, int type) {
 // (Leaving them out changes nothing else: such a contour is nowhere near the
 // result.) Only -0 and +0 can tell equal heights apart, so the test runs only
 // when both occur.
-double Sweep::canonical_zero_y(Operation op) const {
+double Sweep::canonical_zero_y(Operation op, const Operand& subject, const Operand& clip) {
     if (!(positive_zero_y_ && negative_zero_y_)) return negative_zero_y_ ? -0.0 : 0.0;
-    const bool filtered = (op == Operation::Intersection || op == Operation::Difference) &&
-                          !contours_[kSubject].empty() && !contours_[kClip].empty();
+    // Rare: the contours are read again for their boxes.
+    std::vector<ContourInfo> infos[2];
+    const Operand* operands[2] = {&subject, &clip};
     for (int type : {kSubject, kClip}) {
-        for (const ContourInfo& c : contours_[type]) {
+        infos[type].reserve(operands[type]->count());
+        for (int i = 0; i < operands[type]->count(); ++i) infos[type].push_back(contour_info(*operands[type], i));
+    }
+    const bool filtered = (op == Operation::Intersection || op == Operation::Difference) && !infos[kSubject].empty() &&
+                          !infos[kClip].empty();
+    for (int type : {kSubject, kClip}) {
+        for (const ContourInfo& c : infos[type]) {
             if (c.zero_sign == 0) continue;
             bool included = true;
             if (filtered && (type == kClip || op == Operation::Intersection)) {
                 included = false;
-                for (const ContourInfo& other : contours_[1 - type]) {
+                for (const ContourInfo& other : infos[1 - type]) {
                     if (boxes_touch(c, other)) {
                         included = true;
                         break;
@@ -131,21 +173,40 @@ double Sweep::canonical_zero_y(Operation op) const {
     return 0.0;
 }
 
+// Sorts event_ranks_ and drops repeated ranks.
+void Sweep::sort_event_ranks() {
+    std::vector<int>& ranks = event_ranks_;
+    if (ranks.size() <= 16) {
+        // Usually a handful: insertion beats the general sort's setup.
+        for (size_t i = 1; i < ranks.size(); ++i) {
+            const int r = ranks[i];
+            size_t j = i;
+            for (; j > 0 && ranks[j - 1] > r; --j) ranks[j] = ranks[j - 1];
+            ranks[j] = r;
+        }
+        ranks.erase(std::unique(ranks.begin(), ranks.end()), ranks.end());
+        return;
+    }
+    // Many (a row of boxes at one height): through the bit set of ranks,
+    // which leaves them empty again.
+    for (const int r : ranks) event_set_.insert(r);
+    ranks.clear();
+    for (int r = event_set_.next(-1); r >= 0; r = event_set_.next(r)) {
+        ranks.push_back(r);
+        event_set_.erase(r);
+    }
+}
+
 void Sweep::run(Operation op, const Operand& subject, const Operand& clip, SweepBuilder& builder) {
     edges_.clear();
     bounds_.clear();
     slots_.clear();
-    contours_[kSubject].clear();
-    contours_[kClip].clear();
+    free_slots_.clear();
     positive_zero_y_ = negative_zero_y_ = false;
     {
-        size_t vertices = 0;
-        for (int c = 0; c < subject.count(); ++c) vertices += subject.size(c);
-        for (int c = 0; c < clip.count(); ++c) vertices += clip.size(c);
+        const size_t vertices = subject.vertices() + clip.vertices();
         edges_.reserve(vertices / 2 + 1);  // about one upward edge per two vertices
         bounds_.reserve(vertices / 2 + 1);
-        contours_[kSubject].reserve(subject.count());
-        contours_[kClip].reserve(clip.count());
     }
     add_operand(subject, kSubject);
     add_operand(clip, kClip);
@@ -155,12 +216,7 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
         return;
     }
 
-    const double zero_y = canonical_zero_y(op);
-    if (static_cast<size_t>(edge_count) >= kLargeEdges) {
-        // The contours' boxes serve only the sign of zero.
-        release(contours_[kSubject]);
-        release(contours_[kClip]);
-    }
+    const double zero_y = canonical_zero_y(op, subject, clip);
     bool inside[4];
     for (uint8_t parity = 0; parity < 4; ++parity) inside[parity] = result_inside(op, parity);
 
@@ -192,55 +248,47 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
         }
         ++rank_count;
     }
+    const bool large_run = static_cast<size_t>(edge_count) >= kLargeEdges;
     {
-        // Bound i becomes slot position[i].
+        // The bounds in the order the sweep starts them, as their indices.
         const int bound_count = static_cast<int>(bounds_.size());
-        std::vector<int>& position = bound_position_;
-        position.resize(bound_count);
-        sorted_bounds_.resize(bound_count);
+        std::vector<uint32_t>& order = bound_order_;
+        order.resize(bound_count);
         if (static_cast<size_t>(bound_count) < kRadixFrom) {
-            bound_order_.resize(bound_count);
+            std::vector<KeyedIndex<2>>& by_y_x = small_bound_order_;
+            by_y_x.resize(bound_count);
             for (int i = 0; i < bound_count; ++i)
-                bound_order_[i] = {{order_key(bounds_[i].y), bounds_[i].rank}, static_cast<uint32_t>(i), 0};
-            std::sort(bound_order_.begin(), bound_order_.end(),
+                by_y_x[i] = {{order_key(bounds_[i].y), bounds_[i].rank}, static_cast<uint32_t>(i), 0};
+            std::sort(by_y_x.begin(), by_y_x.end(),
                       [](const KeyedIndex<2>& a, const KeyedIndex<2>& b) { return keyed_less(a, b); });
-            for (int i = 0; i < bound_count; ++i) {
-                sorted_bounds_[i] = bounds_[bound_order_[i].index];
-                position[bound_order_[i].index] = i;
-            }
+            for (int i = 0; i < bound_count; ++i) order[i] = by_y_x[i].index;
         } else {
             std::vector<KeyedIndex<1>>& by_y = sort_scratch_;
             radix_sort(by_y, by_x_);
-            for (int i = 0; i < bound_count; ++i) {
-                sorted_bounds_[i] = bounds_[by_y[i].index];
-                position[by_y[i].index] = i;
-            }
+            for (int i = 0; i < bound_count; ++i) order[i] = by_y[i].index;
         }
-        // Edge tops by height, each with the slot its bound gets (the edges
-        // of a bound follow each other) and its successor plus one. The order
-        // of tops at equal heights does not matter: each changes only its
-        // own slot.
+        // A large run's buffers go after it anyway: the dead ones go now,
+        // before the next ones are made.
+        if (large_run) release(by_x_);
+        // Edge tops by height, each with its bound (the edges of a bound
+        // follow each other) and its successor plus one. The order of tops
+        // at equal heights does not matter: each changes only its own
+        // bound's slot.
         by_top_.resize(edge_count);
         for (int i = 0; i < bound_count; ++i) {
-            const uint32_t slot = static_cast<uint32_t>(position[i]);
             const int end = i + 1 < bound_count ? bounds_[i + 1].first_edge : edge_count;
             for (int e = bounds_[i].first_edge; e < end; ++e)
-                by_top_[e] = {{order_key(edges_[e].ytop)}, slot, static_cast<uint32_t>(edges_[e].succ + 1)};
+                by_top_[e] = {{order_key(edges_[e].ytop)}, static_cast<uint32_t>(i),
+                              static_cast<uint32_t>(edges_[e].succ + 1)};
         }
-        bounds_.swap(sorted_bounds_);
+        sort_keyed(by_top_, sort_scratch_);
     }
-    sort_keyed(by_top_, sort_scratch_);
-    if (static_cast<size_t>(edge_count) >= kLargeEdges) {
-        // A large run's buffers go after it anyway: the dead ones go now.
-        release(by_x_);
-        release(sort_scratch_);
-        release(sorted_bounds_);
-        release(bound_position_);
-    }
+    if (large_run) release(sort_scratch_);
 
-    slots_.reserve(bounds_.size());
+    bound_slot_.assign(bounds_.size(), -1);
     ranks_.assign(rank_count, RankState{});
     occupied_.reset(rank_count);
+    event_set_.reset(rank_count);
     below_parity_.reset(rank_count);
     uint32_t next_seq = 0;
 
@@ -249,6 +297,7 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
 
     const std::vector<Edge>& edges = edges_;
     const std::vector<Bound>& bounds = bounds_;
+    const std::vector<uint32_t>& order = bound_order_;
     const std::vector<KeyedIndex<1>>& tops = by_top_;
     std::vector<Slot>& slots = slots_;
     std::vector<RankState>& ranks = ranks_;
@@ -257,14 +306,14 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
     while (top_i < tops.size() || bound_i < bounds.size()) {
         double y = std::numeric_limits<double>::infinity();
         if (top_i < tops.size()) y = key_value(tops[top_i].key[0]);
-        if (bound_i < bounds.size()) y = std::min(y, bounds[bound_i].y);
+        if (bound_i < order.size()) y = std::min(y, bounds[order[bound_i]].y);
         if (y == 0) y = zero_y;
 
         event_ranks_.clear();
         // Edges that end here: a successor takes over the slot, else the slot ends.
         for (; top_i < tops.size() && key_value(tops[top_i].key[0]) == y; ++top_i) {
-            const size_t s = tops[top_i].index;
-            if (s >= slots.size()) continue;  // cannot happen: an edge ends above its bound's start
+            const int s = bound_slot_[tops[top_i].index];
+            if (s < 0) continue;  // cannot happen: an edge ends above its bound's start
             Slot& slot = slots[s];
             const int succ = static_cast<int>(tops[top_i].aux) - 1;
             if (succ >= 0) {
@@ -276,8 +325,10 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
             event_ranks_.push_back(slot.rank);
         }
         // Bounds that start here join after every active edge of equal x.
-        for (; bound_i < bounds.size() && bounds[bound_i].y == y; ++bound_i) {
-            const Bound& b = bounds[bound_i];
+        for (; bound_i < order.size() && bounds[order[bound_i]].y == y; ++bound_i) {
+            constexpr size_t kAhead = 8;
+            if (bound_i + kAhead < order.size()) __builtin_prefetch(&bounds[order[bound_i + kAhead]]);
+            const Bound& b = bounds[order[bound_i]];
             Slot slot{};
             slot.edge = b.first_edge;
             slot.rank = static_cast<int>(b.rank);
@@ -287,7 +338,12 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
             slot.ending = false;
             slot.type = static_cast<uint8_t>(b.type);
             slot.point = -1;
-            const int s = static_cast<int>(slots.size());
+            int s = static_cast<int>(slots.size());
+            if (!free_slots_.empty()) {
+                s = free_slots_.back();
+                free_slots_.pop_back();
+            }
+            bound_slot_[order[bound_i]] = s;
             RankState& rank = ranks[slot.rank];
             if (rank.last < 0) {
                 rank.first = s;
@@ -298,21 +354,13 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
             }
             rank.last = s;
             rank.start_bits ^= static_cast<uint8_t>(1u << b.type);
-            slots.push_back(slot);
+            if (s == static_cast<int>(slots.size()))
+                slots.push_back(slot);
+            else
+                slots[s] = slot;
             event_ranks_.push_back(slot.rank);
         }
-        if (event_ranks_.size() <= 16) {
-            // Usually a handful: insertion beats the general sort's setup.
-            for (size_t i = 1; i < event_ranks_.size(); ++i) {
-                const int r = event_ranks_[i];
-                size_t j = i;
-                for (; j > 0 && event_ranks_[j - 1] > r; --j) event_ranks_[j] = event_ranks_[j - 1];
-                event_ranks_[j] = r;
-            }
-        } else {
-            std::sort(event_ranks_.begin(), event_ranks_.end());
-        }
-        event_ranks_.erase(std::unique(event_ranks_.begin(), event_ranks_.end()), event_ranks_.end());
+        sort_event_ranks();
 
         points_.clear();
         processed_ranks_.clear();
@@ -370,6 +418,14 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
                 if (slot.ending) {
                     (slot.prev_at_rank >= 0 ? slots[slot.prev_at_rank].next_at_rank : rank.first) = next;
                     (next >= 0 ? slots[next].prev_at_rank : rank.last) = slot.prev_at_rank;
+#ifdef POLYCLIP_CHECK_FREED_SLOTS
+                    // Checking builds: a freed slot is never taken again, and
+                    // any later use of it fails.
+                    slot.edge = -1;
+                    slot.rank = -1;
+#else
+                    free_slots_.push_back(s);
+#endif
                 }
                 s = next;
             }

@@ -9,7 +9,9 @@
 // subject contours before clip contours). A vertex in the middle of a bound
 // (a collinear vertex) makes the bound continue with a successor edge. Each
 // bound becomes one slot when the sweep reaches its bottom; the slot follows
-// the bound's edges upward and keeps its index for the whole sweep.
+// the bound's edges upward, and after the boundary where the bound ends it
+// is free for a bound that starts later (builders keep no slot index past
+// the end of its bound; the seq of a slot is new each time it is taken).
 //
 // The active slots are ordered by x (their rank: the index of their x among
 // the distinct x values of all edges); slots with equal x keep the order in
@@ -75,14 +77,17 @@
 
 namespace polyclip {
 
+// An upward vertical edge. Its top vertex has the same x, but for the sign
+// of a zero.
 struct Edge {
-    double x;     // x of the bottom vertex
-    double xtop;  // x of the top vertex (equal, but for the sign of a zero)
+    double x;  // x of the bottom vertex
     double ybot;
     double ytop;
-    int type;  // 0: subject, 1: clip
-    int succ;  // next edge of the same bound, or -1
+    int succ;         // next edge of the same bound, or -1
+    bool top_flips;   // the top vertex's x is -x (+0 below, -0 above or the reverse)
+    double xtop() const { return top_flips ? -x : x; }
 };
+static_assert(sizeof(Edge) == 32, "a big sweep holds an edge per two operand vertices");
 
 struct Slot {
     int edge;
@@ -113,7 +118,7 @@ struct SweepPoint {
 // times the height, which turns -0 into +0.
 inline double edge_x_at(const Edge& e, double y) {
     if (e.ybot == y) return e.x;
-    if (e.ytop == y) return e.xtop;
+    if (e.ytop == y) return e.xtop();
     return e.x + 0.0;
 }
 
@@ -133,27 +138,27 @@ protected:
     ~SweepBuilder() = default;
 };
 
-// One operand, held either in our own containers or in the C structs.
+// One operand: our own containers, the C structs, or any other source of
+// contours (engine.h).
 class Operand {
 public:
     explicit Operand(const Contours& contours) : contours_(&contours) {}
     explicit Operand(const gpc_polygon& polygon) : polygon_(&polygon) {}
+    explicit Operand(const ContourSource& source) : source_(&source) {}
     int count() const {
         if (contours_ != nullptr) return static_cast<int>(contours_->size());
+        if (source_ != nullptr) return source_->count();
         return polygon_->num_contours > 0 ? polygon_->num_contours : 0;
     }
-    int size(int i) const {
-        if (contours_ != nullptr) return static_cast<int>((*contours_)[i].size());
-        return polygon_->contour[i].num_vertices > 0 ? polygon_->contour[i].num_vertices : 0;
-    }
-    Point at(int i, int k) const {
-        if (contours_ != nullptr) return (*contours_)[i][k];
-        return {polygon_->contour[i].vertex[k].x, polygon_->contour[i].vertex[k].y};
-    }
+    // About how many vertices the contours hold (for reserving).
+    size_t vertices() const;
+    // Contour i's vertices into `out` (replacing what it held).
+    void contour(int i, std::vector<Point>& out) const;
 
 private:
     const Contours* contours_ = nullptr;
     const gpc_polygon* polygon_ = nullptr;
+    const ContourSource* source_ = nullptr;
 };
 
 // Runs sweeps. One object keeps its buffers from one run to the next, so a
@@ -184,30 +189,34 @@ public:
 
 private:
     void add_operand(const Operand& operand, int type);
-    double canonical_zero_y(Operation op) const;
+    ContourInfo contour_info(const Operand& operand, int i);
+    double canonical_zero_y(Operation op, const Operand& subject, const Operand& clip);
+    void sort_event_ranks();
 
     // The edges and bounds of both operands.
     std::vector<Edge> edges_;
     std::vector<Bound> bounds_;
-    std::vector<ContourInfo> contours_[2];
     bool positive_zero_y_ = false;
     bool negative_zero_y_ = false;
     std::vector<Point> contour_, kept_;  // one input contour, and its kept vertices
 
     // Sorting.
     std::vector<KeyedIndex<1>> by_x_, by_top_, sort_scratch_;
-    std::vector<KeyedIndex<2>> bound_order_;
-    std::vector<Bound> sorted_bounds_;
-    std::vector<int> bound_position_;
+    std::vector<KeyedIndex<2>> small_bound_order_;
+    std::vector<uint32_t> bound_order_;  // the bounds by the height they start at, then x
 
-    // The active slots.
+    // The active slots. The slot of a bound that ended is taken again by a
+    // later one; bound_slot_ gives each started bound's slot (-1 before).
     std::vector<Slot> slots_;
+    std::vector<int> free_slots_;
+    std::vector<int> bound_slot_;
     std::vector<RankState> ranks_;
     RankSet occupied_;
     XorFenwick below_parity_;
 
     // One boundary.
     std::vector<int> event_ranks_;  // ranks touched by an event at this y, sorted and unique
+    RankSet event_set_;             // sorts large sets of event ranks
     std::vector<SweepPoint> points_;
     std::vector<int> processed_ranks_;
 };

@@ -1,0 +1,138 @@
+// Clipping steps on files in memory: the operands read contour by contour
+// from the compact files give the values ReadPolygon copies out, and
+// clip_layers writes the file the gpc_polygon/gpc_tristrip path wrote.
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "layer_test_support.h"
+#include "layers/polygon_files.h"
+#include "layers/recipe_steps.h"
+
+using namespace layers;
+
+namespace {
+
+// A file of the given vertices as the writers make it, four per contour.
+common::PolygonFile file_of(common::VertexFormat format, long long count_line, const std::vector<common::Vertex>& v) {
+    return common::PolygonFile(format, count_line, v);
+}
+
+std::vector<common::Vertex> rect(double x0, double y0, double x1, double y1) {
+    return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+}
+
+std::vector<common::Vertex> operator+(std::vector<common::Vertex> a, const std::vector<common::Vertex>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// The step as the recipe made it before: through gpc_polygon and gpc_tristrip.
+std::string reference_clip(int op, const common::PolygonFile& a, const common::PolygonFile& b) {
+    gpc_tristrip strips{0, nullptr};
+    {
+        ReadPolygon subject(a);
+        ReadPolygon clip(b);
+        if (op >= GPC_DIFF && op <= GPC_UNION) gpc_tristrip_clip(static_cast<gpc_op>(op), subject.get(), clip.get(), &strips);
+    }
+    const std::string text = write_quads(&strips).render();
+    gpc_free_tristrip(&strips);
+    return text;
+}
+
+std::string clip_text(int op, common::PolygonFile a, common::PolygonFile b) {
+    common::PolygonFiles files;
+    write_empty_polygon_file(files);
+    files.create("a.gpc", std::move(a));
+    files.create("b.gpc", std::move(b));
+    clip_layers(files, op, "a", "b", "r");
+    return files.find("r.gpc")->render();
+}
+
+}  // namespace
+
+// Each kind of storage a file can have (rectangles, pairs of digits, plain
+// values, -0) and count lines that promise more or fewer contours than follow.
+TEST(PolygonFileSource, GivesTheValuesReadPolygonHolds) {
+    using common::VertexFormat;
+    const std::vector<common::Vertex> slanted = {{0, 0}, {2, 0}, {3, 1}, {0, 1}};
+    const std::vector<common::Vertex> turned = {{0, 0}, {0, 1}, {2, 1}, {2, 0}};  // rectilinear, not a writer's rectangle
+    const struct {
+        common::PolygonFile file;
+        bool rectilinear;
+    } cases[] = {
+        {file_of(VertexFormat::Quad, 2, rect(0, 0, 1.5, 2) + rect(-3.25, 0.1, 7, 9.99)), true},
+        {file_of(VertexFormat::Quad, 2, rect(0, 0, 1, 1) + turned), true},
+        {file_of(VertexFormat::Quad, 2, rect(1.0 / 3, -0.0, 2, 1) + rect(0, 0, 1e9, 1e-9)), true},
+        {file_of(VertexFormat::Quad, 1, rect(0, 0, 1, 1) + slanted), true},  // the slanted contour is not read
+        {file_of(VertexFormat::Quad, 2, rect(0, 0, 1, 1) + slanted), false},
+        {file_of(VertexFormat::Quad, 5, rect(0, 0, 1, 1)), true},
+        {file_of(VertexFormat::OneDecimal, 1, rect(0.04, -0.04, 0.25, 1.15)), true},
+        {file_of(VertexFormat::OneDecimal, -1, rect(0, 0, 1, 1)), true},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const common::PolygonFile& file = cases[i].file;
+        ReadPolygon read(file);
+        const PolygonFileSource source(file);
+        const gpc_polygon* p = read.get();
+        ASSERT_EQ(source.count(), p->num_contours) << i;
+        EXPECT_EQ(source.vertices(), 4 * static_cast<size_t>(p->num_contours)) << i;
+        std::vector<polyclip::Point> contour;
+        for (int c = 0; c < source.count(); ++c) {
+            source.contour(c, contour);
+            ASSERT_EQ(contour.size(), static_cast<size_t>(p->contour[c].num_vertices)) << i;
+            for (size_t k = 0; k < contour.size(); ++k) {
+                EXPECT_TRUE(same_bits(contour[k].x, p->contour[c].vertex[k].x)) << i << " " << c << " " << k;
+                EXPECT_TRUE(same_bits(contour[k].y, p->contour[c].vertex[k].y)) << i << " " << c << " " << k;
+            }
+        }
+        EXPECT_EQ(source.rectilinear(), cases[i].rectilinear) << i;
+        EXPECT_EQ(source.rectilinear(), gpc_is_rectilinear(p)) << i;
+    }
+}
+
+TEST(ClipLayers, HandCheckedQuads) {
+    // a box with a notch cut from its top: the part below the notch, then the two beside it
+    EXPECT_EQ(clip_text(GPC_DIFF, file_of(common::VertexFormat::OneDecimal, 1, rect(0, 0, 3, 2)),
+                        file_of(common::VertexFormat::Quad, 1, rect(1, 1, 2, 3))),
+              "3\n" + layers_test::quad_text(0, 0, 3, 1) + layers_test::quad_text(0, 1, 1, 2) +
+                  layers_test::quad_text(2, 1, 3, 2));
+    // no operation of that number, and a slanted operand: no quads
+    EXPECT_EQ(clip_text(7, file_of(common::VertexFormat::Quad, 1, rect(0, 0, 1, 1)), common::PolygonFile{}), "0\n");
+    EXPECT_EQ(clip_text(GPC_UNION, file_of(common::VertexFormat::Quad, 1, rect(0, 0, 1, 1)),
+                        file_of(common::VertexFormat::Quad, 1, {{0, 0}, {2, 0}, {3, 1}, {0, 1}})),
+              "0\n");
+}
+
+// Random boxes on a grid of tenths and hundredths, some given in a turned
+// vertex order, others with values that are no tenths at all.
+TEST(ClipLayers, SameFileAsTheGpcPath) {
+    std::mt19937 rng(7);
+    auto value = [&](int range, int scale) {
+        return std::uniform_int_distribution<int>(-range, range)(rng) / static_cast<double>(scale);
+    };
+    auto layer = [&](common::VertexFormat format, int boxes) {
+        std::vector<common::Vertex> v;
+        const int scale = rng() % 2 ? 10 : 100;
+        for (int i = 0; i < boxes; ++i) {
+            const double x0 = value(40, scale), y0 = value(40, scale);
+            const double x1 = x0 + 0.5 + std::abs(value(20, scale)), y1 = y0 + 0.5 + std::abs(value(20, scale));
+            if (rng() % 10 == 0)
+                v = v + std::vector<common::Vertex>{{x0, y0}, {x0, y1}, {x1, y1}, {x1, y0}};
+            else if (rng() % 10 == 0)
+                v = v + rect(x0 / 3, y0, x1, y1 / 7);
+            else
+                v = v + rect(x0, y0, x1, y1);
+        }
+        return file_of(format, boxes, v);
+    };
+    for (int round = 0; round < 60; ++round) {
+        const common::PolygonFile a = layer(common::VertexFormat::OneDecimal, 1 + round % 25);
+        const common::PolygonFile b = layer(common::VertexFormat::Quad, round % 30);
+        for (const int op : {GPC_DIFF, GPC_INT, GPC_XOR, GPC_UNION}) {
+            ASSERT_EQ(clip_text(op, a, b), reference_clip(op, a, b)) << "round " << round << " op " << op;
+        }
+    }
+}
