@@ -507,6 +507,9 @@ std::size_t get_count(const std::string& s, std::size_t& at) {
 // The shape of a union: the number of subject contours, the vertex count of
 // each contour, and the rank of every x and y among the distinct values.
 bool UnionMemo::find_shape(const polyclip::Contours& subject, const polyclip::Contour& clip) {
+    // Every count of the key must fit its byte: so must the number of
+    // contours, which empty contours would not bound.
+    if (subject.size() >= MAX_VERTICES) return false;
     std::size_t vertices = clip.size();
     for (const polyclip::Contour& c : subject) vertices += c.size();
     if (vertices > MAX_VERTICES) return false;
