@@ -140,6 +140,7 @@ public:
     }
 
     void run(int threads) {
+        threads_ = threads;
         std::vector<std::thread> helpers;
         for (int i = 1; i < threads; ++i) helpers.emplace_back([this] { work(); });
         work();
@@ -162,11 +163,14 @@ public:
 private:
     // Takes a task whose waits are over, runs it and marks it done, until
     // every task is done. Lifting a final body comes first, since it lets
-    // the body go. Of the recipe steps, the one that starts the longest chain
-    // of steps still to come goes first, and of equal chains the one with
-    // the most operand vertices: that keeps the second thread busy with the
-    // rest while the long chain runs. A step waits while it would hold too
-    // much memory beside the steps running.
+    // the body go. On two threads, of the recipe steps the one that starts
+    // the longest chain of steps still to come goes first, and of equal
+    // chains the one with the most operand vertices: that keeps the second
+    // thread busy with the rest while the long chain runs. On one thread the
+    // steps run in the recipe's order, so that what a run leaves behind when
+    // a step fails (the files kept so far) is what the recipe order leaves.
+    // A step waits while it would hold too much memory beside the steps
+    // running.
     void work() {
         std::unique_lock lock(mutex_);
         for (;;) {
@@ -206,8 +210,10 @@ private:
         const bool a_lifts = ta.step >= RECIPE_STEPS;
         const bool b_lifts = tb.step >= RECIPE_STEPS;
         if (a_lifts != b_lifts) return a_lifts;
-        if (ta.chain != tb.chain) return ta.chain > tb.chain;
-        if (a_weight != b_weight) return a_weight > b_weight;
+        if (threads_ > 1) {
+            if (ta.chain != tb.chain) return ta.chain > tb.chain;
+            if (a_weight != b_weight) return a_weight > b_weight;
+        }
         return a < b;
     }
 
@@ -257,6 +263,7 @@ private:
     std::size_t done_ = 0;
     const std::size_t concurrent_vertices_;
     std::size_t running_weight_ = 0;  // operand vertices of the steps running
+    int threads_ = 1;
     std::mutex mutex_;
     std::condition_variable ready_;
     std::vector<std::vector<common::Box>> lifted_;

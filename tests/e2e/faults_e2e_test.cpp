@@ -79,6 +79,19 @@ TEST(WriteFaults, AnIntermediateFileThatCannotBeWrittenStopsAKeepingRun) {
     }
 }
 
+// A keeping run makes its bodies in the recipe's order, so a failed write
+// leaves the bodies before it and none after: c2st is the recipe's first
+// step, though tmp7 starts its longest chain of steps.
+TEST(WriteFaults, AKeepingRunStopsWhereTheRecipeOrderStops) {
+    Dir d;
+    d.write("a.cif", kLayout);
+    ASSERT_EQ(d.sh("ln -s /dev/full c2st.gpc"), 0);
+    EXPECT_EQ(d.sh(bin() + " --keep-intermediates -s -o out.kav a.cif 2>err"), 1);
+    EXPECT_EQ(d.read("err"), "Error writing file c2st.gpc\n");
+    for (const char* layer : {"COL.gpc", "CPS.gpc", "CPT.gpc"}) EXPECT_TRUE(fs::exists(d.path / layer)) << layer;
+    for (const char* body : {"tmp5.gpc", "tmp7.gpc", "ply1.gpc"}) EXPECT_FALSE(fs::exists(d.path / body)) << body;
+}
+
 TEST(WriteFaults, AFailedOpenLeavesNoHalfWrittenOutput) {
     Dir d;
     d.write("a.cif", kLayout);
