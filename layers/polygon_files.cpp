@@ -1,6 +1,5 @@
 #include "layers/polygon_files.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include "common/decimal.h"
@@ -54,20 +53,6 @@ void PolygonFileSource::contour(int i, std::vector<polyclip::Point>& out) const 
     file_.read_quad(static_cast<std::size_t>(i), v);
     out.resize(4);
     for (std::size_t k = 0; k < 4; ++k) out[k] = {v[k].x, v[k].y};
-}
-
-bool PolygonFileSource::rectilinear() const {
-    for (int c = 0; c < count_; ++c) {
-        common::Vertex v[4];
-        file_.read_quad(static_cast<std::size_t>(c), v);
-        for (std::size_t k = 0; k < 4; ++k) {
-            const common::Vertex& a = v[k];
-            const common::Vertex& b = v[(k + 1) % 4];
-            if (!std::isfinite(a.x) || !std::isfinite(a.y)) return false;
-            if (a.x != b.x && a.y != b.y) return false;
-        }
-    }
-    return true;
 }
 
 void QuadFileSink::begin(size_t strips, size_t pairs) {

@@ -57,9 +57,6 @@ public:
     int count() const override { return count_; }
     size_t vertices() const override { return 4 * static_cast<size_t>(count_); }
     void contour(int i, std::vector<polyclip::Point>& out) const override;
-    // True when every contour's edges are horizontal or vertical and its
-    // values finite (gpc_is_rectilinear of the polygon ReadPolygon makes).
-    bool rectilinear() const;
 
 private:
     const common::PolygonFile& file_;

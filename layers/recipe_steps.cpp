@@ -26,15 +26,6 @@ common::PolygonFilePtr find_operand(const common::PolygonFiles& files, const std
     return f;
 }
 
-polyclip::Operation to_operation(int op) {
-    switch (op) {
-        case GPC_DIFF: return polyclip::Operation::Difference;
-        case GPC_INT: return polyclip::Operation::Intersection;
-        case GPC_XOR: return polyclip::Operation::ExclusiveOr;
-        default: return polyclip::Operation::Union;
-    }
-}
-
 }  // namespace
 
 void clip_layers(common::PolygonFiles& files, int op, const std::string& first, const std::string& second,
@@ -50,8 +41,7 @@ void clip_layers(common::PolygonFiles& files, int op, const std::string& first, 
         QuadFileSink quads;
         const PolygonFileSource subject(*first_file);
         const PolygonFileSource clip(*second_file);
-        if (known_op && subject.rectilinear() && clip.rectilinear())
-            polyclip::clip_to_sink(to_operation(op), subject, clip, quads);
+        if (known_op) polyclip::clip_to_sink(polyclip::to_operation(static_cast<gpc_op>(op)), subject, clip, quads);
         files.create(common::polygon_file_name(result), quads.finish());
         return;
     }

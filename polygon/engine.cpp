@@ -42,6 +42,15 @@ bool trivially_empty(Operation op, bool no_subject, bool no_clip) {
 
 }  // namespace
 
+Operation to_operation(gpc_op op) {
+    switch (op) {
+        case GPC_DIFF: return Operation::Difference;
+        case GPC_INT: return Operation::Intersection;
+        case GPC_XOR: return Operation::ExclusiveOr;
+        default: return Operation::Union;
+    }
+}
+
 Strips clip_to_strips(Operation op, const Contours& subject, const Contours& clip) {
     if (trivially_empty(op, subject.empty(), clip.empty())) return {};
     Scratch& scratch = thread_scratch();

@@ -54,7 +54,11 @@ protected:
     ~StripSink() = default;
 };
 
-// Both operands must be rectilinear (every edge horizontal or vertical).
+// The engine's operation for a library operation code.
+Operation to_operation(gpc_op op);
+
+// An operand with an edge that is neither horizontal nor vertical, or with a
+// value that is not finite, makes the result empty.
 Strips clip_to_strips(Operation op, const Contours& subject, const Contours& clip);
 PolygonResult clip_to_polygon(Operation op, const Contours& subject, const Contours& clip);
 // Writes the strips straight into `result` (arrays allocated with new[]).

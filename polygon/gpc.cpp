@@ -88,15 +88,6 @@ bool gpc_is_rectilinear(const gpc_polygon* polygon) {
 
 namespace {
 
-polyclip::Operation to_operation(gpc_op op) {
-    switch (op) {
-        case GPC_DIFF: return polyclip::Operation::Difference;
-        case GPC_INT: return polyclip::Operation::Intersection;
-        case GPC_XOR: return polyclip::Operation::ExclusiveOr;
-        default: return polyclip::Operation::Union;
-    }
-}
-
 gpc_vertex_list make_list(const polyclip::Contour& points) {
     gpc_vertex_list list{static_cast<int>(points.size()), nullptr};
     if (!points.empty()) {
@@ -109,9 +100,8 @@ gpc_vertex_list make_list(const polyclip::Contour& points) {
 }  // namespace
 
 void gpc_polygon_clip(gpc_op op, gpc_polygon* subject, gpc_polygon* clip, gpc_polygon* result) {
-    polyclip::PolygonResult r;
-    if (gpc_is_rectilinear(subject) && gpc_is_rectilinear(clip))
-        r = polyclip::clip_to_polygon(to_operation(op), *subject, *clip);
+    // Operands that are not rectilinear give an empty result (the engine checks).
+    const polyclip::PolygonResult r = polyclip::clip_to_polygon(polyclip::to_operation(op), *subject, *clip);
     // The result may be the subject itself: release it only after reading it.
     if (result == subject) gpc_free_polygon(subject);
     result->num_contours = static_cast<int>(r.contours.size());
@@ -130,8 +120,7 @@ void gpc_polygon_clip(gpc_op op, gpc_polygon* subject, gpc_polygon* clip, gpc_po
 void gpc_tristrip_clip(gpc_op op, gpc_polygon* subject, gpc_polygon* clip, gpc_tristrip* result) {
     result->num_strips = 0;
     result->strip = nullptr;
-    if (gpc_is_rectilinear(subject) && gpc_is_rectilinear(clip))
-        polyclip::clip_to_tristrip(to_operation(op), *subject, *clip, result);
+    polyclip::clip_to_tristrip(polyclip::to_operation(op), *subject, *clip, result);
 }
 
 void gpc_polygon_to_tristrip(gpc_polygon* polygon, gpc_tristrip* result) {

@@ -74,7 +74,9 @@ void Sweep::add_operand(const Operand& operand, int type) {
         double py = n0 > 0 ? contour[n0 - 1].y : 0;
         for (int i = 0; i < n0; ++i) {
             const Point& p = contour[i];
-            const double ny = contour[i + 1 < n0 ? i + 1 : 0].y;
+            const Point& next = contour[i + 1 < n0 ? i + 1 : 0];
+            if (!std::isfinite(p.x) || !std::isfinite(p.y) || (p.x != next.x && p.y != next.y)) rectilinear_ = false;
+            const double ny = next.y;
             if (py != p.y || ny != p.y) {
                 v.push_back(p);
                 if (p.y == 0) (std::signbit(p.y) ? negative_zero_y_ : positive_zero_y_) = true;
@@ -203,6 +205,7 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
     slots_.clear();
     free_slots_.clear();
     positive_zero_y_ = negative_zero_y_ = false;
+    rectilinear_ = true;
     {
         const size_t vertices = subject.vertices() + clip.vertices();
         edges_.reserve(vertices / 2 + 1);  // about one upward edge per two vertices
@@ -210,6 +213,12 @@ void Sweep::run(Operation op, const Operand& subject, const Operand& clip, Sweep
     }
     add_operand(subject, kSubject);
     add_operand(clip, kClip);
+    if (!rectilinear_) {
+        // An operand with an edge that is neither horizontal nor vertical, or
+        // with a value that is not finite: the result is empty.
+        edges_.clear();
+        bounds_.clear();
+    }
     const int edge_count = static_cast<int>(edges_.size());
     if (edge_count == 0) {
         builder.begin(edges_, slots_, 0);

@@ -60,6 +60,10 @@
 // makes triangle strips, PolygonBuilder (polygon_builder.h) contours with hole
 // flags.
 //
+// Input: an operand with an edge that is neither horizontal nor vertical, or
+// with a value that is not finite, gives an empty sweep (begin alone), as the
+// library gives no result for it; the check is made as the contours are read.
+//
 // Cost: only the edges that start, end or pass a collinear vertex at y, the
 // edges coincident with them, and the edges crossed by a horizontal input
 // edge at y are visited; prefix parities come from a Fenwick tree. A sweep
@@ -198,6 +202,7 @@ private:
     std::vector<Bound> bounds_;
     bool positive_zero_y_ = false;
     bool negative_zero_y_ = false;
+    bool rectilinear_ = true;  // every edge read so far horizontal or vertical, every value finite
     std::vector<Point> contour_, kept_;  // one input contour, and its kept vertices
 
     // Sorting.

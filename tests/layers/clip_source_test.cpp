@@ -88,8 +88,11 @@ TEST(PolygonFileSource, GivesTheValuesReadPolygonHolds) {
                 EXPECT_TRUE(same_bits(contour[k].y, p->contour[c].vertex[k].y)) << i << " " << c << " " << k;
             }
         }
-        EXPECT_EQ(source.rectilinear(), cases[i].rectilinear) << i;
-        EXPECT_EQ(source.rectilinear(), gpc_is_rectilinear(p)) << i;
+        // Only the contours read count: a clip of the file gives quads when
+        // there are some and all are rectilinear, as the library's check says.
+        EXPECT_EQ(clip_text(GPC_UNION, file, common::PolygonFile{}) != "0\n", cases[i].rectilinear && source.count() > 0)
+            << i;
+        EXPECT_EQ(gpc_is_rectilinear(p), cases[i].rectilinear) << i;
     }
 }
 
