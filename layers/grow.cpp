@@ -118,14 +118,15 @@ struct Extent {
     double xmin, xmax, ymin, ymax;
 };
 
-Extent extent_of(const ContourView& c) {
-    Extent e{c.vertex[0].x, c.vertex[0].x, c.vertex[0].y, c.vertex[0].y};
-    for (int k = 0; k < c.count; ++k) {
-        const gpc_vertex& v = c.vertex[k];
-        e.xmin = std::min(e.xmin, v.x);
-        e.xmax = std::max(e.xmax, v.x);
-        e.ymin = std::min(e.ymin, v.y);
-        e.ymax = std::max(e.ymax, v.y);
+// The extent of points[0, n), n > 0 (gpc_vertex or polyclip::Point).
+template <class P>
+Extent extent_of(const P* points, std::size_t n) {
+    Extent e{points[0].x, points[0].x, points[0].y, points[0].y};
+    for (std::size_t k = 0; k < n; ++k) {
+        e.xmin = std::min(e.xmin, points[k].x);
+        e.xmax = std::max(e.xmax, points[k].x);
+        e.ymin = std::min(e.ymin, points[k].y);
+        e.ymax = std::max(e.ymax, points[k].y);
     }
     return e;
 }
@@ -277,13 +278,7 @@ public:
     }
 
     void add(polyclip::Contour&& c) {
-        Extent e{c[0].x, c[0].x, c[0].y, c[0].y};
-        for (const polyclip::Point& p : c) {
-            e.xmin = std::min(e.xmin, p.x);
-            e.xmax = std::max(e.xmax, p.x);
-            e.ymin = std::min(e.ymin, p.y);
-            e.ymax = std::max(e.ymax, p.y);
-        }
+        const Extent e = extent_of(c.data(), c.size());
         const int id = static_cast<int>(contours_.size());
         contours_.push_back(std::move(c));
         extents_.push_back(e);
@@ -418,7 +413,7 @@ void unite_views(const std::vector<ContourView>& contours, gpc_polygon* accumula
     }
     const int n = static_cast<int>(contours.size());
     std::vector<Extent> extents(n);
-    for (int i = 0; i < n; ++i) extents[i] = extent_of(contours[i]);
+    for (int i = 0; i < n; ++i) extents[i] = extent_of(contours[i].vertex, static_cast<std::size_t>(contours[i].count));
     const std::vector<int> group = touching_groups(extents);
 
     // The members of each group, in increasing number, the groups one after
