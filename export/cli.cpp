@@ -6,6 +6,7 @@
 #include <iostream>
 #include <optional>
 
+#include "export/checks.h"
 #include "export/kavrit.h"
 #include "export/gltf_writer.h"
 #include "export/html_writer.h"
@@ -97,6 +98,24 @@ std::optional<double> parse_decimal(const std::string& text) {
     auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v, std::chars_format::fixed);
     if (ec != std::errc() || end != t.data() + t.size() || !std::isfinite(v)) return std::nullopt;
     return v;
+}
+
+// Whether the output comes out within range flat, z as the file gives it.
+bool fits_unposed(const Layout& layout, Format format) {
+    try {
+        const bool tree = format == Format::glb || format == Format::html;
+        const Pose pose = tree ? make_pose(layout, PoseRequest{}) : flat_pose(layout);
+        switch (format) {
+        case Format::obj: make_obj(layout, "unposed.mtl", pose); break;
+        case Format::stl: make_stl(layout, pose); break;
+        case Format::svg: render_svg(layout, ViewName::iso, pose); break;
+        case Format::glb:
+        case Format::html: make_glb(layout, pose); break;
+        }
+    } catch (const RangeError&) {
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -231,6 +250,15 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
         }
     } catch (const OutputError& e) {
         err << me << ": " << e.what() << "\n";
+        return 1;
+    } catch (const RangeError& e) {
+        // Out of range as asked but not flat with z as the file gives it: the
+        // options went too far.  Otherwise the file's own values overflow.
+        if ((posed || request.z_scale != 1) && fits_unposed(layout, *format)) {
+            err << me << ": " << e.what() << "; --z-scale, --pose or --raise out of range\n";
+            return 2;
+        }
+        err << me << ": " << (input == "-" ? "standard input" : input) << ": " << e.what() << "\n";
         return 1;
     }
     return 0;

@@ -12,6 +12,7 @@
 
 #include <tiny_gltf.h>
 
+#include "export/checks.h"
 #include "export/mesh.h"
 #include "export/output_file.h"
 
@@ -74,7 +75,7 @@ public:
                 if (positions.size() / 3 + 4 > std::numeric_limits<std::uint32_t>::max())
                     throw OutputError("too many boxes in one structure for a glTF file");
                 for (int c : f.corners) {
-                    for (double v : box[static_cast<std::size_t>(c)]) positions.push_back(static_cast<float>(v));
+                    for (double v : box[static_cast<std::size_t>(c)]) positions.push_back(checked_float(v, "glTF"));
                     for (int k = 0; k < 3; ++k)
                         normals.push_back(k == f.axis ? static_cast<float>(f.side) : 0.0f);
                 }
@@ -167,7 +168,7 @@ std::string make_glb(const Layout& layout, const Pose& pose) {
         if (pose.tree[i].turns) origin[i] = axis_point(all[i], pose.z_scale);
 
     tinygltf::Node root;
-    root.name = "kavrit layout " + layout.cif_name;
+    root.name = "kavrit layout " + valid_utf8(layout.cif_name);
     root.rotation = {-std::sqrt(0.5), 0, 0, std::sqrt(0.5)};  // z up -> y up
     model.nodes.push_back(root);
 
@@ -186,6 +187,7 @@ std::string make_glb(const Layout& layout, const Pose& pose) {
             extras["axis"] = tinygltf::Value(std::string(1, axis));
             Vec3 offset{};
             for (int k = 0; k < 3; ++k) offset[k] = origin[i][k] - parent_origin[k];
+            for (double& v : offset) v = checked_float(v, "glTF");
             if (offset != Vec3{0, 0, 0}) node.translation = {offset[0], offset[1], offset[2]};
             if (std::fmod(pose.degrees[i], 360.0) != 0) node.rotation = turn_quaternion(axis, pose.degrees[i]);
         }
@@ -222,7 +224,7 @@ std::string make_glb(const Layout& layout, const Pose& pose) {
     if (model.buffers[0].data.empty()) model.buffers.clear();
 
     tinygltf::Scene scene;
-    scene.name = layout.cif_name;
+    scene.name = valid_utf8(layout.cif_name);
     scene.nodes = {0};
     model.scenes.push_back(scene);
     model.defaultScene = 0;

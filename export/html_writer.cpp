@@ -46,6 +46,13 @@ std::string json_string(const std::string& text) {
     return out + "\"";
 }
 
+// A turn to a thousandth of a degree; one too large for that is the same
+// turn within a full circle.
+double slider_degrees(double degrees) {
+    const double thousandths = std::round(degrees * 1000);
+    return std::isfinite(thousandths) ? thousandths / 1000 : std::fmod(degrees, 360.0);
+}
+
 const char* const PAGE_STYLE = R"css(
 html, body { margin: 0; height: 100%; overflow: hidden; background: #f3f3ef; font: 13px/1.35 "DejaVu Sans", "Liberation Sans", Arial, sans-serif; color: #202020; }
 #panel { position: absolute; top: 10px; left: 10px; width: 250px; max-height: calc(100% - 40px); overflow: auto; background: rgba(255,255,255,0.9); border: 1px solid #c8c8c8; border-radius: 6px; padding: 8px 10px; }
@@ -204,7 +211,7 @@ std::string make_html(const Layout& layout, const Pose& pose) {
         if (!hinges.empty()) hinges += ",\n";
         hinges += "{\"number\":" + std::to_string(s.number()) + ",\"axis\":\"" +
                   std::string(1, s.rotation ? s.rotation->axis : 'y') + "\",\"degrees\":" +
-                  format_number(std::round(pose.degrees[i] * 1000) / 1000) +
+                  format_number(slider_degrees(pose.degrees[i])) +
                   ",\"first_level\":" + (pose.tree[i].hangs_from_anchor ? "true" : "false") +
                   ",\"parent\":" + (pose.tree[i].parent ? std::to_string(all[*pose.tree[i].parent].number()) : "null") +
                   "}";

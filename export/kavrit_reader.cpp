@@ -7,6 +7,7 @@
 #include <cmath>
 #include <set>
 #include <sstream>
+#include <unordered_map>
 
 namespace kavrit {
 
@@ -147,6 +148,7 @@ private:
     std::vector<Line> lines_;
     std::size_t pos_ = 0;
     Layout layout_;
+    std::unordered_map<int, int> first_lines_;  // structure number -> its start line
 
     bool at_end() const { return pos_ >= lines_.size(); }
     int last_line_number() const { return lines_.empty() ? 1 : lines_.back().number; }
@@ -420,11 +422,10 @@ void Reader::read_structure(const Line& start) {
         parse_positive(w[2]) != s.output_number)
         refuse(*line, end_form);
 
-    for (const Structure& other : layout_.structures)
-        if (other.number() == s.number())
-            throw ParseError(start.number, "structure " + std::to_string(s.number()) +
-                                               " was already given at line " +
-                                               std::to_string(other.first_line));
+    const auto [earlier, first] = first_lines_.emplace(s.number(), s.first_line);
+    if (!first)
+        throw ParseError(start.number, "structure " + std::to_string(s.number()) +
+                                           " was already given at line " + std::to_string(earlier->second));
     layout_.structures.push_back(std::move(s));
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "export/checks.h"
 #include "export/mesh.h"
 #include "export/output_file.h"
 
@@ -49,7 +50,8 @@ ObjText make_obj(const Layout& layout, const std::string& mtl_name, const Pose& 
     std::size_t next_vertex = 1;
     auto add_box = [&](const PosedBox& b) {
         for (const Vec3& p : b.corners) {
-            o += "v " + format_number(p[0]) + " " + format_number(p[1]) + " " + format_number(p[2]) + "\n";
+            o += "v " + format_number(checked_double(p[0], ".obj")) + " " + format_number(checked_double(p[1], ".obj")) +
+                 " " + format_number(checked_double(p[2], ".obj")) + "\n";
         }
         for (const BoxFace& f : BOX_FACES) {
             o += "f";
@@ -85,7 +87,7 @@ void put_u32(std::string& out, std::uint32_t v) {
 }
 
 void put_float(std::string& out, double value) {
-    float f = static_cast<float>(value);
+    const float f = checked_float(value, ".stl");
     std::uint32_t bits = 0;
     static_assert(sizeof bits == sizeof f);
     std::memcpy(&bits, &f, sizeof bits);

@@ -1,6 +1,8 @@
 // Whole-file output that never leaves a file written half: the content goes
 // to a temporary file beside the target, which is renamed over the target
-// only once every byte is written and the file is closed.
+// only once every byte is written and the file is closed.  A symbolic link
+// at the name stays: the file it leads to is the target.  A FIFO or a device
+// there is written through.
 #pragma once
 
 #include <stdexcept>

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <optional>
 
+#include "export/checks.h"
 #include "export/mesh.h"
 
 namespace kavrit {
@@ -21,6 +22,7 @@ constexpr double LEGEND_ROW = 18;
 constexpr double LEGEND_COLUMN = 200;
 constexpr std::size_t LEGEND_MIN_ROWS = 20;
 constexpr std::size_t LEGEND_MAX_COLUMNS = 4;
+constexpr double PLACEABLE = 1e300;  // largest coordinate drawn
 const char* const FONT = "DejaVu Sans, Liberation Sans, Arial, sans-serif";
 const char* const REFLECTOR_FILL = "#ffc933";
 const char* const REFLECTOR_STROKE = "#d1232a";
@@ -66,6 +68,7 @@ Rgb parse_hex(const std::string& h) {
 
 // Picture coordinates with two decimals; never "-0.00".
 std::string num(double v) {
+    checked_double(v, ".svg");
     if (std::fabs(v) < 0.005) v = 0;
     char buf[64];
     auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
@@ -137,41 +140,15 @@ std::string legend_label(const Layout& layout, const Structure& s) {
 
 std::string xml_text(const std::string& text) {
     std::string out;
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n;) {
-        unsigned char c = p[i];
-        if (c < 0x80) {
-            switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&apos;"; break;
-            default: out += (c < 0x20 && c != '\t') || c == 0x7f ? '?' : static_cast<char>(c);
-            }
-            ++i;
-            continue;
-        }
-        // A well-formed UTF-8 sequence is kept, anything else becomes '?'.
-        std::size_t len = c >= 0xf0 && c <= 0xf4 ? 4 : c >= 0xe0 ? 3 : c >= 0xc2 && c <= 0xdf ? 2 : 0;
-        if (c > 0xf4) len = 0;
-        bool ok = len > 0 && i + len <= n;
-        for (std::size_t k = 1; ok && k < len; ++k) ok = (p[i + k] & 0xc0) == 0x80;
-        if (ok && len == 3) {
-            unsigned cp = ((c & 0x0fu) << 12) | ((p[i + 1] & 0x3fu) << 6);
-            ok = cp >= 0x800 && !(cp >= 0xd800 && cp <= 0xdfff);
-        }
-        if (ok && len == 4) {
-            unsigned cp = ((c & 0x07u) << 18) | ((p[i + 1] & 0x3fu) << 12);
-            ok = cp >= 0x10000 && cp <= 0x10ffff;
-        }
-        if (ok) {
-            out.append(text, i, len);
-            i += len;
-        } else {
-            out += '?';
-            ++i;
+    for (char ch : valid_utf8(text)) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&apos;"; break;
+        default: out += (c < 0x20 && c != '\t') || c == 0x7f ? '?' : ch;
         }
     }
     return out;
@@ -210,7 +187,13 @@ std::string render_svg(const Layout& layout, ViewName view_name, const Pose& pos
     // Extent of the picture: every box corner and every axis end.
     bool any = false;
     double min_x = 0, max_x = 1, min_y = 0, max_y = 1;
+    // Coordinates far beyond any layout would overflow the sums of the
+    // drawing order; they are refused before anything is ordered.
     auto take = [&](const Vec3& p) {
+        for (double v : p)
+            if (std::fabs(checked_double(v, ".svg")) > PLACEABLE)
+                throw RangeError("a coordinate of the .svg output would be " + format_number(v) +
+                                 ", beyond what the picture can place");
         Point2 q = project(view, p);
         if (!any) {
             min_x = max_x = q.x;
