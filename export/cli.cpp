@@ -53,12 +53,16 @@ const char* const HELP_TEXT =
     "  --z-scale F   micrometres per level unit of z (default 1)\n"
     "  -h, --help    this text\n"
     "\n"
-    "An output file is replaced only once it has been written completely.\n"
+    "An output file is replaced only once it has been written completely (a\n"
+    "symbolic link stays and its target is replaced; a FIFO or a device is\n"
+    "written to directly).\n"
     "Exit status: 0 done; 1 INPUT cannot be read or is not a kavrit file (the\n"
     "message names the line and what was expected there), or OUTPUT cannot be\n"
     "written, or a second link line names a structure the file does not hold\n"
-    "(for .glb, .html and turned output); 2 a wrong command line, a turn asked\n"
-    "of a structure that does not turn included.\n";
+    "(for .glb, .html and turned output), or the file's values put a coordinate\n"
+    "beyond what the format holds; 2 a wrong command line, a turn asked of a\n"
+    "structure that does not turn included, or --z-scale, --pose or --raise\n"
+    "putting a coordinate beyond what the format holds.\n";
 
 namespace {
 

@@ -69,4 +69,19 @@ std::string polygon_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::
 // folder.
 std::string pipeline_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size);
 
+// kavrit-export on raw bytes as the kavrit file (fuzz/export_entry.cpp).
+// Inputs that begin with '!' and hold at least 8 bytes take the options from
+// those bytes: byte 1 the format (.svg, .obj, .stl, .glb, .html), byte 2 the
+// flags for --view, --pose, --raise and --z-scale, bytes 3 to 7 their values
+// (--z-scale from 0.0003 up to far beyond any format); other inputs are
+// files alone, the format by their size.  The run must end with status 0, 1
+// or 2, a message exactly when it refuses, and no file of a refused run
+// nor any temporary left.  What is written must be finite and well-formed:
+// the SVG closed, with plain numbers as coordinates; every OBJ vertex finite
+// and every face of four given vertices; the STL 84 bytes and 50 per triangle,
+// every float finite; the glTF's container right, its JSON valid and free of
+// null, the model loadable by tinygltf with finite floats; the page's data a
+// valid JSON text with such a glTF in it.
+std::string export_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size);
+
 }  // namespace fuzz_entry
