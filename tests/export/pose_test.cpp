@@ -367,6 +367,36 @@ TEST(FaceOrder, TiltedPlateOverABoxBeneathItsHighEnd) {
     }
 }
 
+// A stack of 24 levels turned together by 30 degrees, every level hiding
+// part of all below it: whole plates 20 x 100 on even levels, four tiles
+// 20 x 20 on odd ones, so that sides of very different sizes overlap (the
+// pairs are found through a grid of the picture; whole plates span many of
+// its cells).  Each level lies above the one before, so the nearest side at
+// every point is that of the highest level there.
+TEST(FaceOrder, StackOfTurnedPlatesAndTilesOfMixedSizes) {
+    for (ViewName v : {ViewName::top, ViewName::iso, ViewName::front, ViewName::side}) {
+        const View view = make_view(v);
+        std::vector<Face3> faces;
+        for (int level = 0; level < 24; ++level) {
+            const double z = 3.0 * level;
+            if (level % 2 == 0) {
+                for (const Face3& f : visible_sides(view, {0, 0, z}, {20, 100, z + 1}, 30)) faces.push_back(f);
+                continue;
+            }
+            for (int tile = 0; tile < 4; ++tile)
+                for (const Face3& f : visible_sides(view, {0, 25.0 * tile, z}, {20, 25.0 * tile + 20, z + 1}, 30))
+                    faces.push_back(f);
+        }
+        EXPECT_TRUE(shows_nearest(view, faces, face_order(view, faces))) << view_title(v);
+        // Drawn in reverse the stack shows its lowest level: the check sees
+        // it.  From the side (+x) the levels are thin bands apart.
+        if (v == ViewName::side) continue;
+        std::vector<std::size_t> reversed = face_order(view, faces);
+        std::reverse(reversed.begin(), reversed.end());
+        EXPECT_FALSE(shows_nearest(view, faces, reversed)) << view_title(v);
+    }
+}
+
 #include "export/html_writer.h"
 
 // The page: a hinge entry per hinged structure with its parent, the turns of
