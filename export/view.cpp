@@ -255,10 +255,18 @@ void overlapping_rectangles(const std::vector<std::array<double, 4>>& r, Report 
     std::vector<double> extents;
     extents.reserve(n);
     double lo_x = r[0][0], hi_x = r[0][1], lo_y = r[0][2], hi_y = r[0][3];
+    bool finite = true;
     for (const auto& b : r) {
+        for (double v : b) finite = finite && std::isfinite(v);
         extents.push_back(std::max(b[1] - b[0], b[3] - b[2]));
         lo_x = std::min(lo_x, b[0]), hi_x = std::max(hi_x, b[1]);
         lo_y = std::min(lo_y, b[2]), hi_y = std::max(hi_y, b[3]);
+    }
+    if (!finite || !std::isfinite(hi_x - lo_x) || !std::isfinite(hi_y - lo_y)) {
+        // No grid over a picture without finite bounds: every pair.
+        for (std::size_t i = 0; i < n; ++i)
+            for (std::size_t j = i + 1; j < n; ++j) report(i, j);
+        return;
     }
     std::nth_element(extents.begin(), extents.begin() + static_cast<std::ptrdiff_t>(n / 2), extents.end());
     double cell = extents[n / 2];
