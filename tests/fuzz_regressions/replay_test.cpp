@@ -53,6 +53,8 @@ TEST(FuzzRegressions, PolygonFileInputs) { EXPECT_GT(replay("polygon", fuzz_entr
 
 TEST(FuzzRegressions, WholeConversionInputs) { EXPECT_GT(replay("pipeline", fuzz_entry::pipeline_bytes), 0u); }
 
+TEST(FuzzRegressions, GdsReaderInputs) { EXPECT_GT(replay("gdsread", fuzz_entry::gdsread_bytes), 0u); }
+
 // Layer names are names in memory now: one too long for any file name is
 // converted like any other.
 TEST(FuzzRegressions, OverlongLayerNamesAreConverted) {
