@@ -41,6 +41,9 @@ using i128 = __int128;
 constexpr std::int64_t MAX_MAGNIFICATION_PART = std::int64_t{1} << 24;
 // Written coordinates of the model stay below this.
 constexpr i128 MAX_WRITTEN = i128{1} << 61;
+// Definitions of the model: a structure once per magnification (and, with
+// absolute angles, orientation) it is placed with, and two per AREF.
+constexpr std::size_t MAX_DEFINITIONS = 1'000'000;
 
 RightAngleMap times(const RightAngleMap& p, const RightAngleMap& c) {
     return {p.xx * c.xx + p.xy * c.yx, p.xx * c.xy + p.xy * c.yy, p.yx * c.xx + p.yy * c.yx,
@@ -152,17 +155,16 @@ private:
         }
     }
 
-    [[noreturn]] void too_many_instances() const {
-        throw GdsError{-1, "the layout places more than " + std::to_string(limits_.max_instances) +
-                               " symbol instances, more than this reader takes"};
-    }
     [[noreturn]] void too_many_boxes() const {
         throw GdsError{-1, "the layout places more than " + std::to_string(limits_.max_placed_boxes) +
                                " boxes, more than this reader takes"};
     }
 
     int new_definition(std::int64_t scale_a, std::int64_t scale_b, long long offset) {
-        if (out_.definitions.size() > limits_.max_instances) too_many_instances();
+        if (out_.definitions.size() >= MAX_DEFINITIONS)
+            throw GdsError{-1, "the layout needs more than " + std::to_string(MAX_DEFINITIONS) +
+                                   " structure variants (one per magnification a structure is placed with), more "
+                                   "than this reader takes"};
         Definition d;
         const std::int64_t g = std::gcd(scale_a, scale_b);
         d.number = static_cast<std::int64_t>(out_.definitions.size());
@@ -295,8 +297,13 @@ private:
         }
     }
 
+    // Calls of the model, bounded as the boxes are: a magnification or an
+    // array makes many of them from a few bytes of the file.
     void add_call(int def, const Call& c) {
-        if (++calls_ > limits_.max_instances) too_many_instances();
+        if (++calls_ > limits_.max_placed_boxes)
+            throw GdsError{-1, "the layout needs more than " + std::to_string(limits_.max_placed_boxes) +
+                                   " placements once its arrays and magnifications are spelt out, more than this "
+                                   "reader takes"};
         out_.definitions[static_cast<std::size_t>(def)].calls.push_back(c);
     }
 
