@@ -15,6 +15,8 @@ struct Options {
     bool linkage = true;              // off only with exactly -nolinkage
     bool keep_intermediates = false;  // --keep-intermediates
     bool flatten = false;             // --flatten: the CIF reader that places symbols
+    std::string layers_name;          // --layers FILE: the layer map (GDSII, and CIF with the placing reader)
+    std::string top_name;             // --top NAME: the one GDSII structure to place
 };
 
 }  // namespace common

@@ -17,6 +17,9 @@ CommandLineAction read_command_line(int argc, const char* const* argv, common::O
     // Options are told apart by their second character alone, so -summary is
     // -s and -output is -o. Every argument that does not begin with '-' names
     // the last argument as the CIF file.
+    // The arguments of --layers and --top are never the CIF name: when one of
+    // them is the last argument, the command line names no input.
+    bool last_taken = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (arg[0] != '-') {
@@ -45,11 +48,18 @@ CommandLineAction read_command_line(int argc, const char* const* argv, common::O
                 // Long options; any other is ignored like an unknown short one.
                 if (std::strcmp(arg, KEEP_INTERMEDIATES_OPTION) == 0) options.keep_intermediates = true;
                 if (std::strcmp(arg, FLATTEN_OPTION) == 0) options.flatten = true;
+                if (std::strcmp(arg, LAYERS_OPTION) == 0 || std::strcmp(arg, TOP_OPTION) == 0) {
+                    if (i + 1 >= argc) return CommandLineAction::Usage;
+                    (std::strcmp(arg, LAYERS_OPTION) == 0 ? options.layers_name : options.top_name) = argv[i + 1];
+                    ++i;
+                    if (i == argc - 1) last_taken = true;
+                }
                 break;
             default:
                 break;  // unknown options, a lone '-', -h and -v: ignored
         }
     }
+    if (last_taken) return CommandLineAction::Usage;
     return CommandLineAction::Convert;
 }
 

@@ -16,6 +16,13 @@ inline constexpr const char* FLATTEN_OPTION = "--flatten";
 // Keeps every intermediate file in the current directory.
 inline constexpr const char* KEEP_INTERMEDIATES_OPTION = "--keep-intermediates";
 
+// Reads the layer map from the next argument (GDSII files, and CIF files read
+// with the reader that places symbols).
+inline constexpr const char* LAYERS_OPTION = "--layers";
+
+// Places only the GDSII structure named by the next argument.
+inline constexpr const char* TOP_OPTION = "--top";
+
 // What the command line asks for before any file is opened.
 enum class CommandLineAction { Convert, Usage, Version };
 

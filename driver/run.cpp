@@ -17,6 +17,7 @@
 #include "common/file_names.h"
 #include "driver/command_line.h"
 #include "driver/header_footer.h"
+#include "gdsread/gds_stage.h"
 #include "grouping/group_boxes.h"
 #include "layers/process_layers.h"
 #include "output/output_structures.h"
@@ -65,7 +66,11 @@ void run_stages(const common::Options& options, std::FILE* cif, const common::Ou
     common::GroupedBoxes grouped;
     {
         common::PolygonFiles layer_files;
-        if (options.flatten) {
+        if (gdsread::is_gdsii(cif)) {
+            layer_files = gdsread::read_gds_stage(options, cif, out);
+        } else if (!options.layers_name.empty()) {
+            layer_files = gdsread::read_cif_mapped(options, cif, out);
+        } else if (options.flatten) {
             layer_files = cifread::flatten_cif(options, cif, out);
         } else {
             cifread::note_if_places_symbols(options, cif);

@@ -21,6 +21,7 @@
 #include "common/output.h"
 #include "common/polygon_file.h"
 #include "driver/run.h"
+#include "gdsread/read_gds.h"
 #include "layers/box_list.h"
 #include "layers/polygon_files.h"
 #include "layers/recipe_steps.h"
@@ -459,6 +460,39 @@ std::string pipeline_bytes(ScratchDirectory& dir, const std::uint8_t* data, std:
     if (starts != ends || opens != closes || starts != opens)
         return "unbalanced blocks: " + std::to_string(starts) + " starts, " + std::to_string(ends) + " ends, " +
                std::to_string(opens) + " '{', " + std::to_string(closes) + " '}'";
+    return "";
+}
+
+std::string gdsread_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size) {
+    (void)dir;
+    cifread::ReadLimits limits;
+    limits.max_placed_boxes = 20000;
+    limits.max_instances = 100000;
+    limits.max_sweep_steps = 5'000'000;
+    static const gdsread::LayerMap map = gdsread::LayerMap::parse(
+        "0 COL\n1 CPS\n2 CPT\n3 CCM\n4 COF\n5 COT\n6 CHO\n7 CHT\n8 CMB\n9 CHM\n10/0 CPS\n11 COL\n12 CPS\n"
+        "13 CPT\n14 CCM\n15 COL\n");
+    auto read = [&](const gdsread::LayerMap* m) {
+        gdsread::MemorySource source(data, size);
+        return gdsread::read_gds(source, m, "", limits);
+    };
+    const gdsread::GdsReadResult first = read(&map);
+    const gdsread::GdsReadResult second = read(&map);
+    if (first.ok != second.ok || first.error.offset != second.error.offset || first.error.text != second.error.text)
+        return "two reads of the same bytes differ";
+    if (!first.ok) {
+        if (first.error.text.empty()) return "an error without a message";
+        if (first.error.offset > static_cast<long long>(size)) return "an error past the end of the input";
+    }
+    const gdsread::GdsReadResult bare = read(nullptr);
+    if (first.ok && !bare.ok) return "the library reads with a map but not without one";
+    if (!first.ok) return "";
+    for (std::size_t l = 0; l < first.layout.layers.size(); ++l) {
+        const cifread::LayerBoxes& layer = first.layout.layers[l];
+        if (layer.boxes != second.layout.layers[l].boxes) return "two reads of the same bytes differ";
+        const std::string problem = check_layer_boxes(layer);
+        if (!problem.empty()) return problem;
+    }
     return "";
 }
 

@@ -84,4 +84,10 @@ std::string pipeline_bytes(ScratchDirectory& dir, const std::uint8_t* data, std:
 // valid JSON text with such a glTF in it.
 std::string export_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size);
 
+// The GDSII reader on raw bytes, with a map of layers 0 to 15 and limits
+// small enough for fuzzing: a read must end with a message or with boxes that
+// hold up as cifread_bytes checks them, a second read must give the same, and
+// a read without a map must end the same way as far as the library goes.
+std::string gdsread_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size);
+
 }  // namespace fuzz_entry

@@ -35,7 +35,7 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}"
 
 status=0
-for target in cif cifread polygon pipeline export; do
+for target in cif cifread polygon pipeline export gdsread; do
     corpus="$build/corpus-$target"
     mkdir -p "$corpus"
     echo "== fuzz_$target: ${seconds}s on fuzz/corpus/$target"

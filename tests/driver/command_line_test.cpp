@@ -93,3 +93,42 @@ TEST(TimeLine, TwoDigitFieldsTwentyFourHoursAndAnEnglishMonth) {
 }
 
 }  // namespace
+
+namespace {
+
+// --layers and --top take the next argument, which is then never the input.
+TEST(CommandLine, LayerMapAndTopTakeTheNextArgument) {
+    struct MapCase {
+        std::vector<std::string> args;
+        CommandLineAction action;
+        std::string cif, layers, top, out;
+    };
+    const std::vector<MapCase> cases = {
+        {{"--layers", "m.map", "a.gds"}, CommandLineAction::Convert, "a.gds", "m.map", "", ""},
+        {{"-s", "--top", "CHIP", "--layers", "m.map", "a.gds"}, CommandLineAction::Convert, "a.gds", "m.map", "CHIP", ""},
+        {{"--layers", "-s", "a.gds"}, CommandLineAction::Convert, "a.gds", "-s", "", ""},
+        {{"-o", "--layers", "a.gds"}, CommandLineAction::Convert, "a.gds", "", "", "--layers"},
+        {{"--layers", "x.map", "--layers", "y.map", "a.gds"}, CommandLineAction::Convert, "a.gds", "y.map", "", ""},
+        // Its argument last, or missing: no input is named.
+        {{"a.gds", "--layers", "m.map"}, CommandLineAction::Usage, "a.gds", "m.map", "", ""},
+        {{"-s", "--top"}, CommandLineAction::Usage, "", "", "", ""},
+        {{"a.gds", "--top"}, CommandLineAction::Usage, "a.gds", "", "", ""},
+    };
+    for (const MapCase& c : cases) {
+        std::string label = "cif2kavrit";
+        for (const std::string& a : c.args) label.append(" ").append(a);
+        SCOPED_TRACE(label);
+        common::Options options;
+        std::vector<const char*> argv{"cif2kavrit"};
+        for (const std::string& a : c.args) argv.push_back(a.c_str());
+        argv.push_back(nullptr);
+        EXPECT_EQ(read_command_line(static_cast<int>(argv.size()) - 1, argv.data(), options), c.action);
+        if (c.action != CommandLineAction::Convert) continue;
+        EXPECT_EQ(options.cif_name, c.cif);
+        EXPECT_EQ(options.layers_name, c.layers);
+        EXPECT_EQ(options.top_name, c.top);
+        EXPECT_EQ(options.out_name, c.out);
+    }
+}
+
+}  // namespace

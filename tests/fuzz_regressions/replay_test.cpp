@@ -55,6 +55,8 @@ TEST(FuzzRegressions, WholeConversionInputs) { EXPECT_GT(replay("pipeline", fuzz
 
 TEST(FuzzRegressions, KavritExportInputs) { EXPECT_GT(replay("export", fuzz_entry::export_bytes), 0u); }
 
+TEST(FuzzRegressions, GdsReaderInputs) { EXPECT_GT(replay("gdsread", fuzz_entry::gdsread_bytes), 0u); }
+
 // Layer names are names in memory now: one too long for any file name is
 // converted like any other.
 TEST(FuzzRegressions, OverlongLayerNamesAreConverted) {
