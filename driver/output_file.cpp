@@ -170,6 +170,8 @@ void refuse_output_that_is_input(const std::string& out_name, std::FILE* cif, co
 }
 
 std::FILE* open_output(const std::string& name) {
+    // An interrupt waits until the clean-ups know the file they remove.
+    set_interrupts_blocked(true);
     unfinished.name = name;
     unfinished.target = final_target(name);
     std::FILE* file = open_beside(unfinished.target);
@@ -177,6 +179,7 @@ std::FILE* open_output(const std::string& name) {
     unfinished.file = file;
     std::atexit(discard_unfinished_output);
     std::set_terminate(on_terminate);
+    set_interrupts_blocked(false);
     return file;
 }
 

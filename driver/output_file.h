@@ -39,8 +39,8 @@ void finish_output(std::FILE* file, const std::string& name);
 // On SIGINT, SIGTERM and SIGHUP (those not ignored when the run starts)
 // removes the unfinished output as above and, in a run that does not keep its
 // intermediate files, the fixed names the run removes at its end; the process
-// then ends by the signal as it would without the handler. Called once the
-// output is open.
+// then ends by the signal as it would without the handler. Called before the
+// output is opened, so that no moment is left without the clean-up.
 void clean_up_on_signals(bool keep_intermediates);
 
 // The path that opening `name` for writing would write: `name` with every
