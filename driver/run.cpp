@@ -71,11 +71,11 @@ int run_cif2kavrit(int argc, const char* const* argv) {
     // The input is opened first, so a missing input leaves no output file.
     std::FILE* cif = open_input(options.cif_name);
     common::Output out;
-    if (!options.out_name.empty()) {
-        refuse_output_that_is_input(options.out_name, cif, options.cif_name);
-        out = common::Output(open_output(options.out_name), options.out_name);
-    }
+    if (!options.out_name.empty()) refuse_output_that_is_input(options.out_name, cif, options.cif_name);
+    // Kept intermediate files are written under names the layout chooses.
+    if (options.keep_intermediates) common::protect_input(cif, options.cif_name);
     clean_up_on_signals(options.keep_intermediates);
+    if (!options.out_name.empty()) out = common::Output(open_output(options.out_name), options.out_name);
 
     run_stages(options, cif, out);
 

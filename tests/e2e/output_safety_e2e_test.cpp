@@ -113,6 +113,35 @@ TEST(OutputSafety, AnOutputThatIsTheInputIsRefused) {
     }
 }
 
+// A run that keeps its intermediate files writes them under names that the
+// layout chooses; one that would replace the CIF file ends the run before it
+// is touched.
+TEST(OutputSafety, AKeptIntermediateFileNeverReplacesTheInput) {
+    struct Case {
+        std::string cif_name, command;
+    };
+    const std::vector<Case> cases = {
+        {"CPS.gpc", "--keep-intermediates -s -o out.kav CPS.gpc"},
+        {"CPS.gpc", "--flatten --keep-intermediates CPS.gpc"},
+        {"premason.file", "--keep-intermediates -o out.kav premason.file"},
+        {"sub/x.cif", "--keep-intermediates -s -o out.kav sub/x.cif"},  // CPT.gpc is a link to it
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        Dir d;
+        fs::create_directory(d.path / "sub");
+        d.write(c.cif_name, kLayout);
+        fs::create_symlink("sub/x.cif", d.path / "CPT.gpc");
+        d.write("out.kav", kOld);
+        EXPECT_EQ(d.sh(bin() + " " + c.command + " >out 2>err"), 1);
+        const std::string written = c.cif_name == "sub/x.cif" ? "CPT.gpc" : c.cif_name;
+        EXPECT_EQ(d.read("err"), "cif2kavrit: intermediate file " + written + " is the CIF file " + c.cif_name +
+                                     "; nothing more written\n");
+        EXPECT_EQ(d.read(c.cif_name), kLayout);
+        EXPECT_EQ(d.read("out.kav"), kOld);
+    }
+}
+
 // A CIF file that cannot be read ends the run with status 1 and no output;
 // an earlier output file stays as it was.
 TEST(OutputSafety, ACifFileThatCannotBeReadEndsTheRun) {
