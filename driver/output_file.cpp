@@ -1,6 +1,8 @@
 #include "driver/output_file.h"
 
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <csignal>
 #include <cstdlib>
 #include <exception>
@@ -78,6 +80,31 @@ void set_interrupts_blocked(bool blocked) {
     pthread_sigmask(blocked ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
 }
 
+// The directory part of `path` including its last '/', or "" for a name in
+// the current directory.
+std::string directory_part(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The path that opening `name` for writing would write: `name` with every
+// symbolic link at its last component followed (relative targets taken from
+// the link's directory). A chain of links that does not end (more than 40)
+// gives `name` back.
+std::string final_target(const std::string& name) {
+    std::string path = name;
+    for (int hop = 0; hop <= 40; ++hop) {
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        const ssize_t got = readlink(path.c_str(), link.data(), link.size());
+        if (got < 0 || static_cast<std::size_t>(got) >= link.size()) return name;  // changed meanwhile
+        link.resize(static_cast<std::size_t>(got));
+        path = (!link.empty() && link[0] == '/') ? link : directory_part(path) + link;
+    }
+    return name;
+}
+
 // The last component of a path.
 std::string base_part(const std::string& path) { return path.substr(directory_part(path).size()); }
 
@@ -86,8 +113,9 @@ std::string base_part(const std::string& path) { return path.substr(directory_pa
 // made.
 int create_neighbour(const std::string& target, mode_t mode, std::string& made) {
     static const char DIGITS[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::random_device seed;
-    std::mt19937 pick(seed());
+    // Names another run could not guess at once; O_EXCL settles any clash.
+    std::mt19937_64 pick(static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                         static_cast<std::uint64_t>(getpid()));
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = directory_part(target) + "." + base_part(target) + ".";
         for (int k = 0; k < 6; ++k) name.push_back(DIGITS[pick() % 36]);
@@ -133,25 +161,6 @@ std::FILE* open_beside(const std::string& target) {
 }
 
 }  // namespace
-
-std::string directory_part(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string final_target(const std::string& name) {
-    std::string path = name;
-    for (int hop = 0; hop <= 40; ++hop) {
-        struct stat st {};
-        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-        std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
-        const ssize_t got = readlink(path.c_str(), link.data(), link.size());
-        if (got < 0 || static_cast<std::size_t>(got) >= link.size()) return name;  // changed meanwhile
-        link.resize(static_cast<std::size_t>(got));
-        path = (!link.empty() && link[0] == '/') ? link : directory_part(path) + link;
-    }
-    return name;
-}
 
 std::FILE* open_input(const std::string& name) {
     std::FILE* file = common::open_or_exit(name, "rb");

@@ -43,14 +43,4 @@ void finish_output(std::FILE* file, const std::string& name);
 // output is opened, so that no moment is left without the clean-up.
 void clean_up_on_signals(bool keep_intermediates);
 
-// The path that opening `name` for writing would write: `name` with every
-// symbolic link at its last component followed (relative targets taken from
-// the link's directory). A name that is no link comes back as it is; a chain
-// of links that does not end (more than 40) gives `name` back too.
-std::string final_target(const std::string& name);
-
-// The directory part of `path` including its last '/', or "" for a name in
-// the current directory.
-std::string directory_part(const std::string& path);
-
 }  // namespace driver
