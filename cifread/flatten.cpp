@@ -18,6 +18,7 @@ using i128 = __int128;
 
 // Edges beyond the 32-bit range of CIF numbers, in halves of a unit.
 constexpr std::int64_t MAX_HALF_UNITS = std::int64_t{2} * 2147483647;
+constexpr std::int64_t MIN_HALF_UNITS = std::int64_t{2} * -2147483648LL;
 
 std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b, std::uint64_t cap) {
     return (a > cap || b > cap || a + b > cap) ? cap + 1 : a + b;
@@ -281,7 +282,7 @@ private:
                 corner(def, at, r.rect.xmax, r.rect.ymax, out.xmax, out.ymax, shape_rounded);
                 if (out.xmin > out.xmax) std::swap(out.xmin, out.xmax);
                 if (out.ymin > out.ymax) std::swap(out.ymin, out.ymax);
-                if (out.xmin < -MAX_HALF_UNITS || out.xmax > MAX_HALF_UNITS || out.ymin < -MAX_HALF_UNITS ||
+                if (out.xmin < MIN_HALF_UNITS || out.xmax > MAX_HALF_UNITS || out.ymin < MIN_HALF_UNITS ||
                     out.ymax > MAX_HALF_UNITS)
                     throw Overflow{};
                 placed_[static_cast<std::size_t>(r.layer)].push_back(out);

@@ -63,6 +63,7 @@ void write_layer_files(const FlatLayout& layout, const std::string& cif_name, co
 
 common::PolygonFiles flatten_cif(const common::Options& options, std::FILE* cif, const common::Output& out) {
     const std::string text = read_all(cif);
+    if (std::ferror(cif) != 0) common::fatal("Error reading file " + options.cif_name + "\n");
     const ReadResult result = read_layout(text);
     if (!result.ok) {
         print_diagnostic(options.cif_name, result.error);

@@ -13,7 +13,8 @@ namespace cifread {
 
 namespace {
 
-constexpr std::int64_t MAX_NUMBER = 2147483647;  // numbers beyond 32 bits are refused
+// Numbers beyond 32 bits are refused: at most 2147483647, at least -2147483648.
+constexpr std::int64_t MAX_NUMBER = 2147483647;
 constexpr std::int64_t MAX_TRANSLATION = std::int64_t{1} << 40;
 constexpr int NO_LAYER = -1;
 constexpr int NO_LAYER_WARNINGS = 10;  // lines named one by one; the rest counted
@@ -100,10 +101,11 @@ private:
             advance();
         }
         if (!is_digit(peek())) fail(std::string("cannot read the ") + what);
+        const std::int64_t limit = negative ? MAX_NUMBER + 1 : MAX_NUMBER;
         std::int64_t v = 0;
         while (is_digit(peek())) {
             v = v * 10 + (peek() - '0');
-            if (v > MAX_NUMBER) fail(std::string("number out of range in the ") + what);
+            if (v > limit) fail(std::string("number out of range in the ") + what);
             advance();
         }
         return negative ? -v : v;
@@ -366,7 +368,9 @@ private:
             name.push_back(static_cast<char>(peek()));
             advance();
         }
-        if (name.empty()) fail("cannot read the layer command");
+        // An empty name (`L;`) is a layer like any other here; it cannot name
+        // a file, so its boxes are left out with a warning when the layer
+        // files are written.
         end_of_command("layer command");
         auto it = layer_index_.find(name);
         if (it == layer_index_.end()) {

@@ -18,6 +18,15 @@ namespace common {
 // "Error opening file %s\n".
 std::FILE* open_or_exit(const std::string& name, const char* mode);
 
+// Names the CIF file of the run (open as `input`), which no file the run
+// writes through create_or_exit may replace.
+void protect_input(std::FILE* input, const std::string& name);
+
+// Opens `name` for writing (created or truncated) as open_or_exit does. A
+// name that is the protected CIF file (same device and inode) ends the run
+// with a message instead, before the file is touched.
+std::FILE* create_or_exit(const std::string& name);
+
 // Ends the run with "Error writing file %s\n" after a write that failed.
 [[noreturn]] void write_failed(const std::string& name);
 

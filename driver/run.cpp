@@ -17,6 +17,7 @@
 #include "common/file_names.h"
 #include "driver/command_line.h"
 #include "driver/header_footer.h"
+#include "driver/output_file.h"
 #include "gdsread/gds_stage.h"
 #include "grouping/group_boxes.h"
 #include "layers/process_layers.h"
@@ -41,24 +42,6 @@ void lock_working_directory() {
     }
 }
 
-// The output file named with -o while it is being written. A run that ends
-// early leaves no half-written output file behind; only a regular file is
-// removed, so an output name such as /dev/null or a pipe stays as it is.
-struct UnfinishedOutput {
-    std::FILE* file = nullptr;  // open until the run closes it
-    std::string name;
-    bool complete = false;
-};
-UnfinishedOutput unfinished;
-
-void discard_unfinished_output() {
-    if (unfinished.complete) return;
-    if (unfinished.file != nullptr) std::fclose(unfinished.file);
-    unfinished.file = nullptr;
-    struct stat st {};
-    if (lstat(unfinished.name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) std::remove(unfinished.name.c_str());
-}
-
 }  // namespace
 
 void run_stages(const common::Options& options, std::FILE* cif, const common::Output& out) {
@@ -76,6 +59,8 @@ void run_stages(const common::Options& options, std::FILE* cif, const common::Ou
             cifread::note_if_places_symbols(options, cif);
             layer_files = cif::scan_cif(cif, out, keep);
         }
+        // A read that failed is no end of the file.
+        if (std::ferror(cif) != 0) common::fatal("Error reading file " + options.cif_name + "\n");
         std::vector<common::Box> box_list = layers::process_layers(std::move(layer_files));
         grouped = grouping::group_boxes(box_list, keep);
     }
@@ -89,21 +74,19 @@ int run_cif2kavrit(int argc, const char* const* argv) {
     if (options.keep_intermediates) lock_working_directory();
 
     // The input is opened first, so a missing input leaves no output file.
-    std::FILE* cif = common::open_or_exit(options.cif_name, "rb");
+    std::FILE* cif = open_input(options.cif_name);
     common::Output out;
-    if (!options.out_name.empty()) {
-        out = common::Output(common::open_or_exit(options.out_name, "w"), options.out_name);
-        unfinished = {out.stream(), options.out_name};
-        std::atexit(discard_unfinished_output);
-    }
+    if (!options.out_name.empty()) refuse_output_that_is_input(options.out_name, cif, options.cif_name);
+    // Kept intermediate files are written under names the layout chooses.
+    if (options.keep_intermediates) common::protect_input(cif, options.cif_name);
+    clean_up_on_signals(options.keep_intermediates);
+    if (!options.out_name.empty()) out = common::Output(open_output(options.out_name), options.out_name);
 
     run_stages(options, cif, out);
 
     std::fclose(cif);
     if (out.to_file()) {
-        unfinished.file = nullptr;
-        common::close_written_or_exit(out.release(), options.out_name);
-        unfinished.complete = true;
+        finish_output(out.release(), options.out_name);
     } else if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
         common::fatal("Error writing standard output\n");
     }

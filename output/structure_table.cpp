@@ -76,7 +76,7 @@ void write_drawn_boxes(TextSink& sink, const common::GroupedBoxes& grouped, std:
 }
 
 void write_block_file(const common::GroupedBoxes& grouped, const std::string& name) {
-    std::FILE* file = common::open_or_exit(name, "w");
+    std::FILE* file = common::create_or_exit(name);
     {
         const common::Output to_file(file, name);
         TextSink sink(to_file);

@@ -78,6 +78,8 @@ const std::vector<Case> GRAMMAR = {
     {"one above the other", "L CPS; B 10 10 5 5; B 10 10 5 15; E", {{0, 0, 20, 40}}},
     {"a box goes on past a band that changes elsewhere", "L CPS; B 10 30 5 15; B 10 10 25 15; E",
      {{0, 0, 20, 60}, {40, 20, 60, 40}}},
+    {"the least 32-bit number as a coordinate", "L CPS; P -2147483648 0 -2147483646 0 -2147483646 2 -2147483648 2; E",
+     {{-4294967296, 0, -4294967292, 4}}},
     {"zero-size box makes nothing", "L CPS; B 0 10 5 5; B 10 10 5 5; E", {{0, 0, 20, 20}}},
     // x 0..30, y 0..10 and x 0..10, y 10..20 drawn three ways: the cut depends only on the region.
     {"region as two boxes", "L CPS; B 30 10 15 5; B 10 10 5 15; E", {{0, 0, 60, 20}, {0, 20, 20, 40}}},
@@ -93,6 +95,8 @@ const std::vector<Case> TRANSFORMS = {
     {"mirror in y", S1 + "C 1 M Y; E", {{40, -20, 80, 0}}},
     {"quarter turn", S1 + "C 1 R 0 1; E", {{-20, 40, 0, 80}}},
     {"half turn", S1 + "C 1 R -1 0; E", {{-80, -20, -40, 0}}},
+    {"half turn written with the least 32-bit number", S1 + "C 1 R -2147483648 0; E", {{-80, -20, -40, 0}}},
+    {"quarter turn written with it", S1 + "C 1 R 0 -2147483648; E", {{0, -80, 20, -40}}},
     {"three quarters", S1 + "C 1 R 0 -1; E", {{0, -80, 20, -40}}},
     {"rotation along x is none", S1 + "C 1 R 5 0; E", {{40, 0, 80, 20}}},
     {"translate, then turn", S1 + "C 1 T 100 0 R 0 1; E", {{-20, 240, 0, 280}}},
@@ -140,6 +144,14 @@ TEST(CifRead, LayersAndEndLine) {
     EXPECT_TRUE(r.layout.has_end);
     EXPECT_EQ(r.layout.end_rest, " rest\r\n");
     EXPECT_EQ(cifread::read_layout("E").layout.end_rest, "");
+    // An empty layer name is a layer of its own; the boxes after it do not
+    // go to the layer before it.
+    const cifread::ReadResult empty = cifread::read_layout("L CPS; B 10 10 5 5; L ; B 10 10 25 5; L; B 2 2 1 1; E");
+    ASSERT_TRUE(empty.ok);
+    ASSERT_EQ(empty.layout.layers.size(), 2u);
+    EXPECT_EQ(describe(empty.layout.layers[0].boxes), describe({{0, 0, 20, 20}}));
+    EXPECT_EQ(empty.layout.layers[1].name, "");
+    EXPECT_EQ(describe(empty.layout.layers[1].boxes), describe({{0, 0, 4, 4}, {40, 0, 60, 20}}));
     EXPECT_EQ(cifread::read_layout("E" + std::string(150, 'x')).layout.end_rest, std::string(99, 'x'));
 }
 
@@ -189,13 +201,16 @@ TEST(CifRead, Errors) {
         {"L CPS;\nP 0 0 1;\nE", {2, "cannot read the polygon command"}},
         {"L CPS;\nP;\nE", {2, "no points in the polygon command"}},
         {"L CPS;\nW 1;\nE", {2, "no points in the wire command"}},
-        {"L ;\nE", {1, "cannot read the layer command"}},
+        {"L CPS;\nL", {2, "cannot read the layer command"}},
         {"L CPS X;\nE", {1, "cannot read the layer command"}},
         {"L CPS;\nX 1 2;\nE", {2, "cannot read a command beginning with 'X'"}},
         {"L CPS;\n)\nE", {2, "cannot read a command beginning with ')'"}},
         {"L CPS;\n(open (comment)\nB 1 1 1 1;\nE", {2, "comment not closed"}},
         {"L CPS;\nB 1 1 99999999999 0;\nE", {2, "number out of range in the box command"}},
         {"L CPS;\nB 1 1 2147483648 0;\nE", {2, "number out of range in the box command"}},
+        {"L CPS;\nP -2147483649 0 1 0 1 1;\nE", {2, "number out of range in the polygon command"}},
+        {"DS 1;\nDF;\nC 1 R -2147483649 0;\nE", {3, "number out of range in the call command"}},
+        {"L CPS;\nB 2 2 -2147483648 0;\nE", {2, "coordinates out of range (beyond 32-bit CIF numbers once placed)"}},
         {"DS 1;\nDS 2;\nDF;\nDF;\nE", {2, "definition of symbol 2 inside the definition of symbol 1"}},
         {"DF;\nE", {1, "definition finish with no definition started"}},
         {"DS 1;\nDD 1;\nDF;\nE", {2, "definition delete inside the definition of symbol 1"}},

@@ -173,4 +173,19 @@ TEST(Flatten, UnsafeLayerNamesMakeNoFile) {
     EXPECT_TRUE(r.outside_files.empty());
 }
 
+// An empty layer name is such a name too: its boxes are left out, and the
+// layout converts as if they were not there, in the default reading and here.
+TEST(Flatten, AnEmptyLayerNameDropsItsBoxesWithAWarning) {
+    const std::string kept = "L CPS;\nB 400 200 1000 500;\nL CPT;\nB 800 800 3000 3000;\n";
+    const std::string without = comparable(convert_ok({"-s"}, "in.cif", kept + "E\n"));
+    for (const std::string dropped : {"L;\nB 2000 1000 1000 500;\n", "L ;\nB 2000 1000 1000 500;\n"}) {
+        SCOPED_TRACE(dropped);
+        EXPECT_EQ(comparable(convert_ok({"--flatten", "-s"}, "in.cif", kept + dropped + "E\n",
+                                        "cif2kavrit: in.cif: layer name \"\" cannot name a file; its boxes are left out\n")),
+                  without);
+    }
+    // The default reading takes "L ;" as a layer named "" and drops its boxes without a word.
+    EXPECT_EQ(comparable(convert_ok({"-s"}, "in.cif", kept + "L ;\nB 2000 1000 1000 500;\nE\n")), without);
+}
+
 }  // namespace
