@@ -462,7 +462,8 @@ private:
             if (!decimal(p.y)) return true;
         return false;
     }
-    // Drops the vertices at cut heights, each in the middle of a vertical side.
+    // Drops the vertices at cut heights, each in the middle of a vertical side
+    // (a contour of fewer than four vertices after that is a fault).
     static bool drop_cut_vertices(polyclip::Contour& c) {
         const std::size_t n = c.size();
         std::vector<unsigned char> drop(n, 0);
@@ -470,7 +471,9 @@ private:
             if (decimal(c[k].y)) continue;
             const polyclip::Point& before = c[(k + n - 1) % n];
             const polyclip::Point& after = c[(k + 1) % n];
-            if (before.x != c[k].x || after.x != c[k].x || !decimal(before.y) || !decimal(after.y)) return false;
+            // Its neighbours may be at cut heights too, when a side crosses
+            // several cuts: all lie on one vertical line, in order.
+            if (before.x != c[k].x || after.x != c[k].x) return false;
             if (!((before.y < c[k].y && c[k].y < after.y) || (after.y < c[k].y && c[k].y < before.y))) return false;
             drop[k] = 1;
         }
