@@ -527,7 +527,9 @@ private:
 // a grid (PieceIndex) finds the touching pieces, which are handed to the union
 // in the order they were made. A rectangle that touches no piece needs no
 // union at all: it becomes a piece as the union would give it; and a union
-// of a shape met before is recalled (UnionMemo).
+// of a shape met before is recalled (UnionMemo). A piece that holds a long
+// chain of boxes is cut below the boxes still to come (HeightCuts), so that
+// each union of the chain sweeps only the part near its box.
 //
 // Two things differ from the one-at-a-time unions and are harmless: the order
 // of the accumulator's contours, and the order of the vertices within them,
