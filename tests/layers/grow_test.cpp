@@ -99,6 +99,47 @@ TEST(GrowGrouping, LargeGroupsWithFramesGiveTheStripsOfOneByOneUnions) {
     }
 }
 
+// Long chains of boxes, each touching the piece that holds the ones before
+// it, are cut below the boxes still to come while they are united; the cuts
+// must leave no trace. The chains climb and now and then fall back, on a
+// coarse grid (so that sides meet end to end, coincide and touch at corners),
+// in units of 1, 0.25 (whole quarters) or 0.01 (numbers read back from their
+// decimal text), and once in thirds, which are not cut.
+TEST(GrowGrouping, LongChainsCutOnTheWayGiveTheStripsOfOneByOneUnions) {
+    struct Case {
+        double unit;
+        int boxes;
+        int fall_back_one_in;  // a step down by up to 3 once in this many boxes
+    };
+    const Case cases[] = {
+        {1, 400, 1000}, {1, 600, 25}, {0.25, 500, 60}, {0.01, 450, 1000}, {1.0 / 3, 300, 1000},
+    };
+    std::mt19937 rng(20261208);
+    for (const Case& c : cases) {
+        for (int round = 0; round < 3; ++round) {
+            Contours boxes;
+            // Each box touches the one before it: its bottom lies from that
+            // one's bottom to its top, and its x range meets that one's.
+            int x0 = 0, y0 = 0, x1 = 3, y1 = 2;
+            for (int i = 0; i < c.boxes; ++i) {
+                const int width = 1 + static_cast<int>(rng() % 4), height = 1 + static_cast<int>(rng() % 3);
+                y0 += static_cast<int>(rng() % static_cast<unsigned>(y1 - y0 + 1));
+                if (rng() % c.fall_back_one_in == 0) y0 -= 1 + static_cast<int>(rng() % 3);
+                x0 = x0 - width + static_cast<int>(rng() % static_cast<unsigned>(x1 - x0 + width + 1));
+                x1 = x0 + width;
+                y1 = y0 + height;
+                const double u = c.unit;
+                boxes.push_back({{x0 * u, y0 * u}, {x1 * u, y0 * u}, {x1 * u, y1 * u}, {x0 * u, y1 * u}});
+            }
+            gpc_tristrip a = united_strips(boxes, false);
+            gpc_tristrip b = united_strips(boxes, true);
+            EXPECT_TRUE(same_strips(a, b)) << "unit " << c.unit << ", round " << round;
+            gpc_free_tristrip(&a);
+            gpc_free_tristrip(&b);
+        }
+    }
+}
+
 // The library's union refuses a contour with a value that is not finite (or an
 // edge that is neither horizontal nor vertical) and gives nothing; the grouped
 // unions must do the same, not hand such values to the sweep.
