@@ -12,6 +12,8 @@
 #include "export/mesh_writers.h"
 #include "export/pose.h"
 #include "export/output_file.h"
+#include "export/stack.h"
+#include "export/step_writer.h"
 #include "export/svg_writer.h"
 #include "export/view.h"
 
@@ -19,7 +21,7 @@ namespace kavrit {
 
 const char* const HELP_TEXT =
     "usage: kavrit-export [--view iso|top|front|side] [--pose N=DEG[,N=DEG...]]\n"
-    "                     [--raise DEG] [--z-scale F] INPUT OUTPUT\n"
+    "                     [--raise DEG] [--z-scale F | --stack FILE] INPUT OUTPUT\n"
     "       kavrit-export --help\n"
     "\n"
     "Reads INPUT, a kavrit file as cif2kavrit writes it (\"-\" reads standard\n"
@@ -35,6 +37,11 @@ const char* const HELP_TEXT =
     "        hang from each other; a hinged node turns about its own x or y axis\n"
     "  .html a page that shows the layout in 3-D, with a slider for each hinged\n"
     "        structure; it works offline, from the one file\n"
+    "  .step, .stp  STEP (AP214) solids for CAD and meshing tools: one solid per\n"
+    "        structure, the union of its boxes with coplanar faces merged, named\n"
+    "        structure_N, and one per reflector, structure_N_reflector, coloured\n"
+    "        as the OBJ materials; lengths in micrometres.  Boxes that meet only\n"
+    "        along an edge give several solids in one compound of that name\n"
     "Every box line of a structure becomes a box, and so does its reflector line.\n"
     "Structure numbers are those of the file's link lines: the cross-reference\n"
     "line's number when the file has a summary (cif2kavrit -s), else the block's.\n"
@@ -50,18 +57,26 @@ const char* const HELP_TEXT =
     "  --raise DEG   turn every structure that hangs straight from its anchor\n"
     "                (one link line) by DEG degrees; --pose wins for its numbers\n"
     "  --z-scale F   micrometres per level unit of z (default 1)\n"
+    "  --stack FILE  the heights of the levels, for every format: one line\n"
+    "                \"LEVEL HEIGHT\" (micrometres) per level boundary, both\n"
+    "                increasing, '#' comments; a z value between two listed\n"
+    "                levels lies linearly between their heights, hinge axes\n"
+    "                included.  Every z value of INPUT must lie within the\n"
+    "                listed levels.  Not together with --z-scale\n"
     "  -h, --help    this text\n"
     "\n"
     "An output file is replaced only once it has been written completely.\n"
     "Exit status: 0 done; 1 INPUT cannot be read or is not a kavrit file (the\n"
     "message names the line and what was expected there), or OUTPUT cannot be\n"
     "written, or a second link line names a structure the file does not hold\n"
-    "(for .glb, .html and turned output); 2 a wrong command line, a turn asked\n"
-    "of a structure that does not turn included.\n";
+    "(for .glb, .html and turned output), or the stack file is wrong or leaves\n"
+    "a z value of INPUT outside its levels, or a structure gives no solid for\n"
+    ".step (a box without volume; the message names the structure); 2 a wrong\n"
+    "command line, a turn asked of a structure that does not turn included.\n";
 
 namespace {
 
-enum class Format { obj, stl, svg, glb, html };
+enum class Format { obj, stl, svg, glb, html, step };
 
 std::optional<Format> format_of(const std::string& path) {
     auto dot = path.find_last_of('.');
@@ -75,6 +90,7 @@ std::optional<Format> format_of(const std::string& path) {
     if (ext == "svg") return Format::svg;
     if (ext == "glb") return Format::glb;
     if (ext == "html" || ext == "htm") return Format::html;
+    if (ext == "step" || ext == "stp") return Format::step;
     return std::nullopt;
 }
 
@@ -101,12 +117,12 @@ std::optional<double> parse_decimal(const std::string& text) {
 
 }  // namespace
 
-int run_export(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int run_export(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, StepWriter step_writer) {
     const std::string me = "kavrit-export";
     auto usage_error = [&](const std::string& what) {
         err << me << ": " << what << "\n"
             << "usage: kavrit-export [--view iso|top|front|side] [--pose N=DEG[,N=DEG...]] [--raise DEG]\n"
-               "                     [--z-scale F] INPUT OUTPUT (see --help)\n";
+               "                     [--z-scale F | --stack FILE] INPUT OUTPUT (see --help)\n";
         return 2;
     };
 
@@ -114,6 +130,8 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
     std::optional<ViewName> view;
     PoseRequest request;
     bool posed = false;
+    bool z_scaled = false;
+    std::optional<std::string> stack_name;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "-h" || a == "--help") {
@@ -159,6 +177,12 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
             if (!scale || *scale <= 0)
                 return usage_error("--z-scale: \"" + value + "\" is not a positive number of micrometres per level unit");
             request.z_scale = *scale;
+            z_scaled = true;
+            continue;
+        }
+        if (option("--stack")) {
+            if (!missing.empty() || value.empty()) return usage_error("--stack needs the name of a stack file");
+            stack_name = value;
             continue;
         }
         if (a == "--view" || a.rfind("--view=", 0) == 0) {
@@ -184,8 +208,11 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
     std::optional<Format> format = format_of(output);
     if (!format)
         return usage_error("cannot tell the format of \"" + output +
-                           "\": expected a name ending in .obj, .stl, .svg, .glb or .html");
+                           "\": expected a name ending in .obj, .stl, .svg, .glb, .html or .step");
     if (view && *format != Format::svg) return usage_error("--view applies to .svg output only");
+    if (stack_name && z_scaled)
+        return usage_error("--stack and --z-scale cannot be combined: the stack gives every level its height");
+    if (*format == Format::step && !step_writer) return usage_error("this build writes no .step files");
 
     Layout layout;
     try {
@@ -202,6 +229,20 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
     } catch (const ParseError& e) {
         err << me << ": " << (input == "-" ? "standard input" : input) << ": " << e.what() << "\n";
         return 1;
+    }
+
+    if (stack_name) {
+        try {
+            std::ifstream in(*stack_name, std::ios::binary);
+            if (!in) {
+                err << me << ": cannot open " << *stack_name << "\n";
+                return 1;
+            }
+            apply_stack(layout, read_stack(in, *stack_name), input == "-" ? "standard input" : input);
+        } catch (const StackError& e) {
+            err << me << ": " << e.what() << "\n";
+            return 1;
+        }
     }
 
     // The hinge tree is built only where it is needed, so a flat picture of a
@@ -228,9 +269,14 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
         case Format::svg: write_files({{output, render_svg(layout, view.value_or(ViewName::iso), pose)}}); break;
         case Format::glb: write_files({{output, make_glb(layout, pose)}}); break;
         case Format::html: write_files({{output, make_html(layout, pose)}}); break;
+        case Format::step: write_files({{output, step_writer(layout, pose)}}); break;
         }
     } catch (const OutputError& e) {
         err << me << ": " << e.what() << "\n";
+        return 1;
+    } catch (const StepError& e) {
+        // A structure that gives no solid: the message names it.
+        err << me << ": " << (input == "-" ? "standard input" : input) << ": " << e.what() << "\n";
         return 1;
     }
     return 0;
