@@ -75,10 +75,10 @@ Stack read_stack(std::istream& in, const std::string& name) {
         stack.levels.push_back(level);
     }
     if (in.bad()) throw StackError(name + ": cannot be read");
+    if (stack.levels.empty()) throw StackError(name + ": no levels; a stack needs at least two");
     if (stack.levels.size() < 2)
-        throw StackError(name + ": line " + std::to_string(number) + ": the file ends after " +
-                         std::to_string(stack.levels.size()) + " level" + (stack.levels.size() == 1 ? "" : "s") +
-                         "; a stack needs at least two");
+        throw StackError(name + ": line " + std::to_string(stack.levels[0].line) +
+                         ": the only level; a stack needs at least two");
     return stack;
 }
 

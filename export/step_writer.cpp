@@ -40,16 +40,17 @@ namespace kavrit {
 
 namespace {
 
-// The diffuse colours of the OBJ materials.
+// The diffuse colours of the OBJ materials; STEP colours are sRGB values as
+// these are.
 Quantity_Color colour_of(Kind kind) {
     switch (kind) {
-    case Kind::anchored: return {0.62, 0.62, 0.62, Quantity_TOC_RGB};
-    case Kind::hinged: return {0.26, 0.52, 0.86, Quantity_TOC_RGB};
+    case Kind::anchored: return {0.62, 0.62, 0.62, Quantity_TOC_sRGB};
+    case Kind::hinged: return {0.26, 0.52, 0.86, Quantity_TOC_sRGB};
     case Kind::free: break;
     }
-    return {0.35, 0.70, 0.40, Quantity_TOC_RGB};
+    return {0.35, 0.70, 0.40, Quantity_TOC_sRGB};
 }
-const Quantity_Color REFLECTOR_COLOUR{1.00, 0.82, 0.25, Quantity_TOC_RGB};
+const Quantity_Color REFLECTOR_COLOUR{1.00, 0.82, 0.25, Quantity_TOC_sRGB};
 
 // A box of the file with z stretched by z_scale, not yet turned; false when
 // it has no extent along some axis (the converter writes such boxes where
