@@ -12,9 +12,9 @@ with gmsh, against a reading of the kavrit file made here:
     (--stack, --z-scale); a turn moves a structure rigidly, so posed or not;
   - each named solid's bounding box equals that of its boxes in the OBJ;
   - solids of different structures do not overlap (kernel intersection);
-    turned, the partners of a hinge (neighbours in the file's summary: a
-    pin and the staple around it) may, since the boxes of a hinge have no
-    clearance; their common volume is reported;
+    turned, the partners of a hinge (neighbours in the file's summary, a
+    structure and the one it hangs from) may, since the boxes of a hinge
+    have no clearance; their common volume is reported;
   - every volume meshes in 3-D without an error.
 Exit status 77 (skipped) when gmsh's Python module is missing.
 """
@@ -126,8 +126,8 @@ def neighbours(path):
     return pairs
 
 
-def obj_bboxes(path):
-    """Bounding boxes of the boxes with volume in an OBJ: name -> (lo, hi)."""
+def obj_boxes(path):
+    """The boxes with volume in an OBJ, as bounding boxes of their corners: name -> [(lo, hi)]."""
     boxes = {}
     name = material = None
     corners = []
@@ -146,10 +146,18 @@ def obj_bboxes(path):
                     edges = [sum((corners[k][a] - corners[0][a]) ** 2 for a in range(3)) ** 0.5 for k in (1, 2, 4)]
                     if min(edges) > EMPTY:
                         key = name + "_reflector" if material == "reflector" else name
-                        boxes.setdefault(key, []).extend(corners)
+                        boxes.setdefault(key, []).append(([min(p[a] for p in corners) for a in range(3)],
+                                                          [max(p[a] for p in corners) for a in range(3)]))
                     corners = []
-    return {k: ([min(p[a] for p in v) for a in range(3)], [max(p[a] for p in v) for a in range(3)])
-            for k, v in boxes.items()}
+    return boxes
+
+
+def hull(boxes):
+    return ([min(b[0][a] for b in boxes) for a in range(3)], [max(b[1][a] for b in boxes) for a in range(3)])
+
+
+def overlap(b1, b2, margin=1e-6):
+    return all(min(b1[1][a], b2[1][a]) - max(b1[0][a], b2[0][a]) > margin for a in range(3))
 
 
 def run(cmd, **kw):
@@ -214,7 +222,8 @@ def main():
         if s["reflector"]:
             r = placed(s["reflector"], zmap)
             expected[name + "_reflector"] = (union_volume([r]), 1)
-    corners = obj_bboxes(obj)
+    obj_parts = obj_boxes(obj)
+    corners = {name: hull(boxes) for name, boxes in obj_parts.items()}
 
     gmsh.initialize()
     gmsh.option.setNumber("General.Terminal", 0)
@@ -256,15 +265,21 @@ def main():
     def owner(name):
         return name[: -len("_reflector")] if name.endswith("_reflector") else name
 
-    names = sorted(boxes_of)
-    partners = neighbours(kavrit) if a.pose else set()
+    # Pairs whose boxes' bounding boxes (from the OBJ's corners, exact for
+    # boxes along the axes) overlap go to the kernel.
+    names = sorted(n for n in boxes_of if n in obj_parts)
+    partners = set()
+    if a.pose:
+        partners = neighbours(kavrit)
+        for s in read_kavrit(kavrit):  # a structure and the one its second link line names
+            if len(s["chain"]) >= 2:
+                partners.add(frozenset(("structure_%d" % s["chain"][0], "structure_%d" % s["chain"][1])))
     pairs = 0
     for i, m in enumerate(names):
         for n in names[i + 1:]:
-            if owner(m) == owner(n):
+            if owner(m) == owner(n) or not overlap(corners[m], corners[n]):
                 continue
-            (lo1, hi1), (lo2, hi2) = boxes_of[m], boxes_of[n]
-            if any(min(hi1[a], hi2[a]) - max(lo1[a], lo2[a]) <= 1e-6 for a in range(3)):
+            if not any(overlap(b1, b2) for b1 in obj_parts[m] for b2 in obj_parts[n]):
                 continue
             pairs += 1
             for t1 in volumes[m]:
