@@ -1,5 +1,6 @@
 #include "export/step_writer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -77,9 +78,33 @@ TopoDS_Shape solids_of(const TopoDS_Shape& shape, const std::string& name) {
     return compound;
 }
 
+struct Extent {
+    gp_Pnt lo, hi;
+};
+
+// True when two of the boxes share a volume, not only faces, edges or corners.
+bool any_overlap(std::vector<Extent> boxes) {
+    std::sort(boxes.begin(), boxes.end(), [](const Extent& a, const Extent& b) { return a.lo.X() < b.lo.X(); });
+    const double margin = Precision::Confusion();
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+        for (std::size_t j = i + 1; j < boxes.size() && boxes[j].lo.X() < boxes[i].hi.X() - margin; ++j) {
+            bool shared = true;
+            for (int a = 1; a <= 3 && shared; ++a)
+                shared = std::min(boxes[i].hi.Coord(a), boxes[j].hi.Coord(a)) -
+                             std::max(boxes[i].lo.Coord(a), boxes[j].lo.Coord(a)) >
+                         margin;
+            if (shared) return true;
+        }
+    return false;
+}
+
 // The union of boxes, all at once, with the faces that lie in one plane
-// merged into one face.
-TopoDS_Shape fuse(const std::vector<TopoDS_Shape>& boxes, const std::string& name) {
+// merged into one face.  Boxes that only touch are glued (the kernel then
+// skips the search for intersecting faces, which halves the time); boxes
+// that share a volume need the full fuse.
+TopoDS_Shape fuse(const std::vector<Extent>& extents, const std::string& name) {
+    std::vector<TopoDS_Shape> boxes;
+    for (const Extent& e : extents) boxes.push_back(BRepPrimAPI_MakeBox(e.lo, e.hi).Shape());
     if (boxes.size() == 1) return boxes[0];
     TopTools_ListOfShape arguments, tools;
     arguments.Append(boxes[0]);
@@ -88,6 +113,7 @@ TopoDS_Shape fuse(const std::vector<TopoDS_Shape>& boxes, const std::string& nam
     union_of.SetArguments(arguments);
     union_of.SetTools(tools);
     union_of.SetRunParallel(Standard_True);
+    if (!any_overlap(extents)) union_of.SetGlue(BOPAlgo_GlueShift);
     union_of.Build();
     if (!union_of.IsDone() || union_of.HasErrors())
         throw StepError(name + ": the modelling kernel could not unite its " + std::to_string(boxes.size()) +
@@ -198,10 +224,10 @@ std::string make_step(const Layout& layout, const Pose& pose) {
         const std::string name = "structure_" + std::to_string(s.number());
         try {
             if (!s.boxes.empty()) {
-                std::vector<TopoDS_Shape> boxes;
+                std::vector<Extent> boxes;
                 for (const SizedBox& b : s.boxes) {
-                    gp_Pnt lo, hi;
-                    if (stretched_box(b, pose.z_scale, lo, hi)) boxes.push_back(BRepPrimAPI_MakeBox(lo, hi).Shape());
+                    Extent e;
+                    if (stretched_box(b, pose.z_scale, e.lo, e.hi)) boxes.push_back(e);
                 }
                 if (boxes.empty())
                     throw StepError(name + ": none of its " + std::to_string(s.boxes.size()) +
