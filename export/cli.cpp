@@ -41,7 +41,8 @@ const char* const HELP_TEXT =
     "        structure, the union of its boxes with coplanar faces merged, named\n"
     "        structure_N, and one per reflector, structure_N_reflector, coloured\n"
     "        as the OBJ materials; lengths in micrometres.  Boxes that meet only\n"
-    "        along an edge give several solids in one compound of that name\n"
+    "        along an edge give several solids, kept together under that name;\n"
+    "        boxes without volume are left out\n"
     "Every box line of a structure becomes a box, and so does its reflector line.\n"
     "Structure numbers are those of the file's link lines: the cross-reference\n"
     "line's number when the file has a summary (cif2kavrit -s), else the block's.\n"
@@ -71,7 +72,7 @@ const char* const HELP_TEXT =
     "written, or a second link line names a structure the file does not hold\n"
     "(for .glb, .html and turned output), or the stack file is wrong or leaves\n"
     "a z value of INPUT outside its levels, or a structure gives no solid for\n"
-    ".step (a box without volume; the message names the structure); 2 a wrong\n"
+    ".step (no box with volume; the message names the structure); 2 a wrong\n"
     "command line, a turn asked of a structure that does not turn included.\n";
 
 namespace {
