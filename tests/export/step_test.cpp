@@ -8,7 +8,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 #include "export/cli.h"
@@ -74,9 +73,15 @@ TEST(Step, NamesColoursAndUnit) {
     // The colours of the OBJ materials: anchored, reflector, free, hinged.
     // The kernel keeps colours in single precision.
     std::vector<std::array<double, 3>> written;
-    const std::regex colour("COLOUR_RGB\\('',([0-9.E+-]+),([0-9.E+-]+),([0-9.E+-]+)\\)");
-    for (std::sregex_iterator it(step.begin(), step.end(), colour), end; it != end; ++it)
-        written.push_back({std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3])});
+    const std::string colour = "COLOUR_RGB('',";
+    for (std::size_t at = step.find(colour); at != std::string::npos; at = step.find(colour, at + 1)) {
+        std::istringstream in(step.substr(at + colour.size(), step.find(')', at) - at - colour.size()));
+        std::array<double, 3> rgb{};
+        char comma = 0;
+        in >> rgb[0] >> comma >> rgb[1] >> comma >> rgb[2];
+        EXPECT_TRUE(in) << step.substr(at, 80);
+        written.push_back(rgb);
+    }
     EXPECT_EQ(written.size(), 4u);
     const std::array<double, 3> kinds[] = {{0.62, 0.62, 0.62}, {1, 0.82, 0.25}, {0.35, 0.7, 0.4}, {0.26, 0.52, 0.86}};
     for (const auto& rgb : kinds) {
@@ -96,15 +101,17 @@ TEST(Step, UnionHasTheFacesOfItsOutline) {
     // an L-shaped prism has 8 faces (6 sides, top and bottom), not the 12
     // of the two boxes or the pieces the union cuts them into.
     const std::string step = step_of({THREE[0]});
-    std::smatch m;
-    const std::regex shell("#(\\d+) = MANIFOLD_SOLID_BREP\\('',#(\\d+)\\);");
-    ASSERT_TRUE(std::regex_search(step, m, shell));
-    std::string pattern = "#";
-    pattern += m[2].str();
-    pattern += " = CLOSED_SHELL\\('',\\(([^)]*)\\)\\);";
-    const std::regex closed(pattern);
-    ASSERT_TRUE(std::regex_search(step, m, closed));
-    EXPECT_EQ(count(m[1].str(), "#"), 8) << m[1].str();
+    const std::string solid = "MANIFOLD_SOLID_BREP('',#";
+    const std::size_t at = step.find(solid);
+    ASSERT_NE(at, std::string::npos);
+    const std::string shell_id = step.substr(at + solid.size(), step.find(')', at) - at - solid.size());
+    std::string shell = "#";
+    shell += shell_id;
+    shell += " = CLOSED_SHELL('',(";
+    const std::size_t from = step.find(shell);
+    ASSERT_NE(from, std::string::npos) << shell;
+    const std::string faces = step.substr(from + shell.size(), step.find(')', from) - from - shell.size());
+    EXPECT_EQ(count(faces, "#"), 8) << faces;
 }
 
 TEST(Step, StructuresWithoutASolidAreNamed) {
