@@ -13,6 +13,8 @@
 #include "export/mesh_writers.h"
 #include "export/pose.h"
 #include "export/output_file.h"
+#include "export/stack.h"
+#include "export/step_writer.h"
 #include "export/svg_writer.h"
 #include "export/view.h"
 
@@ -20,7 +22,7 @@ namespace kavrit {
 
 const char* const HELP_TEXT =
     "usage: kavrit-export [--view iso|top|front|side] [--pose N=DEG[,N=DEG...]]\n"
-    "                     [--raise DEG] [--z-scale F] INPUT OUTPUT\n"
+    "                     [--raise DEG] [--z-scale F | --stack FILE] INPUT OUTPUT\n"
     "       kavrit-export --help\n"
     "\n"
     "Reads INPUT, a kavrit file as cif2kavrit writes it (\"-\" reads standard\n"
@@ -36,6 +38,12 @@ const char* const HELP_TEXT =
     "        hang from each other; a hinged node turns about its own x or y axis\n"
     "  .html a page that shows the layout in 3-D, with a slider for each hinged\n"
     "        structure; it works offline, from the one file\n"
+    "  .step, .stp  STEP (AP214) solids for CAD and meshing tools: one solid per\n"
+    "        structure, the union of its boxes with coplanar faces merged, named\n"
+    "        structure_N, and one per reflector, structure_N_reflector, coloured\n"
+    "        as the OBJ materials; lengths in micrometres.  Boxes that meet only\n"
+    "        along an edge give several solids, kept together under that name;\n"
+    "        boxes without volume are left out\n"
     "Every box line of a structure becomes a box, and so does its reflector line.\n"
     "Structure numbers are those of the file's link lines: the cross-reference\n"
     "line's number when the file has a summary (cif2kavrit -s), else the block's.\n"
@@ -51,6 +59,12 @@ const char* const HELP_TEXT =
     "  --raise DEG   turn every structure that hangs straight from its anchor\n"
     "                (one link line) by DEG degrees; --pose wins for its numbers\n"
     "  --z-scale F   micrometres per level unit of z (default 1)\n"
+    "  --stack FILE  the heights of the levels, for every format: one line\n"
+    "                \"LEVEL HEIGHT\" (micrometres) per level boundary, both\n"
+    "                increasing, '#' comments; a z value between two listed\n"
+    "                levels lies linearly between their heights, hinge axes\n"
+    "                included.  Every z value of INPUT must lie within the\n"
+    "                listed levels.  Not together with --z-scale\n"
     "  -h, --help    this text\n"
     "\n"
     "An output file is replaced only once it has been written completely (a\n"
@@ -60,13 +74,16 @@ const char* const HELP_TEXT =
     "message names the line and what was expected there), or OUTPUT cannot be\n"
     "written, or a second link line names a structure the file does not hold\n"
     "(for .glb, .html and turned output), or the file's values put a coordinate\n"
-    "beyond what the format holds; 2 a wrong command line, a turn asked of a\n"
-    "structure that does not turn included, or --z-scale, --pose or --raise\n"
-    "putting a coordinate beyond what the format holds.\n";
+    "beyond what the format holds, or the stack file is wrong or leaves a z\n"
+    "value of INPUT outside its levels, or a structure gives no solid for\n"
+    ".step (no box with volume; the message names the structure); 2 a wrong\n"
+    "command line, a turn asked of a structure that does not turn included,\n"
+    "or --z-scale, --pose or --raise putting a coordinate beyond what the\n"
+    "format holds.\n";
 
 namespace {
 
-enum class Format { obj, stl, svg, glb, html };
+enum class Format { obj, stl, svg, glb, html, step };
 
 std::optional<Format> format_of(const std::string& path) {
     auto dot = path.find_last_of('.');
@@ -80,6 +97,7 @@ std::optional<Format> format_of(const std::string& path) {
     if (ext == "svg") return Format::svg;
     if (ext == "glb") return Format::glb;
     if (ext == "html" || ext == "htm") return Format::html;
+    if (ext == "step" || ext == "stp") return Format::step;
     return std::nullopt;
 }
 
@@ -110,7 +128,8 @@ bool fits_unposed(const Layout& layout, Format format) {
         const bool tree = format == Format::glb || format == Format::html;
         const Pose pose = tree ? make_pose(layout, PoseRequest{}) : flat_pose(layout);
         switch (format) {
-        case Format::obj: make_obj(layout, "unposed.mtl", pose); break;
+        case Format::obj:
+        case Format::step: make_obj(layout, "unposed.mtl", pose); break;
         case Format::stl: make_stl(layout, pose); break;
         case Format::svg: render_svg(layout, ViewName::iso, pose); break;
         case Format::glb:
@@ -124,12 +143,12 @@ bool fits_unposed(const Layout& layout, Format format) {
 
 }  // namespace
 
-int run_export(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int run_export(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, StepWriter step_writer) {
     const std::string me = "kavrit-export";
     auto usage_error = [&](const std::string& what) {
         err << me << ": " << what << "\n"
             << "usage: kavrit-export [--view iso|top|front|side] [--pose N=DEG[,N=DEG...]] [--raise DEG]\n"
-               "                     [--z-scale F] INPUT OUTPUT (see --help)\n";
+               "                     [--z-scale F | --stack FILE] INPUT OUTPUT (see --help)\n";
         return 2;
     };
 
@@ -137,6 +156,8 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
     std::optional<ViewName> view;
     PoseRequest request;
     bool posed = false;
+    bool z_scaled = false;
+    std::optional<std::string> stack_name;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "-h" || a == "--help") {
@@ -182,6 +203,12 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
             if (!scale || *scale <= 0)
                 return usage_error("--z-scale: \"" + value + "\" is not a positive number of micrometres per level unit");
             request.z_scale = *scale;
+            z_scaled = true;
+            continue;
+        }
+        if (option("--stack")) {
+            if (!missing.empty() || value.empty()) return usage_error("--stack needs the name of a stack file");
+            stack_name = value;
             continue;
         }
         if (a == "--view" || a.rfind("--view=", 0) == 0) {
@@ -207,8 +234,11 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
     std::optional<Format> format = format_of(output);
     if (!format)
         return usage_error("cannot tell the format of \"" + output +
-                           "\": expected a name ending in .obj, .stl, .svg, .glb or .html");
+                           "\": expected a name ending in .obj, .stl, .svg, .glb, .html or .step");
     if (view && *format != Format::svg) return usage_error("--view applies to .svg output only");
+    if (stack_name && z_scaled)
+        return usage_error("--stack and --z-scale cannot be combined: the stack gives every level its height");
+    if (*format == Format::step && !step_writer) return usage_error("this build writes no .step files");
 
     Layout layout;
     try {
@@ -225,6 +255,20 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
     } catch (const ParseError& e) {
         err << me << ": " << (input == "-" ? "standard input" : input) << ": " << e.what() << "\n";
         return 1;
+    }
+
+    if (stack_name) {
+        try {
+            std::ifstream in(*stack_name, std::ios::binary);
+            if (!in) {
+                err << me << ": cannot open " << *stack_name << "\n";
+                return 1;
+            }
+            apply_stack(layout, read_stack(in, *stack_name), input == "-" ? "standard input" : input);
+        } catch (const StackError& e) {
+            err << me << ": " << e.what() << "\n";
+            return 1;
+        }
     }
 
     // The hinge tree is built only where it is needed, so a flat picture of a
@@ -251,6 +295,12 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
         case Format::svg: write_files({{output, render_svg(layout, view.value_or(ViewName::iso), pose)}}); break;
         case Format::glb: write_files({{output, make_glb(layout, pose)}}); break;
         case Format::html: write_files({{output, make_html(layout, pose)}}); break;
+        case Format::step:
+            // The kernel takes any double: every corner is checked to be
+            // finite first, as the OBJ writer checks its vertices.
+            make_obj(layout, "unchecked.mtl", pose);
+            write_files({{output, step_writer(layout, pose)}});
+            break;
         }
     } catch (const OutputError& e) {
         err << me << ": " << e.what() << "\n";
@@ -262,6 +312,10 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
             err << me << ": " << e.what() << "; --z-scale, --pose or --raise out of range\n";
             return 2;
         }
+        err << me << ": " << (input == "-" ? "standard input" : input) << ": " << e.what() << "\n";
+        return 1;
+    } catch (const StepError& e) {
+        // A structure that gives no solid: the message names it.
         err << me << ": " << (input == "-" ? "standard input" : input) << ": " << e.what() << "\n";
         return 1;
     }

@@ -1,4 +1,4 @@
-// kavrit-export: turns a kavrit file into OBJ, STL or an SVG picture.
+// kavrit-export: turns a kavrit file into meshes, pictures, glTF, a viewer page or STEP solids.
 #include <exception>
 #include <iostream>
 #include <new>
@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "export/cli.h"
+#include "export/step_writer.h"
 
 int main(int argc, char** argv) {
     // run_export answers every fault of the input or the command line itself;
@@ -13,7 +14,7 @@ int main(int argc, char** argv) {
     // reported rather than left to abort the process.
     try {
         std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-        return kavrit::run_export(args, std::cout, std::cerr);
+        return kavrit::run_export(args, std::cout, std::cerr, kavrit::make_step);
     } catch (const std::bad_alloc&) {
         std::cerr << "kavrit-export: out of memory\n";
     } catch (const std::exception& e) {
