@@ -10,8 +10,14 @@
 // The two --flatten conversions must give the same kavrit file, and the
 // default reading the same lines (the cell's boxes do not touch, so every
 // layer is cut the same way; only the order of the structures differs).
+// Then the test chip of chip.h, in whole units and in nanometres: the reader
+// alone and cif2kavrit --flatten on each, the ratio of the two CPU times, and
+// with --baseline the same conversions by an earlier build, whose kavrit
+// files must be the same.
 //
-//   bench-flatten [--binary PATH] [--levels K]   (default: cif2kavrit next to bench-flatten, K = 5)
+//   bench-flatten [--binary PATH] [--baseline PATH] [--levels K] [--chip ROWS COLUMNS] [--chip-only]
+//   bench-flatten --write DIR   (only writes the layouts)
+// (default: cif2kavrit next to bench-flatten, K = 5, a chip of 80 x 50 tiles)
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
