@@ -100,6 +100,38 @@ std::int64_t round_half_away(i128 num, i128 den, bool& inexact) {
     return narrow(num < 0 ? -q : q);
 }
 
+// The map of one instance's corners, in halves of the written unit, to
+// halves of a CIF unit: h = (map(v) * scale + offset) / den, each axis
+// rounded to the nearest integer, halves away from zero. While the numbers
+// fit in 64 bits the corners are worked out in 64-bit arithmetic, with a
+// plain copy when den is 1 (whole units); a corner whose arithmetic would
+// leave 64 bits takes the 128-bit path, which gives the same value or the
+// overflow.
+struct CornerMap {
+    RightAngleMap map;
+    bool fast = false;
+    std::int64_t scale = 0;  // a * placement den
+    std::int64_t ox = 0;     // 2 * x * b
+    std::int64_t oy = 0;
+    std::int64_t den = 1;    // b * placement den
+};
+
+// num / den (den > 1) rounded as round_half_away does, in 64 bits; false
+// when an intermediate value would leave them.
+bool round_half_away_64(std::int64_t num, std::int64_t den, std::int64_t& out, bool& inexact) {
+    if (num == INT64_MIN) return false;
+    const std::int64_t magnitude = num < 0 ? -num : num;
+    std::int64_t twice = 0;
+    std::int64_t twice_den = 0;
+    if (__builtin_mul_overflow(magnitude, std::int64_t{2}, &twice) ||
+        __builtin_mul_overflow(den, std::int64_t{2}, &twice_den) || __builtin_add_overflow(twice, den, &twice))
+        return false;
+    const std::int64_t q = twice / twice_den;
+    inexact = num % den != 0;
+    out = num < 0 ? -q : q;
+    return true;
+}
+
 class Placer {
 public:
     Placer(ParsedLayout& parsed, const ReadLimits& limits) : p_(parsed), limits_(limits) {
@@ -160,10 +192,10 @@ public:
             instances = saturating_add(instances, instances_[static_cast<std::size_t>(r)], instance_cap);
         }
         if (boxes > cap)
-            throw ReadError{0, "the layout places more than " + std::to_string(cap) + " boxes, more than this reader takes"};
+            throw ReadError{0, "the layout places more than " + counted(cap, "box", "boxes") + ", more than this reader takes"};
         if (instances > instance_cap)
-            throw ReadError{0, "the layout places more than " + std::to_string(instance_cap) +
-                                   " symbol instances, more than this reader takes"};
+            throw ReadError{0, "the layout places more than " + counted(instance_cap, "symbol instance", "symbol instances") +
+                                   ", more than this reader takes"};
     }
 
     void place() {
@@ -183,12 +215,13 @@ public:
             std::vector<HalfBox>().swap(placed_[l]);
             out.layers.push_back(std::move(layer));
             if (not_rectilinear_[l] > 0)
-                out.warnings.push_back({0, "layer " + p_.layer_names[l] + ": " + std::to_string(not_rectilinear_[l]) +
-                                               " shapes that are not rectilinear left out"});
+                out.warnings.push_back({0, "layer " + p_.layer_names[l] + ": " +
+                                               counted(not_rectilinear_[l], "shape that is", "shapes that are") +
+                                               " not rectilinear left out"});
         }
         if (rounded_shapes_ > 0)
             out.warnings.push_back(
-                {0, std::to_string(rounded_shapes_) + " shapes rounded to the nearest half CIF unit"});
+                {0, counted(rounded_shapes_, "shape", "shapes") + " rounded to the nearest half CIF unit"});
         return out;
     }
 
@@ -270,6 +303,7 @@ private:
                 if (r.first_of_shape) ++not_rectilinear_[static_cast<std::size_t>(r.layer)];
             return;
         }
+        const CornerMap m = corner_map(def, at);
         bool shape_rounded = false;
         for (const LocalRect& r : def.rects) {
             if (r.first_of_shape) {
@@ -278,8 +312,8 @@ private:
             }
             try {
                 HalfBox out;
-                corner(def, at, r.rect.xmin, r.rect.ymin, out.xmin, out.ymin, shape_rounded);
-                corner(def, at, r.rect.xmax, r.rect.ymax, out.xmax, out.ymax, shape_rounded);
+                corner(def, at, m, r.rect.xmin, r.rect.ymin, out.xmin, out.ymin, shape_rounded);
+                corner(def, at, m, r.rect.xmax, r.rect.ymax, out.xmax, out.ymax, shape_rounded);
                 if (out.xmin > out.xmax) std::swap(out.xmin, out.xmax);
                 if (out.ymin > out.ymax) std::swap(out.ymin, out.ymax);
                 if (out.xmin < MIN_HALF_UNITS || out.xmax > MAX_HALF_UNITS || out.ymin < MIN_HALF_UNITS ||
@@ -293,10 +327,51 @@ private:
         if (shape_rounded) ++rounded_shapes_;
     }
 
+    // The 64-bit form of the instance's map, when its numbers fit.
+    static CornerMap corner_map(const Definition& def, const Placement& at) {
+        CornerMap m;
+        m.map = at.map;
+        m.fast = !__builtin_mul_overflow(def.scale_a, at.den, &m.scale) &&
+                 !__builtin_mul_overflow(def.scale_b, at.den, &m.den) &&
+                 !__builtin_mul_overflow(at.x, std::int64_t{2}, &m.ox) &&
+                 !__builtin_mul_overflow(m.ox, def.scale_b, &m.ox) &&
+                 !__builtin_mul_overflow(at.y, std::int64_t{2}, &m.oy) &&
+                 !__builtin_mul_overflow(m.oy, def.scale_b, &m.oy) && m.den > 0;
+        return m;
+    }
+
+    // One coordinate of a corner on the 64-bit path; false when it leaves 64 bits.
+    static bool coordinate_64(const CornerMap& m, std::int64_t v, std::int64_t offset, std::int64_t& h, bool& inexact) {
+        std::int64_t n = 0;
+        if (__builtin_mul_overflow(v, m.scale, &n) || __builtin_add_overflow(n, offset, &n)) return false;
+        if (m.den == 1) {
+            h = n;
+            inexact = false;
+            return true;
+        }
+        return round_half_away_64(n, m.den, h, inexact);
+    }
+
     // A corner (ex, ey), in halves of the definition's written unit, to
     // halves of a CIF unit where the placement puts it.
-    static void corner(const Definition& def, const Placement& at, std::int64_t ex, std::int64_t ey, std::int64_t& hx,
-                       std::int64_t& hy, bool& rounded) {
+    static void corner(const Definition& def, const Placement& at, const CornerMap& m, std::int64_t ex,
+                       std::int64_t ey, std::int64_t& hx, std::int64_t& hy, bool& rounded) {
+        if (m.fast) {
+            // |ex|, |ey| < 2^34 and the map's entries are -1, 0 and 1.
+            const std::int64_t vx = m.map.xx * ex + m.map.xy * ey;
+            const std::int64_t vy = m.map.yx * ex + m.map.yy * ey;
+            bool inexact_x = false;
+            bool inexact_y = false;
+            if (coordinate_64(m, vx, m.ox, hx, inexact_x) && coordinate_64(m, vy, m.oy, hy, inexact_y)) {
+                if (inexact_x || inexact_y) rounded = true;
+                return;
+            }
+        }
+        corner_128(def, at, ex, ey, hx, hy, rounded);
+    }
+
+    static void corner_128(const Definition& def, const Placement& at, std::int64_t ex, std::int64_t ey,
+                           std::int64_t& hx, std::int64_t& hy, bool& rounded) {
         const i128 vx = static_cast<i128>(at.map.xx) * ex + static_cast<i128>(at.map.xy) * ey;
         const i128 vy = static_cast<i128>(at.map.yx) * ex + static_cast<i128>(at.map.yy) * ey;
         const i128 den = mul(def.scale_b, at.den);
@@ -322,6 +397,10 @@ private:
 };
 
 }  // namespace
+
+std::string counted(std::uint64_t n, std::string_view one, std::string_view many) {
+    return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+}
 
 FlatLayout flatten(ParsedLayout& parsed, const ReadLimits& limits, SweepBudget& budget) {
     Placer placer(parsed, limits);

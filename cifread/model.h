@@ -74,6 +74,9 @@ struct ParsedLayout {
     std::string end_rest;
 };
 
+// "1 shape", "2 shapes": a count with the noun in the number it takes.
+std::string counted(std::uint64_t n, std::string_view one, std::string_view many);
+
 // Parses the whole text; throws ReadError.
 ParsedLayout parse_cif(std::string_view text, SweepBudget& budget);
 

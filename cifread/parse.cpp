@@ -55,8 +55,9 @@ public:
             command(c);
         }
         if (no_layer_shapes_ > NO_LAYER_WARNINGS)
-            out_.warnings.push_back({0, std::to_string(no_layer_shapes_ - NO_LAYER_WARNINGS) +
-                                            " more shapes with no layer left out"});
+            out_.warnings.push_back({0, counted(static_cast<std::uint64_t>(no_layer_shapes_ - NO_LAYER_WARNINGS),
+                                                "more shape", "more shapes") +
+                                            " with no layer left out"});
         return std::move(out_);
     }
 

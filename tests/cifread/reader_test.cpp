@@ -166,7 +166,7 @@ TEST(CifRead, Warnings) {
                                                   "3: round flash with no layer left out"}},
         {"L CPS; R 10 0 0; B 10 10 5 5 1 1; P 0 0 10 10 0 10; B 10 10 5 5; L CPT; W 2 0 0 10 10; E",
          {"0: layer CPS: 3 shapes that are not rectilinear left out",
-          "0: layer CPT: 1 shapes that are not rectilinear left out"}},
+          "0: layer CPT: 1 shape that is not rectilinear left out"}},
         {"DS 1; L CPS; B 10 10 5 5; DF; C 1 R 1 1; C 1 R 1 1 R 1 1; C 1 T 100 0; E",
          {"0: layer CPS: 2 shapes that are not rectilinear left out"}},
         {"DS 1 1 3; L CPS; B 2 2 1 1; B 3 3 0 0; P 0 0 3 0 3 3 0 3; DF; C 1; C 1 T 1 0; E",
@@ -308,6 +308,60 @@ TEST(CifReadHostile, SweepsStopAtTheirBudget) {
                                          std::to_string(2 * i + 1) + " " + std::to_string(1000 + i) + " " +
                                          std::to_string(2 * i + 1) + " 0 " + std::to_string(2 * i + 2) + " 0";
     EXPECT_EQ(error_of(comb + ";\nE", tight), (Diagnostic{2, "polygon too complex to cut into boxes"}));
+}
+
+// Symbol 1 scaled by 2147483647 / 2147483646: its box's x edges at
+// -+1073741823 halves of a written unit land on -+1073741823.5 halves of a
+// CIF unit, ties that go away from zero, plus whatever its caller adds.
+const std::string WIDE = "DS 1 2147483647 2147483646; L CPS; B 1073741823 2 0 1; DF;\n";
+
+TEST(CifRead, FractionsWithLargeNumbersRoundAsSmallOnes) {
+    // The y edges 0 and 4 scale to 0 and 4.0000000019 (rounded to 4).
+    const std::vector<Case> cases = {
+        {"ties away from zero", WIDE + "C 1; E", {{-1073741824, 0, 1073741824, 4}}},
+        // A caller scaled by 1 / 2147483647 moves it by 2 / 2147483647 halves:
+        // every product of the corner leaves 64 bits.
+        {"a tiny move right breaks the ties upwards", WIDE + "DS 2 1 2147483647; C 1 T 1 0; DF; C 2; E",
+         {{-1073741823, 0, 1073741824, 4}}},
+        {"a tiny move left breaks them downwards", WIDE + "DS 2 1 2147483647; C 1 T -1 0; DF; C 2; E",
+         {{-1073741824, 0, 1073741823, 4}}},
+        {"mirrored, then moved right", WIDE + "DS 2 1 2147483647; C 1 M X T 1 0; DF; C 2; E",
+         {{-1073741823, 0, 1073741824, 4}}},
+        {"turned a quarter: the ties on y", WIDE + "DS 2 1 2147483647; C 1 R 0 1 T 0 -1; DF; C 2; E",
+         {{-4, -1073741824, 0, 1073741823}}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(describe(boxes_of(c.cif)), describe(c.expected)) << c.name;
+}
+
+TEST(CifRead, CountsAgreeInNumber) {
+    struct W {
+        std::string cif;
+        std::string expected;  // the last warning
+    };
+    std::string eleven;
+    for (int i = 0; i < 11; ++i) eleven += "B 1 1 0 0;\n";
+    std::string twelve = eleven + "B 1 1 0 0;\n";
+    const std::vector<W> cases = {
+        {"L CPS; R 10 0 0; E", "0: layer CPS: 1 shape that is not rectilinear left out"},
+        {"L CPS; R 10 0 0; R 10 0 0; E", "0: layer CPS: 2 shapes that are not rectilinear left out"},
+        {WIDE + "C 1; E", "0: 1 shape rounded to the nearest half CIF unit"},
+        {WIDE + "C 1; C 1 T 5 0; E", "0: 2 shapes rounded to the nearest half CIF unit"},
+        {eleven + "E", "0: 1 more shape with no layer left out"},
+        {twelve + "E", "0: 2 more shapes with no layer left out"},
+    };
+    for (const W& w : cases) {
+        const std::vector<std::string> got = warnings_of(w.cif);
+        ASSERT_FALSE(got.empty()) << w.cif;
+        EXPECT_EQ(got.back(), w.expected) << w.cif;
+    }
+    cifread::ReadLimits one;
+    one.max_placed_boxes = 1;
+    EXPECT_EQ(error_of("L CPS; B 2 2 0 0; B 2 2 9 9; E", one).text,
+              "the layout places more than 1 box, more than this reader takes");
+    one.max_placed_boxes = 100;
+    one.max_instances = 1;
+    EXPECT_EQ(error_of(S1 + "C 1; E", one).text,
+              "the layout places more than 1 symbol instance, more than this reader takes");
 }
 
 // ------------------------------------------------------ symbol detector ----

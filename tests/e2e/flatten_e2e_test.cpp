@@ -124,8 +124,8 @@ TEST(Flatten, EndLineWarningsAndStandardOutput) {
     EXPECT_EQ(r.exit_status, 0);
     EXPECT_EQ(r.err,
               "cif2kavrit: a.cif:1: box with no layer left out\n"
-              "cif2kavrit: a.cif: layer CPS: 1 shapes that are not rectilinear left out\n"
-              "cif2kavrit: a.cif: 1 shapes rounded to the nearest half CIF unit\n");
+              "cif2kavrit: a.cif: layer CPS: 1 shape that is not rectilinear left out\n"
+              "cif2kavrit: a.cif: 1 shape rounded to the nearest half CIF unit\n");
     EXPECT_EQ(r.out.substr(0, 7), " tail\r\n");
     EXPECT_EQ(r.file_names(), (Names{"a.cif"}));
 }
