@@ -47,7 +47,7 @@ TEST(GdsiiEqualsCif, EveryCaseAndOptionSet) {
             long n = 0;
             while (counts >> layer >> n)
                 EXPECT_NE(from_gds.err.find("layout: layer " + layer + ": " + std::to_string(n) +
-                                            " shapes that are not rectilinear left out"),
+                                            (n == 1 ? " shape that is" : " shapes that are") + " not rectilinear left out"),
                           std::string::npos)
                     << from_gds.err;
         }
