@@ -1,0 +1,320 @@
+// Collisions and hinge ranges on layouts written out here, each expected
+// angle worked out from the geometry of its case (the derivation beside it),
+// and --check compared with an independent test of every box pair (the
+// volume of the two boxes' intersection, cut out face by face) on generated
+// chains of hinged plates under random poses.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <set>
+#include <sstream>
+
+#include "export/cli.h"
+#include "export/collide.h"
+#include "export/kavrit.h"
+#include "export/pose.h"
+#include "export/ranges.h"
+#include "tests/export/test_support.h"
+
+using namespace kavrit;
+
+namespace {
+
+const double DEG = 180 / std::numbers::pi;
+
+// A structure as the test writes it: boxes as x0 x1 y0 y1 z0 z1.
+struct Part {
+    bool anchored = false;
+    std::vector<int> chain;  // link lines (empty: none)
+    char axis = 'x';
+    Vec3 point{};
+    std::vector<std::array<double, 6>> boxes;
+};
+
+// The kavrit text of the parts (numbered 1, 2, ... in order) and the line of
+// each box: lines[part][box].
+struct Written {
+    std::string text;
+    std::vector<std::vector<int>> lines;
+};
+
+Written write_layout(const std::vector<Part>& parts) {
+    Written w;
+    std::ostringstream out;
+    int line = 0;
+    auto put = [&](const std::string& s) {
+        out << s << "\n";
+        ++line;
+    };
+    put("#");
+    put("# cif input file: test.cif");
+    put("#");
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const Part& p = parts[i];
+        const std::string n = std::to_string(i + 1);
+        put("");
+        put("# structure " + n + " start -----------------");
+        put("{");
+        put(std::string("  anchor: ") + (p.anchored ? "true" : "false"));
+        if (!p.anchored && !p.chain.empty()) {
+            for (std::size_t k = 0; k < p.chain.size(); ++k)
+                put("  link " + std::to_string(p.chain[k]) + (k == 0 ? " start" : " member"));
+        }
+        if (!p.anchored) {
+            std::ostringstream r;
+            r << "  rotate: +" << p.axis << " " << p.point[0] << " " << p.point[1] << " " << p.point[2];
+            put(r.str());
+        }
+        put("");
+        w.lines.emplace_back();
+        for (const auto& b : p.boxes) {
+            std::ostringstream r;
+            r.precision(17);
+            r << "  " << b[1] - b[0] << " " << b[3] - b[2] << " " << b[5] - b[4] << " " << (b[0] + b[1]) / 2 << " "
+              << (b[2] + b[3]) / 2 << " " << (b[4] + b[5]) / 2;
+            std::string s = r.str();
+            put(s);
+            w.lines.back().push_back(line);
+        }
+        put("}");
+        put("# structure " + n + " end -----------------");
+    }
+    put("#");
+    put("# end of kavrit file");
+    w.text = out.str();
+    return w;
+}
+
+Layout parse(const std::string& text) {
+    std::istringstream in(text);
+    return read_kavrit(in);
+}
+
+std::vector<HingeRange> ranges_of(const Layout& layout, const PoseRequest& request) {
+    const Pose pose = make_pose(layout, request);
+    return hinge_ranges(layout, pose, collision_model(layout, pose));
+}
+
+const HingeRange& range_of(const std::vector<HingeRange>& all, const Layout& layout, int number) {
+    for (const HingeRange& r : all)
+        if (layout.structures[r.structure].number() == number) return r;
+    throw std::runtime_error("no range for structure " + std::to_string(number));
+}
+
+// The line of the box a range end hits, 0 for the substrate, -1 when free.
+int hit_line(const CollisionModel& model, const RangeEnd& e) {
+    if (e.free) return -1;
+    return e.hit ? model.boxes[*e.hit].line : 0;
+}
+
+// Plates are 2 thick about their hinge axis at height H; a pin is the 2 x 2
+// bar along the axis, the plate begins 1 beyond it.
+const double H = 10;
+
+Part hinged_plate(double x0, double x1, double length) {
+    Part p;
+    p.chain = {0};  // numbered by the caller
+    p.point = {0, 0, H};
+    p.boxes = {{x0, x1, -1, 1, H - 1, H + 1}, {x0, x1, 1, 1 + length, H - 1, H + 1}};
+    return p;
+}
+
+struct Case {
+    const char* name;
+    std::vector<Part> parts;
+    std::map<int, double> pose;
+    int structure;          // whose range
+    double down, up;        // expected degrees, < 0: free
+    int down_hits, up_hits; // part number hit (0 the substrate, -1 free)
+};
+
+}  // namespace
+
+// Plate of length L (from 1 to 1 + L beyond the axis), half thickness 1,
+// axis at height H.  Turned down by t its far lower corner (1 + L, -1) is at
+// z = H - (1 + L) sin t - cos t, which reaches 0 when
+// (1 + L) sin t + cos t = H:  t = asin(H / rho) - atan(1 / (1 + L)),
+// rho = sqrt((1 + L)^2 + 1).  Turned up by u past the upright, the same
+// corner comes down on the far side at u = 180 + t by symmetry.
+TEST(HingeRanges, PlateTurnedDownTouchesTheSubstrateAtTheAngleOfItsThickCorner) {
+    for (double length : {40.0, 100.0, 500.0}) {
+        Part plate = hinged_plate(0, 30, length);
+        plate.chain = {1};
+        const Layout layout = parse(write_layout({plate}).text);
+        const double r = 1 + length, rho = std::hypot(r, 1.0);
+        const double t = (std::asin(H / rho) - std::atan(1 / r)) * DEG;
+        const auto ranges = ranges_of(layout, {});
+        ASSERT_EQ(ranges.size(), 1u);
+        EXPECT_NEAR(ranges[0].down.degrees, t, 0.005) << length;
+        EXPECT_NEAR(ranges[0].up.degrees, 180 + t, 0.005) << length;
+        EXPECT_FALSE(ranges[0].down.free);
+        EXPECT_FALSE(ranges[0].down.hit);  // the substrate
+        // Posed at -t + 1 it has 1 degree left down and 180 + 2t - 1 up.
+        const auto posed = ranges_of(layout, {{{1, -t + 1}}, std::nullopt, 1});
+        EXPECT_NEAR(posed[0].down.degrees, 1, 0.005);
+        EXPECT_NEAR(posed[0].up.degrees, 180 + 2 * t - 1, 0.005);
+    }
+}
+
+namespace {
+
+// The cases below, each with its derivation.
+std::vector<Case> cases() {
+    std::vector<Case> out;
+    {
+        // Latch post: the plate (L = 100) turned up past the upright leans
+        // towards -y; its far upper corner (101, 1) is at
+        // y = 101 cos u - sin u, which meets the post's face y = -20 when
+        // rho cos(u + atan(1/101)) = -20, rho = sqrt(101^2 + 1).  The post is
+        // taller than the plate reaches.  Down: the substrate as above.
+        Part plate = hinged_plate(0, 30, 100);
+        plate.chain = {1};
+        Part post;
+        post.anchored = true;
+        post.boxes = {{5, 25, -30, -20, 0, 150}};
+        const double rho = std::hypot(101.0, 1.0);
+        const double up = (std::acos(-20 / rho) - std::atan(1 / 101.0)) * DEG;
+        const double down = (std::asin(H / rho) - std::atan(1 / 101.0)) * DEG;
+        out.push_back({"latch post", {plate, post}, {}, 1, down, up, 0, 2});
+    }
+    {
+        // Thin sheet (0.5 thick in y, from y = -10 to -9.5, z 105 to 130)
+        // beyond the upright: the far upper corner meets its face y = -9.5
+        // when rho cos(u + atan(1/101)) = -9.5, at height
+        // H + 101 sin u + cos u, about 110.6, within the sheet.  A step of 2
+        // degrees moves that corner 3.5, more than plate and sheet are thick.
+        Part plate = hinged_plate(0, 30, 100);
+        plate.chain = {1};
+        Part sheet;
+        sheet.anchored = true;
+        sheet.boxes = {{5, 25, -10, -9.5, 105, 130}};
+        const double rho = std::hypot(101.0, 1.0);
+        const double up = (std::acos(-9.5 / rho) - std::atan(1 / 101.0)) * DEG;
+        const double down = (std::asin(H / rho) - std::atan(1 / 101.0)) * DEG;
+        const double z = H + 101 * std::sin(up / DEG) + std::cos(up / DEG);
+        EXPECT_TRUE(z > 105 && z < 130);
+        out.push_back({"thin sheet", {plate, sheet}, {}, 1, down, up, 0, 2});
+    }
+    {
+        // Flap folding into its own plate: the plate (structure 1) from x 0
+        // to 40; the flap (structure 2) hangs from it on a +y axis at x = 40,
+        // z = H, its pin from x 39 to 41 inside the plate's edge (exempt), the
+        // flap itself from x 43 to 63 (gap g = 3), half thickness 1.  Turned
+        // by -v its near upper corner (3, 1) reaches below the plate's top
+        // face z = H + 1 at x < 40 when 3 sin v + cos v = 1:
+        // v = 180 - 2 atan(1/3).  Turned by +v its far lower corner (23, -1)
+        // reaches z = 0 when 23 sin v + cos v = H.
+        Part plate;
+        plate.chain = {1};
+        plate.point = {0, 0, H};
+        plate.boxes = {{0, 40, -1, 1, H - 1, H + 1}, {0, 40, 1, 41, H - 1, H + 1}};
+        Part flap;
+        flap.chain = {2, 1};
+        flap.axis = 'y';
+        flap.point = {40, 0, H};
+        flap.boxes = {{39, 41, 1, 41, H - 1, H + 1}, {43, 63, 1, 41, H - 1, H + 1}};
+        const double fold = 180 - 2 * std::atan(1 / 3.0) * DEG;
+        const double rho = std::hypot(23.0, 1.0);
+        const double down = (std::asin(H / rho) - std::atan(1 / 23.0)) * DEG;
+        out.push_back({"flap folds into its plate", {plate, flap}, {}, 2, fold, down, 1, 0});
+
+        // The same flap with a wall at y -30 to -20 (x 45 to 100, z 0 to 60):
+        // flat, the flap turns in the slab y 1 to 41 and never meets it.
+        // With the plate raised by 90 degrees the flap stands from z H + 1 to
+        // H + 41 and turns about the vertical line x = 40, y = 0; its far
+        // corner (23, -1) then reaches y = -20 when 23 sin w + cos w = 20,
+        // at x = 40 + 23 cos w - sin w, about 48.6, within the wall.
+        // Turning by -w swings it towards -y (+x turned onto +z, right-hand).
+        Part wall;
+        wall.anchored = true;
+        wall.boxes = {{45, 100, -30, -20, 0, 60}};
+        out.push_back({"flat flap misses the wall", {plate, flap, wall}, {}, 2, fold, down, 1, 0});
+        const double w = (std::asin(20 / rho) - std::atan(1 / 23.0)) * DEG;
+        const double x = 40 + 23 * std::cos(w / DEG) - std::sin(w / DEG);
+        EXPECT_TRUE(x > 45 && x < 100);
+        Case raised{"raised flap hits the wall", {plate, flap, wall}, {{1, 90}}, 2, w, -1, 3, -1};
+        // Turned the other way the flap folds onto the raised plate, as flat.
+        raised.up = fold;
+        raised.up_hits = 1;
+        out.push_back(raised);
+    }
+    {
+        // Pins in staples: the pin (x -10 to 50) turns inside two staples of
+        // the anchored structure 2 that lie on its top face, beyond the plate
+        // (x 0 to 40).  The pin's corners swing 0.41 into the staples; the
+        // rule exempts that, so only the substrate stops the plate.
+        Part plate = hinged_plate(0, 40, 40);
+        plate.chain = {1};
+        plate.boxes[0] = {-10, 50, -1, 1, H - 1, H + 1};
+        Part staples;
+        staples.anchored = true;
+        staples.boxes = {{-8, -2, -3, 3, H + 1, H + 3}, {42, 48, -3, 3, H + 1, H + 3}};
+        const double rho = std::hypot(41.0, 1.0);
+        const double down = (std::asin(H / rho) - std::atan(1 / 41.0)) * DEG;
+        out.push_back({"pins in staples", {plate, staples}, {}, 1, down, 180 + down, 0, 0});
+        // Raised 0.2 above the pin, the staples are not its anchor: the pin's
+        // corner (1, 1) rises above H + 1.2 when sqrt 2 sin(45 + u) = 1.2,
+        // u = asin(1.2 / sqrt 2) - 45 (13.05), either way; down, the
+        // substrate comes first (12.72).
+        Part high = staples;
+        for (auto& b : high.boxes) b[4] += 0.2, b[5] += 0.2;
+        const double u = (std::asin(1.2 / std::sqrt(2.0)) * DEG) - 45;
+        EXPECT_LT(down, u);
+        out.push_back({"staples apart from the pin", {plate, high}, {}, 1, down, u, 0, 2});
+    }
+    {
+        // A ring of second link lines: 1 hangs from 2 and 2 from 1.  Each
+        // turns alone about its own axis; 1's pin reaches into 2's pin (x 50
+        // to 60), which the rule exempts (2 is 1's listed parent).  Plate 1
+        // lies towards +y, plate 2 towards -y: 2 goes down turning by +.
+        Part one = hinged_plate(0, 40, 40);
+        one.chain = {1, 2};
+        one.boxes[0] = {0, 60, -1, 1, H - 1, H + 1};
+        Part two;
+        two.chain = {2, 1};
+        two.point = {0, 0, H};
+        two.boxes = {{50, 90, -1, 1, H - 1, H + 1}, {50, 90, -41, -1, H - 1, H + 1}};
+        const double rho = std::hypot(41.0, 1.0);
+        const double t = (std::asin(H / rho) - std::atan(1 / 41.0)) * DEG;
+        out.push_back({"ring, first", {one, two}, {}, 1, t, 180 + t, 0, 0});
+        out.push_back({"ring, second", {one, two}, {}, 2, 180 + t, t, 0, 0});
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(HingeRanges, HandWorkedCases) {
+    for (const Case& c : cases()) {
+        SCOPED_TRACE(c.name);
+        const Written w = write_layout(c.parts);
+        const Layout layout = parse(w.text);
+        PoseRequest request;
+        request.degrees = c.pose;
+        const Pose pose = make_pose(layout, request);
+        const CollisionModel model = collision_model(layout, pose);
+        EXPECT_TRUE(find_collisions(model).empty());
+        const auto ranges = hinge_ranges(layout, pose, model);
+        const HingeRange& r = range_of(ranges, layout, c.structure);
+        EXPECT_TRUE(r.at_start.empty());
+        auto expect_end = [&](const RangeEnd& e, double degrees, int hits, const char* which) {
+            SCOPED_TRACE(which);
+            if (degrees < 0) {
+                EXPECT_TRUE(e.free);
+                return;
+            }
+            EXPECT_NEAR(e.degrees, degrees, 0.005);
+            const int line = hit_line(model, e);
+            if (hits == 0) EXPECT_EQ(line, 0);
+            else {
+                const auto& lines = w.lines[static_cast<std::size_t>(hits - 1)];
+                EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
+            }
+        };
+        expect_end(r.down, c.down, c.down_hits, "down");
+        expect_end(r.up, c.up, c.up_hits, "up");
+    }
+}
