@@ -92,7 +92,8 @@ struct Search {
 
 }  // namespace
 
-std::vector<HingeRange> hinge_ranges(const Layout& layout, const Pose& pose, const CollisionModel& model) {
+std::vector<HingeRange> hinge_ranges(const Layout& layout, const Pose& pose, const CollisionModel& model,
+                                     bool broad_phase, std::size_t limit) {
     const auto& all = layout.structures;
     const auto& boxes = model.boxes;
     std::vector<std::vector<std::size_t>> children(all.size()), boxes_of(all.size());
@@ -107,6 +108,7 @@ std::vector<HingeRange> hinge_ranges(const Layout& layout, const Pose& pose, con
     std::vector<bool> moves(all.size(), false);
     for (std::size_t s = 0; s < all.size(); ++s) {
         if (!pose.tree[s].turns) continue;
+        if (out.size() >= limit) break;
         HingeRange range;
         range.structure = s;
         range.posed = pose.degrees[s];
@@ -152,11 +154,14 @@ std::vector<HingeRange> hinge_ranges(const Layout& layout, const Pose& pose, con
                     sweep.hi[k] = std::max(a, z) + across + model.tolerance;
                 }
                 std::vector<std::size_t> near;
-                grid.query(sweep, [&](std::size_t o) {
+                auto consider = [&](std::size_t o) {
                     if (moves[boxes[o].structure] || model.exempt(b, boxes[o])) return;
                     near.push_back(o);
                     for (double h : boxes[o].half) thinnest = std::min(thinnest, 2 * h);
-                });
+                };
+                if (broad_phase) grid.query(sweep, consider);
+                else
+                    for (std::size_t o = 0; o < boxes.size(); ++o) consider(o);
                 std::sort(near.begin(), near.end());
                 search.candidates.push_back(std::move(near));
                 // What already collides at the posed angle is set aside.

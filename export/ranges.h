@@ -44,7 +44,10 @@ struct HingeRange {
     long tests = 0;                  // how many positions were tested
 };
 
-std::vector<HingeRange> hinge_ranges(const Layout& layout, const Pose& pose, const CollisionModel& model);
+// `broad_phase` false tests every moving box against every box that stands
+// still (for comparison); `limit` stops after that many hinged structures.
+std::vector<HingeRange> hinge_ranges(const Layout& layout, const Pose& pose, const CollisionModel& model,
+                                     bool broad_phase = true, std::size_t limit = static_cast<std::size_t>(-1));
 
 // The table of --ranges, and the JSON of --ranges --json.
 std::string ranges_table(const Layout& layout, const CollisionModel& model, const std::vector<HingeRange>& ranges);
