@@ -23,7 +23,7 @@ const char* const HELP_TEXT =
     "usage: kavrit-export [--view iso|top|front|side] [--pose N=DEG[,N=DEG...]]\n"
     "                     [--raise DEG] [--z-scale F] INPUT OUTPUT\n"
     "       kavrit-export --check [--pose ...] [--raise DEG] [--z-scale F] INPUT\n"
-    "       kavrit-export --ranges [--json] [--pose ...] [--raise DEG] [--z-scale F] INPUT\n"
+    "       kavrit-export --ranges [--json] [pose options as for --check] INPUT\n"
     "       kavrit-export --help\n"
     "\n"
     "Reads INPUT, a kavrit file as cif2kavrit writes it (\"-\" reads standard\n"
