@@ -50,6 +50,9 @@ int run_collisions(const CollisionRun& run, std::ostream& out, std::ostream& err
     } catch (const PoseError& e) {
         err << me << ": " << shown << ": " << e.what() << "\n";
         return e.asked() ? 2 : 1;
+    } catch (const RangeWorkError& e) {
+        err << me << ": " << shown << ": " << e.what() << "; no ranges written\n";
+        return 1;
     }
     return 0;
 }

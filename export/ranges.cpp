@@ -33,6 +33,8 @@ struct Search {
     std::vector<std::vector<std::size_t>> candidates;   // per moving box
     std::set<std::pair<std::size_t, std::size_t>> set_aside;  // (moving, other or npos)
     long tests = 0;
+    long long* work = nullptr;
+    long long work_limit = 0;
 
     static constexpr std::size_t SUBSTRATE = static_cast<std::size_t>(-1);
 
@@ -53,6 +55,10 @@ struct Search {
         const Mat3 r = turn_matrix(direction, degrees * std::numbers::pi / 180);
         for (std::size_t k = 0; k < moving.size(); ++k) {
             const std::size_t m = moving[k];
+            *work += static_cast<long long>(candidates[k].size()) + 1;
+            if (*work > work_limit)
+                throw RangeWorkError("the range search would test more than " + std::to_string(work_limit) +
+                                     " pairs of boxes");
             const SolidBox b = turned(m, r);
             if (lowest_z(b) < -model.tolerance && !set_aside.count({m, SUBSTRATE})) return std::make_pair(m, SUBSTRATE);
             const Aabb bounds = aabb_of(b);
@@ -93,7 +99,8 @@ struct Search {
 }  // namespace
 
 std::vector<HingeRange> hinge_ranges(const Layout& layout, const Pose& pose, const CollisionModel& model,
-                                     bool broad_phase, std::size_t limit) {
+                                     bool broad_phase, std::size_t limit, long long work_limit) {
+    long long work = 0;
     const auto& all = layout.structures;
     const auto& boxes = model.boxes;
     std::vector<std::vector<std::size_t>> children(all.size()), boxes_of(all.size());
@@ -119,7 +126,7 @@ std::vector<HingeRange> hinge_ranges(const Layout& layout, const Pose& pose, con
             for (std::size_t c : children[set[k]]) set.push_back(c);
         for (std::size_t i : set) moves[i] = true;
 
-        Search search{model, {}, {}, {}, {}, {}, 0};
+        Search search{model, {}, {}, {}, {}, {}, 0, &work, work_limit};
         const Structure& st = all[s];
         search.point = pose.world[s].apply(st.rotation ? st.rotation->point : Vec3{0, 0, 0});
         search.direction = pose.rotation[s].turn(axis_direction(st));

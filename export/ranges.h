@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,17 @@
 namespace kavrit {
 
 constexpr double MIN_STEP = 0.002;  // degrees
+
+// The most box pairs the whole search may test (a box and the substrate
+// count as one): about ten seconds.  A layout that would need more (many
+// boxes crowded about long hinged structures) is refused with RangeWorkError
+// rather than left to run for hours.
+constexpr long long RANGE_WORK_LIMIT = 1'000'000'000;
+
+class RangeWorkError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // One direction of a range.
 struct RangeEnd {
@@ -45,9 +57,11 @@ struct HingeRange {
 };
 
 // `broad_phase` false tests every moving box against every box that stands
-// still (for comparison); `limit` stops after that many hinged structures.
+// still (for comparison); `limit` stops after that many hinged structures;
+// `work_limit` is the most box pairs tested before RangeWorkError.
 std::vector<HingeRange> hinge_ranges(const Layout& layout, const Pose& pose, const CollisionModel& model,
-                                     bool broad_phase = true, std::size_t limit = static_cast<std::size_t>(-1));
+                                     bool broad_phase = true, std::size_t limit = static_cast<std::size_t>(-1),
+                                     long long work_limit = RANGE_WORK_LIMIT);
 
 // The table of --ranges, and the JSON of --ranges --json.
 std::string ranges_table(const Layout& layout, const CollisionModel& model, const std::vector<HingeRange>& ranges);

@@ -656,4 +656,8 @@ TEST(Check, HostileFilesAreRefusedOrBoundedAsElsewhere) {
     EXPECT_TRUE(find_collisions(model).empty());
     const long bound = 2 * (static_cast<long>(360 / MIN_STEP) + 2 + 40);
     for (const HingeRange& r : hinge_ranges(layout, pose, model)) EXPECT_LE(r.tests, bound);
+
+    // A search that would test more pairs than allowed stops with an error:
+    // the plate of 1e14 steps by MIN_STEP, 180,000 positions each way.
+    EXPECT_THROW(hinge_ranges(layout, pose, model, true, static_cast<std::size_t>(-1), 100000), RangeWorkError);
 }
