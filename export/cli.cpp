@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "export/checks.h"
+#include "export/collide_cli.h"
 #include "export/kavrit.h"
 #include "export/gltf_writer.h"
 #include "export/html_writer.h"
@@ -23,6 +24,8 @@ namespace kavrit {
 const char* const HELP_TEXT =
     "usage: kavrit-export [--view iso|top|front|side] [--pose N=DEG[,N=DEG...]]\n"
     "                     [--raise DEG] [--z-scale F | --stack FILE] INPUT OUTPUT\n"
+    "       kavrit-export --check [--pose ...] [--raise DEG] [--z-scale F | --stack FILE] INPUT\n"
+    "       kavrit-export --ranges [--json] [pose options as for --check] INPUT\n"
     "       kavrit-export --help\n"
     "\n"
     "Reads INPUT, a kavrit file as cif2kavrit writes it (\"-\" reads standard\n"
@@ -65,6 +68,19 @@ const char* const HELP_TEXT =
     "                levels lies linearly between their heights, hinge axes\n"
     "                included.  Every z value of INPUT must lie within the\n"
     "                listed levels.  Not together with --z-scale\n"
+    "  --check       write no file: list every pair of colliding boxes at the\n"
+    "                pose (structure numbers, box lines of INPUT and the depth of\n"
+    "                the overlap), and exit with status 3 when there is one\n"
+    "  --ranges      write no file: for every structure with link lines, how far\n"
+    "                it turns from its posed angle each way, carrying what hangs\n"
+    "                from it, before it collides, and what it hits (to 0.01\n"
+    "                degree, up to a full turn; \"free\" when nothing is hit)\n"
+    "  --json        with --ranges: the ranges as JSON\n"
+    "                Two boxes of different structures collide when their insides\n"
+    "                overlap (touching does not count), a box and the substrate\n"
+    "                when it reaches below z = 0; the boxes a hinge axis passes\n"
+    "                through turn in the staples of the structure they hang from\n"
+    "                and do not collide with it\n"
     "  -h, --help    this text\n"
     "\n"
     "An output file is replaced only once it has been written completely (a\n"
@@ -79,7 +95,7 @@ const char* const HELP_TEXT =
     ".step (no box with volume; the message names the structure); 2 a wrong\n"
     "command line, a turn asked of a structure that does not turn included,\n"
     "or --z-scale, --pose or --raise putting a coordinate beyond what the\n"
-    "format holds.\n";
+    "format holds; 3 (--check) a collision.\n";
 
 namespace {
 
@@ -143,6 +159,39 @@ bool fits_unposed(const Layout& layout, Format format) {
 
 }  // namespace
 
+int load_layout(const std::string& input, const std::string* stack_name, Layout& layout, std::ostream& err) {
+    const std::string me = "kavrit-export";
+    const std::string shown = input == "-" ? "standard input" : input;
+    try {
+        if (input == "-") {
+            layout = read_kavrit(std::cin);
+        } else {
+            std::ifstream in(input, std::ios::binary);
+            if (!in) {
+                err << me << ": cannot open " << input << "\n";
+                return 1;
+            }
+            layout = read_kavrit(in);
+        }
+    } catch (const ParseError& e) {
+        err << me << ": " << shown << ": " << e.what() << "\n";
+        return 1;
+    }
+    if (stack_name == nullptr) return 0;
+    try {
+        std::ifstream in(*stack_name, std::ios::binary);
+        if (!in) {
+            err << me << ": cannot open " << *stack_name << "\n";
+            return 1;
+        }
+        apply_stack(layout, read_stack(in, *stack_name), shown);
+    } catch (const StackError& e) {
+        err << me << ": " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
+
 int run_export(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, StepWriter step_writer) {
     const std::string me = "kavrit-export";
     auto usage_error = [&](const std::string& what) {
@@ -158,6 +207,7 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
     bool posed = false;
     bool z_scaled = false;
     std::optional<std::string> stack_name;
+    bool check = false, ranges = false, json = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "-h" || a == "--help") {
@@ -182,6 +232,10 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
             }
             return false;
         };
+        if (a == "--check" || a == "--ranges" || a == "--json") {
+            (a == "--check" ? check : a == "--ranges" ? ranges : json) = true;
+            continue;
+        }
         if (option("--pose")) {
             if (!missing.empty()) return usage_error("--pose needs N=DEG[,N=DEG...]");
             std::string error = parse_pose_list(value, request.degrees);
@@ -226,6 +280,11 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
         if (a.size() > 1 && a[0] == '-') return usage_error("unknown option \"" + a + "\"");
         names.push_back(a);
     }
+    if (stack_name && z_scaled)
+        return usage_error("--stack and --z-scale cannot be combined: the stack gives every level its height");
+    if (check || ranges || json)
+        return run_collisions({names, request, stack_name, check, ranges, json, view.has_value()}, out, err,
+                              usage_error);
     if (names.size() != 2)
         return usage_error(names.size() < 2 ? "expected an INPUT and an OUTPUT file name"
                                             : "expected only an INPUT and an OUTPUT file name");
@@ -236,40 +295,10 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
         return usage_error("cannot tell the format of \"" + output +
                            "\": expected a name ending in .obj, .stl, .svg, .glb, .html or .step");
     if (view && *format != Format::svg) return usage_error("--view applies to .svg output only");
-    if (stack_name && z_scaled)
-        return usage_error("--stack and --z-scale cannot be combined: the stack gives every level its height");
     if (*format == Format::step && !step_writer) return usage_error("this build writes no .step files");
 
     Layout layout;
-    try {
-        if (input == "-") {
-            layout = read_kavrit(std::cin);
-        } else {
-            std::ifstream in(input, std::ios::binary);
-            if (!in) {
-                err << me << ": cannot open " << input << "\n";
-                return 1;
-            }
-            layout = read_kavrit(in);
-        }
-    } catch (const ParseError& e) {
-        err << me << ": " << (input == "-" ? "standard input" : input) << ": " << e.what() << "\n";
-        return 1;
-    }
-
-    if (stack_name) {
-        try {
-            std::ifstream in(*stack_name, std::ios::binary);
-            if (!in) {
-                err << me << ": cannot open " << *stack_name << "\n";
-                return 1;
-            }
-            apply_stack(layout, read_stack(in, *stack_name), input == "-" ? "standard input" : input);
-        } catch (const StackError& e) {
-            err << me << ": " << e.what() << "\n";
-            return 1;
-        }
-    }
+    if (load_layout(input, stack_name ? &*stack_name : nullptr, layout, err) != 0) return 1;
 
     // The hinge tree is built only where it is needed, so a flat picture of a
     // file with a broken chain still comes out.

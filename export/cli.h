@@ -10,6 +10,11 @@ namespace kavrit {
 struct Layout;
 struct Pose;
 
+// Reads INPUT ("-": standard input) into `layout` and, with a stack file,
+// puts its z values at their heights.  Returns 0, or 1 after a message on
+// `err` (INPUT or the stack cannot be opened, read or applied).
+int load_layout(const std::string& input, const std::string* stack_name, Layout& layout, std::ostream& err);
+
 // The STEP writer lives in a library of its own (it links the solid-modelling
 // kernel); the program hands it in, and without it .step output is refused.
 using StepWriter = std::string (*)(const Layout& layout, const Pose& pose);

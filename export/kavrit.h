@@ -40,6 +40,7 @@ namespace kavrit {
 struct SizedBox {
     std::array<double, 3> size{};    // x, y, z extent, each >= 0
     std::array<double, 3> centre{};  // x, y, z of the centre
+    int line = 0;                    // its line in the file, for messages (0: not from a file)
 
     double lo(int axis) const { return centre[axis] - size[axis] / 2; }
     double hi(int axis) const { return centre[axis] + size[axis] / 2; }

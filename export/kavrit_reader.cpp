@@ -308,6 +308,7 @@ SizedBox Reader::read_box(const Line& line, const std::string& expected) {
     std::vector<std::string> w = split_words(line.text);
     if (w.size() != 6) refuse(line, expected);
     SizedBox box;
+    box.line = line.number;
     for (int k = 0; k < 6; ++k) {
         auto v = parse_number(w[k]);
         if (!v) refuse(line, expected);

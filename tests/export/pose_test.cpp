@@ -422,3 +422,43 @@ TEST(HtmlPage, HingesAndAHostileName) {
     EXPECT_EQ(page.find("\"number\":1,"), std::string::npos);
     EXPECT_EQ(page.find("\"number\":4,"), std::string::npos);
 }
+
+// The shipped example's mirror plate (structure 5) turns about the line
+// y = 32.5, z = 2, which runs through the staples of the anchored posts
+// (structures 2 and 3, lines 57 and 67), below its own hinge arms.  The arm
+// end of line 101 (x 41 to 49, y 31 to 38, z 5 to 7) lies 3 to 5 above the
+// axis and reaches 1.5 behind it.  Raised by u, the post's upper front edge
+// (y 30, z 5: 2.5 before the axis, 3 above it) is, in the arm's own frame,
+// at y = -2.5 cos u + 3 sin u, z = 2.5 sin u + 3 cos u; it enters the arm
+// (y > -1.5) when 3 sin u - 2.5 cos u = -1.5, u = atan(2.5/3) - asin(1.5 /
+// sqrt(15.25)) = 17.22 degrees.  Raised by 90 the arm end stands from
+// y 27.5 to 29.5 and z 0.5 to 7.5, 2.5 deep (along y) in post (y 20 to 30)
+// and staple (z 1 to 3) alike, on both sides.  Down, the plate's far bar
+// (line 100, lower face z 3 at y 130: 97.5 beyond the axis, 1 above it)
+// meets the substrate when 97.5 sin t - cos t = 2.
+TEST(ExampleCollisions, MirrorPlateRaisedByNinetyStandsInItsPosts) {
+    std::ostringstream out, err;
+    EXPECT_EQ(run_export({"--check", "--raise", "90", EXAMPLE}, out, err), 3);
+    EXPECT_EQ(out.str(),
+              "structure 2, line 56 and structure 5, line 101: overlap 2.5 deep\n"
+              "structure 2, line 57 and structure 5, line 101: overlap 2.5 deep\n"
+              "structure 3, line 66 and structure 5, line 108: overlap 2.5 deep\n"
+              "structure 3, line 67 and structure 5, line 108: overlap 2.5 deep\n"
+              "4 colliding pairs\n");
+    std::ostringstream flat, flat_err;
+    EXPECT_EQ(run_export({"--check", EXAMPLE}, flat, flat_err), 0);
+    EXPECT_EQ(flat.str(), "no collisions\n");
+
+    const double deg = 180 / std::numbers::pi;
+    const double up = (std::atan(2.5 / 3) - std::asin(1.5 / std::sqrt(15.25))) * deg;
+    const double rho = std::hypot(97.5, 1.0);
+    const double down = (std::asin(2 / rho) + std::atan(1 / 97.5)) * deg;
+    char expected[200];
+    std::snprintf(expected, sizeof expected,
+                  "structure 5 at 0.00\n  down: %.2f, structure 5, line 100 hits the substrate\n"
+                  "  up:   %.2f, structure 5, line 101 hits structure 2, line 56\n",
+                  down, up);
+    std::ostringstream ranges, ranges_err;
+    EXPECT_EQ(run_export({"--ranges", EXAMPLE}, ranges, ranges_err), 0);
+    EXPECT_NE(ranges.str().find(expected), std::string::npos) << ranges.str() << "\nexpected\n" << expected;
+}
