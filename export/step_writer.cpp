@@ -35,6 +35,7 @@
 #include <XCAFDoc_ShapeTool.hxx>
 #include <gp_Trsf.hxx>
 
+#include "export/box_merge.h"
 #include "export/mesh.h"
 
 namespace kavrit {
@@ -100,9 +101,23 @@ bool any_overlap(std::vector<Extent> boxes) {
 
 // The union of boxes, all at once, with the faces that lie in one plane
 // merged into one face.  Boxes that only touch are glued (the kernel then
-// skips the search for intersecting faces, which halves the time); boxes
-// that share a volume need the full fuse.
-TopoDS_Shape fuse(const std::vector<Extent>& extents, const std::string& name) {
+// skips the search for intersecting faces, which halves the time).
+TopoDS_Shape fuse(std::vector<Extent> extents, const std::string& name) {
+    // Boxes that share a volume are cut first into boxes that share only
+    // faces, on the grid of their coordinates; the kernel glues those at
+    // less than half the cost of a full fuse of the overlapping ones.  A
+    // grid too large for that leaves them to the full fuse.
+    if (any_overlap(extents)) {
+        std::vector<Cuboid> cuboids;
+        for (const Extent& e : extents)
+            cuboids.push_back({{e.lo.X(), e.lo.Y(), e.lo.Z()}, {e.hi.X(), e.hi.Y(), e.hi.Z()}});
+        const std::vector<Cuboid> parts = disjoint_boxes(cuboids, 4000000);
+        if (!parts.empty()) {
+            extents.clear();
+            for (const Cuboid& c : parts)
+                extents.push_back({gp_Pnt(c.lo[0], c.lo[1], c.lo[2]), gp_Pnt(c.hi[0], c.hi[1], c.hi[2])});
+        }
+    }
     std::vector<TopoDS_Shape> boxes;
     for (const Extent& e : extents) boxes.push_back(BRepPrimAPI_MakeBox(e.lo, e.hi).Shape());
     if (boxes.size() == 1) return boxes[0];
@@ -172,6 +187,10 @@ std::string write_document(const Handle(TDocStd_Document) & doc) {
     writer.ChangeWriter().Model()->SetWriteLengthUnit(0.001);
     Interface_Static::SetCVal("write.step.schema", "AP214IS");
     Interface_Static::SetCVal("write.step.product.name", "kavrit layout");
+    // No parametric curves of the edges on their faces: every face is a
+    // plane, on which a reader works them out at once, and they were half
+    // of the file and of the time spent writing it.
+    Interface_Static::SetIVal("write.surfacecurve.mode", 0);
     if (!writer.Transfer(doc, STEPControl_AsIs)) throw StepError("the STEP translation of the solids failed");
     ScratchFile scratch;
     if (writer.Write(scratch.path().c_str()) != IFSelect_RetDone)
@@ -224,11 +243,19 @@ std::string make_step(const Layout& layout, const Pose& pose) {
         const std::string name = "structure_" + std::to_string(s.number());
         try {
             if (!s.boxes.empty()) {
-                std::vector<Extent> boxes;
+                std::vector<Cuboid> solid_boxes;
                 for (const SizedBox& b : s.boxes) {
-                    Extent e;
-                    if (stretched_box(b, pose.z_scale, e.lo, e.hi)) boxes.push_back(e);
+                    gp_Pnt lo, hi;
+                    if (stretched_box(b, pose.z_scale, lo, hi))
+                        solid_boxes.push_back({{lo.X(), lo.Y(), lo.Z()}, {hi.X(), hi.Y(), hi.Z()}});
                 }
+                // Boxes that together are one box become that box before the
+                // kernel sees them: most structures then need no fuse, and
+                // the rest a fuse of fewer boxes.  Only exact equality joins,
+                // so the solid is the same point set.
+                std::vector<Extent> boxes;
+                for (const Cuboid& c : join_boxes(std::move(solid_boxes), 0.0))
+                    boxes.push_back({gp_Pnt(c.lo[0], c.lo[1], c.lo[2]), gp_Pnt(c.hi[0], c.hi[1], c.hi[2])});
                 if (boxes.empty())
                     throw StepError(name + ": none of its " + std::to_string(s.boxes.size()) +
                                     (s.boxes.size() == 1 ? " box has" : " boxes has") +
