@@ -1,5 +1,9 @@
-# Writes OUTPUT, a C++ source that defines kavrit::EMBEDDED_THREE_JS as the
-# text of the JavaScript files INPUTS (a |-list), one after another.
+# Writes OUTPUT, a C++ source that defines kavrit::NAME (default
+# EMBEDDED_THREE_JS) as the text of the JavaScript files INPUTS (a |-list),
+# one after another.
+if(NOT NAME)
+  set(NAME EMBEDDED_THREE_JS)
+endif()
 string(REPLACE "|" ";" INPUTS "${INPUTS}")
 set(text "")
 foreach(f ${INPUTS})
@@ -24,6 +28,6 @@ while(at LESS length)
   string(APPEND body "R\"kavrit_js(${piece})kavrit_js\"\n")
   math(EXPR at "${at} + 60000")
 endwhile()
-file(WRITE "${OUTPUT}.tmp" "// Generated from three.js at build time; do not edit.\n#include \"export/html_writer.h\"\nnamespace kavrit {\nconst char* const EMBEDDED_THREE_JS =\n${body};\n}  // namespace kavrit\n")
+file(WRITE "${OUTPUT}.tmp" "// Generated from JavaScript sources at build time; do not edit.\n#include \"export/html_writer.h\"\nnamespace kavrit {\nconst char* const ${NAME} =\n${body};\n}  // namespace kavrit\n")
 file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
 file(REMOVE "${OUTPUT}.tmp")

@@ -3,8 +3,10 @@
 #include <cmath>
 #include <cstdint>
 
+#include "export/collide.h"
 #include "export/gltf_writer.h"
 #include "export/mesh.h"
+#include "export/ranges.h"
 #include "export/svg_writer.h"
 
 namespace kavrit {
@@ -55,150 +57,82 @@ double slider_degrees(double degrees) {
 
 const char* const PAGE_STYLE = R"css(
 html, body { margin: 0; height: 100%; overflow: hidden; background: #f3f3ef; font: 13px/1.35 "DejaVu Sans", "Liberation Sans", Arial, sans-serif; color: #202020; }
-#panel { position: absolute; top: 10px; left: 10px; width: 250px; max-height: calc(100% - 40px); overflow: auto; background: rgba(255,255,255,0.9); border: 1px solid #c8c8c8; border-radius: 6px; padding: 8px 10px; }
-#panel h1 { font-size: 14px; margin: 0 0 6px; overflow-wrap: anywhere; }
-#panel label { display: block; margin-top: 6px; }
-#panel input[type=range] { width: 100%; }
+#panel { position: absolute; top: 10px; left: 10px; width: 300px; max-height: calc(100% - 40px); overflow: auto; background: rgba(255,255,255,0.92); border: 1px solid #c8c8c8; border-radius: 6px; padding: 8px 10px; box-sizing: border-box; }
+#panel.folded { width: auto; overflow: hidden; }
+#panel.folded > :not(.head) { display: none; }
+#panel.folded .head h1 { display: none; }
+#panel .head { display: flex; align-items: flex-start; gap: 6px; }
+#panel h1 { font-size: 14px; margin: 0 0 6px; overflow-wrap: anywhere; flex: 1; }
+#fold { border: 1px solid #b0b0b0; background: #f4f4f4; border-radius: 4px; cursor: pointer; padding: 0 6px; font-size: 14px; }
+#collisions { margin: 6px 0; padding: 4px 6px; border-radius: 4px; max-height: 160px; overflow: auto; }
+#collisions.good { background: #e4f3e4; }
+#collisions.bad { background: #fbe3e1; color: #8a1410; }
+#collisions ul { margin: 2px 0 0; padding-left: 16px; font-size: 11px; }
+#panel .jump { margin: 6px 0; }
+#panel .jump input { width: 80px; }
+#jump-note { color: #b00020; font-size: 11px; }
+#panel .hinge, #panel .all { display: block; margin-top: 7px; border-radius: 4px; }
+#panel .hinge.flash { animation: flash 1.2s; }
+@keyframes flash { from { background: #fff2a8; } to { background: transparent; } }
+#panel .swatch { display: inline-block; width: 10px; height: 10px; margin-right: 5px; border: 1px solid rgba(0,0,0,0.35); vertical-align: -1px; }
+#panel .line { display: flex; align-items: center; gap: 3px; white-space: nowrap; }
+#panel .line button { padding: 0 3px; font-size: 10px; line-height: 16px; cursor: pointer; }
+#panel .track { position: relative; flex: 1; min-width: 60px; }
+#panel .track input[type=range] { width: 100%; margin: 0; position: relative; background: transparent; }
+#panel .all input[type=range] { flex: 1; min-width: 60px; }
+#panel .band { position: absolute; top: 50%; height: 8px; margin-top: -4px; background: rgba(40,160,70,0.55); border-radius: 3px; pointer-events: none; z-index: 1; }
+#panel .readout { min-width: 58px; text-align: right; font-variant-numeric: tabular-nums; }
+#panel .range { color: #505050; font-size: 10.5px; overflow-wrap: anywhere; }
+#panel .stale .range, #panel .stale .band { opacity: 0.4; }
 #panel .help { color: #606060; font-size: 11px; margin: 8px 0 0; }
 #tip { position: absolute; pointer-events: none; background: #202020; color: #ffffff; padding: 3px 6px; border-radius: 4px; font-size: 12px; display: none; white-space: nowrap; }
 #error { position: absolute; bottom: 10px; left: 10px; color: #b00020; }
 )css";
 
-const char* const PAGE_SCRIPT = R"js(
-(function () {
-  "use strict";
-  const data = JSON.parse(document.getElementById("kavrit-data").textContent);
-  const status = { ready: false, turns: {} };
-  window.kavrit = status;
 
-  const raw = atob(data.glb);
-  const bytes = new Uint8Array(raw.length);
-  for (let i = 0; i < raw.length; ++i) bytes[i] = raw.charCodeAt(i);
-
-  const renderer = new THREE.WebGLRenderer({ antialias: true, preserveDrawingBuffer: true });
-  renderer.setPixelRatio(window.devicePixelRatio || 1);
-  renderer.setSize(window.innerWidth, window.innerHeight);
-  document.body.appendChild(renderer.domElement);
-  const scene = new THREE.Scene();
-  scene.background = new THREE.Color(0xf3f3ef);
-  scene.add(new THREE.HemisphereLight(0xffffff, 0x707080, 0.75));
-  const sun = new THREE.DirectionalLight(0xffffff, 0.65);
-  sun.position.set(-0.4, 1.0, 0.7);
-  scene.add(sun);
-  const camera = new THREE.PerspectiveCamera(35, window.innerWidth / window.innerHeight, 0.01, 1e8);
-  const controls = new THREE.OrbitControls(camera, renderer.domElement);
-  controls.screenSpacePanning = true;
-  const render = () => renderer.render(scene, camera);
-  controls.addEventListener("change", render);
-  window.addEventListener("resize", () => {
-    camera.aspect = window.innerWidth / window.innerHeight;
-    camera.updateProjectionMatrix();
-    renderer.setSize(window.innerWidth, window.innerHeight);
-    render();
-  });
-
-  function fail(e) {
-    const box = document.getElementById("error");
-    box.textContent = "The model could not be shown: " + e;
-    throw e;
-  }
-
-  new THREE.GLTFLoader().parse(bytes.buffer, "", function (gltf) {
-    const model = gltf.scene;
-    scene.add(model);
-    const nodes = {};
-    model.traverse((o) => {
-      if (o.userData && o.userData.structure !== undefined && !nodes[o.userData.structure]) nodes[o.userData.structure] = o;
-      if (o.isMesh && o.material && o.material.name === "reflector") {
-        o.material.emissive = new THREE.Color(0x8a5a00);
-        const edges = new THREE.LineSegments(new THREE.EdgesGeometry(o.geometry),
-                                             new THREE.LineBasicMaterial({ color: 0xd1232a }));
-        o.add(edges);
-      }
-    });
-
-    // Frame the layout: look from the front left, above, as the SVG does.
-    const bounds = new THREE.Box3().setFromObject(model);
-    const centre = bounds.getCenter(new THREE.Vector3());
-    const size = bounds.getSize(new THREE.Vector3()).length() || 1;
-    camera.position.copy(centre).add(new THREE.Vector3(-0.55, 0.75, 0.95).normalize().multiplyScalar(size * 1.45));
-    camera.near = size / 1000;
-    camera.far = size * 100;
-    camera.updateProjectionMatrix();
-    controls.target.copy(centre);
-    controls.update();
-
-    // Sliders.
-    const list = document.getElementById("sliders");
-    const inputs = {};
-    function turn(number, degrees) {
-      const node = nodes[number];
-      const hinge = data.hinges.find((h) => h.number === number);
-      if (!node || !hinge) return;
-      const axis = hinge.axis === "x" ? new THREE.Vector3(1, 0, 0) : new THREE.Vector3(0, 1, 0);
-      node.quaternion.setFromAxisAngle(axis, degrees * Math.PI / 180);
-      status.turns[number] = degrees;
-      if (inputs[number]) {
-        inputs[number].value = degrees;
-        inputs[number].nextSibling.textContent = " " + degrees + "\u00b0";
-      }
+// What the page needs to pose the boxes and find collisions and ranges as
+// --check and --ranges do: per structure (by index) its number, colour,
+// hanging, hinge axis, posed turn and the structures its pins turn in; the
+// boxes of the collision model, flat (z stretched), nine numbers each:
+// structure index, line, pin, centre, half sizes.
+std::string collision_data(const Layout& layout, const Pose& pose, const Pose& flat) {
+    const auto& all = layout.structures;
+    const CollisionModel model = collision_model(layout, flat);
+    auto index = [](std::optional<std::size_t> i) { return i ? std::to_string(*i) : std::string("-1"); };
+    std::string o = "\"structures\":[";
+    int anchored_seen = 0;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const Structure& s = all[i];
+        const Vec3 point = axis_point(s, pose.z_scale);
+        if (i) o += ",\n";
+        o += "{\"n\":" + std::to_string(s.number()) + ",\"c\":\"" +
+             structure_colour(s, anchored_seen) + "\",\"t\":" + (pose.tree[i].turns ? "1" : "0") +
+             ",\"p\":" + index(pose.tree[i].parent) + ",\"a\":\"" + std::string(1, axis_direction(s)[0] ? 'x' : 'y') +
+             "\",\"pt\":[" + format_number(point[0]) + "," + format_number(point[1]) + "," +
+             format_number(point[2]) + "],\"d\":" + format_number(pose.degrees[i]) +
+             ",\"pp\":" + index(model.pin_parent[i]) + ",\"pa\":[";
+        for (std::size_t k = 0; k < model.pin_anchors[i].size(); ++k) {
+            if (k) o += ",";
+            o += std::to_string(model.pin_anchors[i][k]);
+        }
+        o += "]}";
+        if (s.anchored) ++anchored_seen;
     }
-    function slider(id, text, value, onInput) {
-      const label = document.createElement("label");
-      label.textContent = text;
-      const input = document.createElement("input");
-      input.type = "range"; input.min = -180; input.max = 180; input.step = 1; input.value = value; input.id = id;
-      const shown = document.createElement("span");
-      shown.textContent = " " + value + "\u00b0";
-      input.addEventListener("input", () => { shown.textContent = " " + input.value + "\u00b0"; onInput(Number(input.value)); render(); });
-      label.appendChild(document.createElement("br"));
-      label.appendChild(input);
-      label.appendChild(shown);
-      list.appendChild(label);
-      return input;
+    o += "],\n\"boxes\":[";
+    for (std::size_t b = 0; b < model.boxes.size(); ++b) {
+        const SolidBox& x = model.boxes[b];
+        if (b) o += ",";
+        o += std::to_string(x.structure);
+        o += ",";
+        o += std::to_string(x.line);
+        o += x.pin ? ",1" : ",0";
+        for (double v : x.centre) o += ',' + format_number(v);
+        for (double v : x.half) o += ',' + format_number(v);
+        if (b % 8 == 7) o += "\n";
     }
-    const first = data.hinges.filter((h) => h.first_level);
-    if (first.length > 0)
-      slider("raise-all", "all structures hinged to their anchors",
-             first.every((h) => h.degrees === first[0].degrees) ? first[0].degrees : 0,
-             (deg) => first.forEach((h) => turn(h.number, deg)));
-    for (const h of data.hinges)
-      inputs[h.number] = slider("structure-" + h.number,
-                                "structure " + h.number + " (about " + h.axis + (h.parent ? ", on " + h.parent : "") + ")",
-                                h.degrees, (deg) => turn(h.number, deg));
-    for (const h of data.hinges) turn(h.number, h.degrees);
-    if (data.hinges.length === 0) list.textContent = "No structure of this layout turns.";
-
-    // Structure under the mouse.
-    const tip = document.getElementById("tip");
-    const ray = new THREE.Raycaster();
-    renderer.domElement.addEventListener("mousemove", (e) => {
-      const r = renderer.domElement.getBoundingClientRect();
-      ray.setFromCamera(new THREE.Vector2((e.clientX - r.left) / r.width * 2 - 1, -(e.clientY - r.top) / r.height * 2 + 1), camera);
-      const hit = ray.intersectObject(model, true).find((h) => h.object.isMesh);
-      if (!hit) { tip.style.display = "none"; return; }
-      let o = hit.object;
-      while (o && (!o.userData || o.userData.structure === undefined)) o = o.parent;
-      if (!o) { tip.style.display = "none"; return; }
-      tip.textContent = "structure " + o.userData.structure + ", " + o.userData.kind +
-                        (hit.object.material.name === "reflector" ? " (reflector)" : "");
-      tip.style.left = (e.clientX + 14) + "px";
-      tip.style.top = (e.clientY + 10) + "px";
-      tip.style.display = "block";
-    });
-
-    // For scripts that drive the page: the picture point of a layout point.
-    status.project = function (x, y, z) {
-      model.updateMatrixWorld(true);
-      const p = new THREE.Vector3(x, y, z).applyMatrix4(model.children[0].matrixWorld).project(camera);
-      return { x: (p.x + 1) / 2 * window.innerWidth, y: (1 - p.y) / 2 * window.innerHeight };
-    };
-    status.turn = function (number, degrees) { turn(number, degrees); render(); };
-    render();
-    status.ready = true;
-  }, fail);
-})();
-)js";
+    o += "],\n\"min_step\":" + format_number(MIN_STEP);
+    return o;
+}
 
 }  // namespace
 
@@ -217,24 +151,32 @@ std::string make_html(const Layout& layout, const Pose& pose) {
                   "}";
     }
     // The model is flat; the page turns the nodes to the pose by the sliders.
-    const std::string glb = make_glb(layout, unturned(pose));
+    const Pose flat = unturned(pose);
+    const std::string glb = make_glb(layout, flat);
+    const std::string solids = collision_data(layout, pose, flat);
 
     std::string o;
     o += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
     o += "<title>kavrit layout " + xml_text(layout.cif_name) + "</title>\n";
     o += "<style>" + std::string(PAGE_STYLE) + "</style>\n</head>\n<body>\n";
-    o += "<div id=\"panel\"><h1>kavrit layout " + xml_text(layout.cif_name) + "</h1>";
+    o += "<div id=\"panel\"><div class=\"head\"><h1>kavrit layout " + xml_text(layout.cif_name) +
+         "</h1><button id=\"fold\" title=\"fold the panel away\">&laquo;</button></div>";
     o += "<div>" + std::to_string(all.size()) + " structures, " +
          std::to_string(layout.box_count() + layout.reflector_count()) + " boxes</div>";
+    o += "<div id=\"collisions\"></div>";
+    o += "<div class=\"jump\">structure <input id=\"jump\" type=\"number\" min=\"1\" step=\"1\" "
+         "title=\"a structure number: its slider comes into view\"> <span id=\"jump-note\"></span></div>";
     o += "<div id=\"sliders\"></div>";
     o += "<p class=\"help\">Drag to orbit, right-drag to pan, wheel to zoom; point at a box for its "
-         "structure. Reflectors are lit gold with red edges.</p></div>\n";
+         "structure. Reflectors are lit gold with red edges; colliding boxes are red. The green band "
+         "on a slider is the turn free of collisions with the others where they stand; the arrows turn "
+         "to its ends.</p></div>\n";
     o += "<div id=\"tip\"></div><div id=\"error\"></div>\n";
     o += "<script id=\"kavrit-data\" type=\"application/json\">{\"name\":" + json_string(layout.cif_name) +
-         ",\n\"hinges\":[" + hinges + "],\n\"glb\":\"" + base64(glb) + "\"}</script>\n";
+         ",\n\"hinges\":[" + hinges + "],\n" + solids + ",\n\"glb\":\"" + base64(glb) + "\"}</script>\n";
     o += "<script>\n";
     o += EMBEDDED_THREE_JS;
-    o += "\n</script>\n<script>" + std::string(PAGE_SCRIPT) + "</script>\n</body>\n</html>\n";
+    o += "\n</script>\n<script>" + std::string(VIEWER_JS) + "</script>\n</body>\n</html>\n";
     return o;
 }
 
