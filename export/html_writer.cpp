@@ -80,7 +80,8 @@ html, body { margin: 0; height: 100%; overflow: hidden; background: #f3f3ef; fon
 #panel .track { position: relative; flex: 1; min-width: 60px; }
 #panel .track input[type=range] { width: 100%; margin: 0; position: relative; background: transparent; }
 #panel .all input[type=range] { flex: 1; min-width: 60px; }
-#panel .band { position: absolute; top: 50%; height: 8px; margin-top: -4px; background: rgba(40,160,70,0.55); border-radius: 3px; pointer-events: none; z-index: 1; }
+#panel .track { padding-bottom: 5px; }
+#panel .band { position: absolute; bottom: 0; height: 5px; background: #2f9e4a; border-radius: 2px; pointer-events: none; }
 #panel .readout { min-width: 58px; text-align: right; font-variant-numeric: tabular-nums; }
 #panel .range { color: #505050; font-size: 10.5px; overflow-wrap: anywhere; }
 #panel .stale .range, #panel .stale .band { opacity: 0.4; }
@@ -164,7 +165,7 @@ std::string make_html(const Layout& layout, const Pose& pose) {
     o += "<div>" + std::to_string(all.size()) + " structures, " +
          std::to_string(layout.box_count() + layout.reflector_count()) + " boxes</div>";
     o += "<div id=\"collisions\"></div>";
-    o += "<div class=\"jump\">structure <input id=\"jump\" type=\"number\" min=\"1\" step=\"1\" "
+    o += "<div class=\"jump\">go to structure <input id=\"jump\" type=\"number\" min=\"1\" step=\"1\" "
          "title=\"a structure number: its slider comes into view\"> <span id=\"jump-note\"></span></div>";
     o += "<div id=\"sliders\"></div>";
     o += "<p class=\"help\">Drag to orbit, right-drag to pan, wheel to zoom; point at a box for its "

@@ -408,7 +408,8 @@
       const i = p ? indexOf.get(p.userData.structure) : undefined;
       if (i === undefined) return;
       if (!materials[i]) {
-        materials[i] = new THREE.MeshLambertMaterial({ color: colours[i] });
+        // Lambert shading is lit more brightly than the glTF materials were.
+        materials[i] = new THREE.MeshLambertMaterial({ color: colours[i].clone().multiplyScalar(0.72) });
         materials[i].name = o.material.name;
       }
       o.material = materials[i];
