@@ -81,7 +81,11 @@ std::string pipeline_bytes(ScratchDirectory& dir, const std::uint8_t* data, std:
 // and every face of four given vertices; the STL 84 bytes and 50 per triangle,
 // every float finite; the glTF's container right, its JSON valid and free of
 // null, the model loadable by tinygltf with finite floats; the page's data a
-// valid JSON text with such a glTF in it.
+// valid JSON text with such a glTF in it.  With bit 1 or 2 of byte 7 set, the
+// run is --check and --ranges (--json when both are set) at that pose instead:
+// their statuses and reports, the grid's pairs against a test of every pair,
+// range ends within a full turn and free of new collisions when turned to,
+// the range search under a small bound of work (collisions_and_ranges).
 std::string export_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::size_t size);
 
 // The GDSII reader on raw bytes, with a map of layers 0 to 15 and limits
