@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/geometry.h"
 #include "common/output.h"
 #include "common/polygon_file.h"
 
@@ -24,11 +25,6 @@ inline constexpr int TOKEN_LENGTH = 100;
 // Comment, '9' and end-command lines are read in pieces of at most this many
 // characters (a line buffer of 100 with its terminator).
 inline constexpr int LINE_PIECE = 99;
-
-struct PointPair {
-    float x;
-    float y;
-};
 
 // The layer file being written: the count line of its layer command and the
 // corners of its boxes.
@@ -56,13 +52,9 @@ public:
     // Hands the layer file, if one is open, to the polygon files.
     void close_layer_file();
 
-    std::array<PointPair, MAX_POINTS> point_table{};
+    std::array<common::PointF, MAX_POINTS> point_table{};
     int point_count = 0;
     std::string token_buffer;  // the last token read
-
-    // Bytes that the layer look-aheads have read (a measure of the scan's work
-    // beyond the single pass).
-    long lookahead_bytes_read() const { return lookahead_bytes_; }
 
 private:
     struct TokenTrack {
@@ -90,7 +82,6 @@ private:
     bool chain_valid_ = false;
     std::vector<long> chain_semicolons_;  // ascending file positions
     int chain_count_ = 0;
-    long lookahead_bytes_ = 0;
 };
 
 // Character classes of the token reader; EOF counts as a separator.

@@ -200,7 +200,6 @@ int Scanner::count_following_boxes(long semicolon) {
         chain_semicolons_.push_back(semicolon + read);
     }
 done:
-    lookahead_bytes_ += read;
     chain_count_ = count;
     if (semicolon < 0) chain_valid_ = false;  // positions unknown: keep no chain
     if (read > 0) std::fseek(in, -read, SEEK_CUR);

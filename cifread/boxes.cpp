@@ -121,7 +121,7 @@ bool is_rectilinear(const std::vector<Point>& outline) {
     for (std::size_t i = 0; i < n; ++i) {
         const Point& a = outline[i];
         const Point& b = outline[(i + 1) % n];
-        if (a.first != b.first && a.second != b.second) return false;
+        if (a.x != b.x && a.y != b.y) return false;
     }
     return true;
 }
@@ -139,10 +139,10 @@ bool outline_rects(const std::vector<Point>& outline, std::vector<HalfBox>& out,
     for (std::size_t i = 0; i < n; ++i) {
         const Point& a = outline[i];
         const Point& b = outline[(i + 1) % n];
-        if (a.first != b.first || a.second == b.second) continue;  // horizontal or no edge
-        const int d = b.second > a.second ? 1 : -1;
-        events.push_back({std::min(a.second, b.second), a.first, d});
-        events.push_back({std::max(a.second, b.second), a.first, -d});
+        if (a.x != b.x || a.y == b.y) continue;  // horizontal or no edge
+        const int d = b.y > a.y ? 1 : -1;
+        events.push_back({std::min(a.y, b.y), a.x, d});
+        events.push_back({std::max(a.y, b.y), a.x, -d});
     }
     if (!budget.spend(events.size())) return false;
     std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.y < b.y; });

@@ -4,10 +4,10 @@
 #pragma once
 
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 #include "cifread/layout.h"
+#include "common/geometry.h"
 
 namespace cifread {
 
@@ -24,7 +24,8 @@ struct SweepBudget {
     }
 };
 
-using Point = std::pair<std::int64_t, std::int64_t>;
+// A vertex of an outline, in halves of a CIF unit.
+using Point = common::Point64;
 
 // True when every edge of the closed outline is horizontal or vertical.
 bool is_rectilinear(const std::vector<Point>& outline);

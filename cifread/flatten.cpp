@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "cifread/depth_first.h"
 #include "cifread/model.h"
 
 namespace cifread {
@@ -228,40 +229,18 @@ public:
 private:
     std::vector<Definition>& defs() { return p_.definitions; }
 
-    // Depth-first over the call graph with an explicit stack; a call back
-    // into a definition still on the stack is a recursion. order_ gets every
-    // definition after all those it calls.
+    // Depth-first over the call graph; a call back into a definition still
+    // on the stack is a recursion. order_ gets every definition after all
+    // those it calls.
     void order_definitions() {
-        const std::size_t n = defs().size();
-        std::vector<std::uint8_t> state(n, 0);  // 0 new, 1 on the stack, 2 done
-        struct Frame {
-            int def;
-            std::size_t next;
-        };
-        std::vector<Frame> stack;
-        for (std::size_t start = 0; start < n; ++start) {
-            if (state[start] != 0) continue;
-            state[start] = 1;
-            stack.push_back({static_cast<int>(start), 0});
-            while (!stack.empty()) {
-                const int d = stack.back().def;
-                const std::vector<Call>& calls = defs()[static_cast<std::size_t>(d)].calls;
-                if (stack.back().next < calls.size()) {
-                    const Call& c = calls[stack.back().next++];
-                    const auto t = static_cast<std::size_t>(c.target);
-                    if (state[t] == 1)
-                        throw ReadError{c.line, "recursive call of symbol " + std::to_string(defs()[t].number)};
-                    if (state[t] == 0) {
-                        state[t] = 1;
-                        stack.push_back({c.target, 0});
-                    }
-                } else {
-                    state[static_cast<std::size_t>(d)] = 2;
-                    order_.push_back(d);
-                    stack.pop_back();
-                }
-            }
-        }
+        depth_first(
+            defs().size(), [&](int d) -> const std::vector<Call>& { return defs()[static_cast<std::size_t>(d)].calls; },
+            [](const Call& c) { return c.target; },
+            [&](const Call& c, const std::vector<DepthFirstFrame>&) {
+                throw ReadError{c.line, "recursive call of symbol " +
+                                            std::to_string(defs()[static_cast<std::size_t>(c.target)].number)};
+            },
+            [&](int d) { order_.push_back(d); });
     }
 
     void walk(int root) {

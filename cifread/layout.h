@@ -12,17 +12,13 @@
 #include <string_view>
 #include <vector>
 
+#include "common/geometry.h"
+
 namespace cifread {
 
 // Coordinates of the result are in halves of a CIF unit, so that the boxes
 // of odd size, whose edges fall on halves, stay exact.
-struct HalfBox {
-    std::int64_t xmin = 0;
-    std::int64_t ymin = 0;
-    std::int64_t xmax = 0;
-    std::int64_t ymax = 0;
-    bool operator==(const HalfBox&) const = default;
-};
+using HalfBox = common::Rect64;
 
 struct LayerBoxes {
     std::string name;

@@ -312,7 +312,7 @@ private:
             count_not_rectilinear();
             return;
         }
-        for (Point& p : points) p = {2 * p.first, 2 * p.second};
+        for (Point& p : points) p = {2 * p.x, 2 * p.y};
         std::vector<HalfBox> rects;
         if (!outline_rects(points, rects, budget_)) fail("polygon too complex to cut into boxes");
         bool first = true;
@@ -327,7 +327,7 @@ private:
         const std::vector<Point> points = path("wire command");
         if (!shape_has_layer("wire")) return;
         for (std::size_t i = 0; i + 1 < points.size(); ++i)
-            if (points[i].first != points[i + 1].first && points[i].second != points[i + 1].second) {
+            if (points[i].x != points[i + 1].x && points[i].y != points[i + 1].y) {
                 count_not_rectilinear();
                 return;
             }
@@ -338,8 +338,8 @@ private:
             if (i + 1 == points.size() && i != 0) break;
             const Point& a = points[i];
             const Point& b = i + 1 < points.size() ? points[i + 1] : points[i];
-            add_rect({2 * std::min(a.first, b.first) - width, 2 * std::min(a.second, b.second) - width,
-                      2 * std::max(a.first, b.first) + width, 2 * std::max(a.second, b.second) + width},
+            add_rect({2 * std::min(a.x, b.x) - width, 2 * std::min(a.y, b.y) - width,
+                      2 * std::max(a.x, b.x) + width, 2 * std::max(a.y, b.y) + width},
                      first);
             first = false;
         }

@@ -114,12 +114,12 @@ private:
         a.type = TINYGLTF_TYPE_VEC3;
         a.count = values.size() / 3;
         if (bounds && a.count > 0) {
-            a.minValues = {values[0], values[1], values[2]};
-            a.maxValues = a.minValues;
-            for (std::size_t i = 0; i < values.size(); ++i) {
-                a.minValues[i % 3] = std::min(a.minValues[i % 3], static_cast<double>(values[i]));
-                a.maxValues[i % 3] = std::max(a.maxValues[i % 3], static_cast<double>(values[i]));
-            }
+            Bounds b;
+            for (std::size_t i = 0; i + 2 < values.size(); i += 3)
+                b.add({static_cast<double>(values[i]), static_cast<double>(values[i + 1]),
+                       static_cast<double>(values[i + 2])});
+            a.minValues = {b.lo[0], b.lo[1], b.lo[2]};
+            a.maxValues = {b.hi[0], b.hi[1], b.hi[2]};
         }
         model_.accessors.push_back(a);
         return static_cast<int>(model_.accessors.size()) - 1;

@@ -37,17 +37,9 @@ std::vector<DrawnBox> drawn_boxes(const Layout& layout) {
     return out;
 }
 
-void Bounds::add(const Cuboid& box) {
-    for (int a = 0; a < 3; ++a) {
-        if (empty || box.lo[a] < lo[a]) lo[a] = box.lo[a];
-        if (empty || box.hi[a] > hi[a]) hi[a] = box.hi[a];
-    }
-    empty = false;
-}
-
 Bounds bounds_of(const std::vector<DrawnBox>& boxes) {
     Bounds b;
-    for (const DrawnBox& d : boxes) b.add(d.box);
+    for (const DrawnBox& d : boxes) b.add(d.box.lo, d.box.hi);
     return b;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/geometry.h"
 #include "export/kavrit.h"
 
 namespace kavrit {
@@ -42,12 +43,8 @@ struct DrawnBox {
 };
 std::vector<DrawnBox> drawn_boxes(const Layout& layout);
 
-struct Bounds {
-    bool empty = true;
-    Vec3 lo{};
-    Vec3 hi{};
-    void add(const Cuboid& box);
-};
+// The bounding box of boxes or points in space.
+using Bounds = common::Extent<Vec3>;
 Bounds bounds_of(const std::vector<DrawnBox>& boxes);
 
 // The shortest decimal text that reads back as the same value ("2", "-0.75").

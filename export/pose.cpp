@@ -274,13 +274,9 @@ std::vector<PosedBox> posed_boxes(const Layout& layout, const Pose& pose) {
 }
 
 Cuboid bounding_cuboid(const PosedBox& box) {
-    Cuboid c{box.corners[0], box.corners[0]};
-    for (const Vec3& p : box.corners)
-        for (int a = 0; a < 3; ++a) {
-            c.lo[a] = std::min(c.lo[a], p[a]);
-            c.hi[a] = std::max(c.hi[a], p[a]);
-        }
-    return c;
+    Bounds b;
+    for (const Vec3& p : box.corners) b.add(p);
+    return {b.lo, b.hi};
 }
 
 }  // namespace kavrit

@@ -1,6 +1,7 @@
 #include "export/svg_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -105,7 +106,7 @@ std::vector<AxisLine> axis_lines(const Layout& layout, const std::vector<DrawnBo
         const int a = s.rotation->axis == 'x' ? 0 : 1;
         Bounds own;
         for (const DrawnBox& d : boxes)
-            if (d.structure == i) own.add(d.box);
+            if (d.structure == i) own.add(d.box.lo, d.box.hi);
         const Bounds& span = own.empty ? all : own;
         double lo = span.empty ? s.rotation->point[a] - pad : span.lo[a] - pad;
         double hi = span.empty ? s.rotation->point[a] + pad : span.hi[a] + pad;
@@ -163,30 +164,38 @@ std::string structure_colour(const Structure& s, int anchored_ordinal) {
     return hex(from_hsl(hue, 0.62, 0.55));
 }
 
-std::string render_svg(const Layout& layout, ViewName view_name) {
-    return render_svg(layout, view_name, flat_pose(layout));
-}
+namespace {
 
-std::string render_svg(const Layout& layout, ViewName view_name, const Pose& pose) {
-    const View view = make_view(view_name);
-    const std::vector<DrawnBox> flat_boxes = drawn_boxes(layout);
-    const std::vector<AxisLine> axes = axis_lines(layout, flat_boxes, bounds_of(flat_boxes), pose);
-    const std::vector<PosedBox> posed = posed_boxes(layout, pose);
-    const bool tilted = !pose.keeps_axes();
-    // Boxes whose edges stay along the axes, as cuboids where the pose put them.
-    std::vector<DrawnBox> boxes = flat_boxes;
-    for (std::size_t k = 0; k < boxes.size(); ++k) boxes[k].box = bounding_cuboid(posed[k]);
-
+std::vector<std::string> structure_colours(const Layout& layout) {
     std::vector<std::string> colours;
     int anchored_seen = 0;
     for (const Structure& s : layout.structures) {
         colours.push_back(structure_colour(s, anchored_seen));
         if (s.anchored) ++anchored_seen;
     }
+    return colours;
+}
 
-    // Extent of the picture: every box corner and every axis end.
-    bool any = false;
-    double min_x = 0, max_x = 1, min_y = 0, max_y = 1;
+// Where the picture goes: the extent of every projected box corner and axis
+// end, scaled into the drawing area below the title.
+struct Frame {
+    const View* view;
+    common::Extent<std::array<double, 2>> extent;
+    double scale = 1;
+    double draw_w = 0;
+    double draw_h = 0;
+    double top = MARGIN + TITLE_HEIGHT;
+
+    double sx(const Point2& q) const { return MARGIN + (q.x - extent.lo[0]) * scale; }
+    double sy(const Point2& q) const { return top + (extent.hi[1] - q.y) * scale; }
+    std::string point_text(const Vec3& p) const {
+        Point2 q = project(*view, p);
+        return num(sx(q)) + "," + num(sy(q));
+    }
+};
+
+Frame fit_frame(const View& view, const std::vector<PosedBox>& posed, const std::vector<AxisLine>& axes) {
+    Frame f{&view, {}};
     // Coordinates far beyond any layout would overflow the sums of the
     // drawing order; they are refused before anything is ordered.
     auto take = [&](const Vec3& p) {
@@ -195,15 +204,7 @@ std::string render_svg(const Layout& layout, ViewName view_name, const Pose& pos
                 throw RangeError("a coordinate of the .svg output would be " + format_number(v) +
                                  ", beyond what the picture can place");
         Point2 q = project(view, p);
-        if (!any) {
-            min_x = max_x = q.x;
-            min_y = max_y = q.y;
-            any = true;
-        }
-        min_x = std::min(min_x, q.x);
-        max_x = std::max(max_x, q.x);
-        min_y = std::min(min_y, q.y);
-        max_y = std::max(max_y, q.y);
+        f.extent.add({q.x, q.y});
     };
     for (const PosedBox& d : posed)
         for (const Vec3& c : d.corners) take(c);
@@ -211,37 +212,51 @@ std::string render_svg(const Layout& layout, ViewName view_name, const Pose& pos
         take(a.from);
         take(a.to);
     }
-    const double w = max_x - min_x;
-    const double h = max_y - min_y;
-    double scale = 1;
-    if (w > 0 && h > 0) scale = std::min(DRAW_WIDTH / w, DRAW_HEIGHT / h);
-    else if (w > 0) scale = DRAW_WIDTH / w;
-    else if (h > 0) scale = DRAW_HEIGHT / h;
-    const double draw_w = any ? w * scale : DRAW_WIDTH / 2;
-    const double draw_h = any ? h * scale : LEGEND_ROW * 4;
-    const double top = MARGIN + TITLE_HEIGHT;
-    auto sx = [&](const Point2& q) { return MARGIN + (q.x - min_x) * scale; };
-    auto sy = [&](const Point2& q) { return top + (max_y - q.y) * scale; };
-    auto point_text = [&](const Vec3& p) {
-        Point2 q = project(view, p);
-        return num(sx(q)) + "," + num(sy(q));
-    };
+    const bool any = !f.extent.empty;
+    const double w = any ? f.extent.hi[0] - f.extent.lo[0] : 1;
+    const double h = any ? f.extent.hi[1] - f.extent.lo[1] : 1;
+    if (w > 0 && h > 0) f.scale = std::min(DRAW_WIDTH / w, DRAW_HEIGHT / h);
+    else if (w > 0) f.scale = DRAW_WIDTH / w;
+    else if (h > 0) f.scale = DRAW_HEIGHT / h;
+    f.draw_w = any ? w * f.scale : DRAW_WIDTH / 2;
+    f.draw_h = any ? h * f.scale : LEGEND_ROW * 4;
+    return f;
+}
 
-    // Legend rows: the structures, then the keys for reflector and axis.
-    const bool any_reflector = layout.reflector_count() > 0;
-    const std::size_t rows = layout.structures.size() + (any_reflector ? 1 : 0) + (axes.empty() ? 0 : 1);
-    // Columns as tall as the drawing, at least LEGEND_MIN_ROWS rows, and no
-    // more than LEGEND_MAX_COLUMNS of them: a long legend grows downwards.
-    const std::size_t rows_per_column = std::max<std::size_t>(
-        {LEGEND_MIN_ROWS, static_cast<std::size_t>(std::max(0.0, draw_h - 24) / LEGEND_ROW),
+// Legend rows: the structures, then the keys for reflector and axis, in
+// columns as tall as the drawing, at least LEGEND_MIN_ROWS rows, and no more
+// than LEGEND_MAX_COLUMNS of them: a long legend grows downwards.  The
+// legend also sets the size of the whole picture.
+struct LegendGrid {
+    std::size_t rows_per_column = 1;
+    double x = 0;
+    double width = 0;   // of the picture
+    double height = 0;  // of the picture
+
+    void row_origin(std::size_t r, double& ox, double& oy, double top) const {
+        ox = x + static_cast<double>(r / rows_per_column) * LEGEND_COLUMN;
+        oy = top + 24 + static_cast<double>(r % rows_per_column) * LEGEND_ROW;
+    }
+};
+
+LegendGrid legend_grid(const Layout& layout, const std::vector<AxisLine>& axes, const Frame& frame) {
+    LegendGrid g;
+    const std::size_t rows =
+        layout.structures.size() + (layout.reflector_count() > 0 ? 1 : 0) + (axes.empty() ? 0 : 1);
+    g.rows_per_column = std::max<std::size_t>(
+        {LEGEND_MIN_ROWS, static_cast<std::size_t>(std::max(0.0, frame.draw_h - 24) / LEGEND_ROW),
          (rows + LEGEND_MAX_COLUMNS - 1) / LEGEND_MAX_COLUMNS});
-    const std::size_t columns = std::max<std::size_t>(1, (rows + rows_per_column - 1) / rows_per_column);
-    const double legend_x = MARGIN + draw_w + LEGEND_GAP;
-    const double legend_h = 24 + static_cast<double>(std::min(rows, rows_per_column)) * LEGEND_ROW;
-    const double width = std::ceil(legend_x + static_cast<double>(columns) * LEGEND_COLUMN + MARGIN);
-    const double height = std::ceil(top + std::max(draw_h, legend_h) + MARGIN);
+    const std::size_t columns = std::max<std::size_t>(1, (rows + g.rows_per_column - 1) / g.rows_per_column);
+    g.x = MARGIN + frame.draw_w + LEGEND_GAP;
+    const double legend_h = 24 + static_cast<double>(std::min(rows, g.rows_per_column)) * LEGEND_ROW;
+    g.width = std::ceil(g.x + static_cast<double>(columns) * LEGEND_COLUMN + MARGIN);
+    g.height = std::ceil(frame.top + std::max(frame.draw_h, legend_h) + MARGIN);
+    return g;
+}
 
-    std::string o;
+void write_heading(std::string& o, const Layout& layout, ViewName view_name, std::size_t box_count,
+                   const LegendGrid& grid) {
+    const double width = grid.width, height = grid.height;
     o += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     o += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + num(width) + "\" height=\"" + num(height) +
          "\" viewBox=\"0 0 " + num(width) + " " + num(height) + "\" font-family=\"" + FONT + "\">\n";
@@ -249,85 +264,106 @@ std::string render_svg(const Layout& layout, ViewName view_name, const Pose& pos
     o += "<title>" + title + "</title>\n";
     o += "<rect x=\"0\" y=\"0\" width=\"" + num(width) + "\" height=\"" + num(height) + "\" fill=\"#ffffff\"/>\n";
     o += "<text x=\"" + num(MARGIN) + "\" y=\"" + num(MARGIN + 14) + "\" font-size=\"15\" fill=\"#202020\">" +
-         title + ", " + std::to_string(layout.structures.size()) + " structures, " +
-         std::to_string(boxes.size()) + " boxes</text>\n";
+         title + ", " + std::to_string(layout.structures.size()) + " structures, " + std::to_string(box_count) +
+         " boxes</text>\n";
+}
 
-    // Boxes, far to near.  Seen along an axis only one side of a box faces
-    // the eye; in the isometric view three do, shaded by their direction.
-    o += "<g id=\"boxes\" stroke-linejoin=\"round\">\n";
+// Box edges thin out on small boxes, so that a dense layout keeps its colours.
+struct Strokes {
+    std::string edge;
+    std::string reflector;
+};
+
+Strokes box_strokes(const Frame& frame) {
+    const double edge = std::clamp(0.2 * frame.scale, 0.1, 0.6);
+    return {num(edge), num(std::max(0.5, edge * 2.3))};
+}
+
+// The drawn boxes as the cuboids about them where the pose put them.
+std::vector<DrawnBox> posed_cuboids(const std::vector<DrawnBox>& flat, const std::vector<PosedBox>& posed) {
+    std::vector<DrawnBox> boxes = flat;
+    for (std::size_t k = 0; k < boxes.size(); ++k) boxes[k].box = bounding_cuboid(posed[k]);
+    return boxes;
+}
+
+// Boxes tilted by a turn, side by side in the order of face_order; each side
+// shaded by its direction, light from above, a little from the front left.
+void write_faces(std::string& o, const Layout& layout, const View& view, const Frame& frame,
+                 const std::vector<PosedBox>& posed, const std::vector<std::string>& colours,
+                 const Strokes& strokes) {
+    std::vector<Face3> faces;
+    std::vector<std::pair<std::size_t, std::size_t>> owner;  // box, side
+    for (std::size_t k = 0; k < posed.size(); ++k)
+        for (std::size_t f = 0; f < BOX_FACES.size(); ++f) {
+            const BoxFace& side = BOX_FACES[f];
+            Face3 face;
+            for (int c = 0; c < 3; ++c)
+                face.normal[c] = posed[k].edges[static_cast<std::size_t>(side.axis)][c] * side.side;
+            if (nearness(view, face.normal) <= 1e-9) continue;
+            for (int c = 0; c < 4; ++c) face.corners[c] = posed[k].corners[static_cast<std::size_t>(side.corners[c])];
+            faces.push_back(face);
+            owner.push_back({k, f});
+        }
+    for (std::size_t idx : face_order(view, faces)) {
+        const PosedBox& d = posed[owner[idx].first];
+        const Structure& s = layout.structures[d.structure];
+        const Rgb base = parse_hex(d.reflector ? REFLECTOR_FILL : colours[d.structure]);
+        const Vec3& nrm = faces[idx].normal;
+        const double shade = 0.62 + 0.38 * std::clamp(0.75 * nrm[2] - 0.35 * nrm[0] - 0.25 * nrm[1] + 0.25, 0.0, 1.0);
+        o += std::string("<polygon class=\"") + (d.reflector ? "face reflector" : "face") + "\" data-structure=\"" +
+             std::to_string(s.number()) + "\" data-box=\"" + std::to_string(owner[idx].first) + "\" stroke=\"" +
+             (d.reflector ? REFLECTOR_STROKE : "#303030") + "\" stroke-width=\"" +
+             (d.reflector ? strokes.reflector : strokes.edge) + "\" points=\"";
+        for (int k = 0; k < 4; ++k) {
+            if (k) o += ' ';
+            o += frame.point_text(faces[idx].corners[k]);
+        }
+        o += "\" fill=\"" + hex(base, shade) + "\"/>\n";
+    }
+}
+
+// Boxes with their edges along the axes, far to near, box by box.  Seen along
+// an axis only one side of a box faces the eye; in the isometric view three
+// do, shaded by their direction.
+void write_boxes(std::string& o, const Layout& layout, const View& view, ViewName view_name, const Frame& frame,
+                 const std::vector<DrawnBox>& boxes, const std::vector<std::string>& colours,
+                 const Strokes& strokes) {
     std::vector<Cuboid> cuboids;
     for (const DrawnBox& d : boxes) cuboids.push_back(d.box);
     const bool shaded = view_name == ViewName::iso;
-    // Edges thin out on small boxes, so that a dense layout keeps its colours.
-    const double edge = std::clamp(0.2 * scale, 0.1, 0.6);
-    const std::string edge_stroke = num(edge), reflector_stroke = num(std::max(0.5, edge * 2.3));
-    if (tilted) {
-        std::vector<Face3> faces;
-        std::vector<std::pair<std::size_t, std::size_t>> owner;  // box, side
-        for (std::size_t k = 0; k < posed.size(); ++k)
-            for (std::size_t f = 0; f < BOX_FACES.size(); ++f) {
-                const BoxFace& side = BOX_FACES[f];
-                Face3 face;
-                for (int c = 0; c < 3; ++c)
-                    face.normal[c] = posed[k].edges[static_cast<std::size_t>(side.axis)][c] * side.side;
-                if (nearness(view, face.normal) <= 1e-9) continue;
-                for (int c = 0; c < 4; ++c) face.corners[c] = posed[k].corners[static_cast<std::size_t>(side.corners[c])];
-                faces.push_back(face);
-                owner.push_back({k, f});
-            }
-        for (std::size_t idx : face_order(view, faces)) {
-            const PosedBox& d = posed[owner[idx].first];
-            const Structure& s = layout.structures[d.structure];
-            const Rgb base = parse_hex(d.reflector ? REFLECTOR_FILL : colours[d.structure]);
-            // Light from above, a little from the front left: sides are shaded by their direction.
-            const Vec3& nrm = faces[idx].normal;
-            const double shade = 0.62 + 0.38 * std::clamp(0.75 * nrm[2] - 0.35 * nrm[0] - 0.25 * nrm[1] + 0.25, 0.0, 1.0);
-            o += std::string("<polygon class=\"") + (d.reflector ? "face reflector" : "face") + "\" data-structure=\"" +
-                 std::to_string(s.number()) + "\" data-box=\"" + std::to_string(owner[idx].first) + "\" stroke=\"" +
-                 (d.reflector ? REFLECTOR_STROKE : "#303030") + "\" stroke-width=\"" +
-                 (d.reflector ? reflector_stroke : edge_stroke) + "\" points=\"";
+    for (std::size_t idx : painter_order(view, cuboids)) {
+        const DrawnBox& d = boxes[idx];
+        const Structure& s = layout.structures[d.structure];
+        const Rgb base = parse_hex(d.reflector ? REFLECTOR_FILL : colours[d.structure]);
+        o += std::string("<g class=\"") + (d.reflector ? "box reflector" : "box") + "\" data-structure=\"" +
+             std::to_string(s.number()) + "\" stroke=\"" + (d.reflector ? REFLECTOR_STROKE : "#303030") +
+             "\" stroke-width=\"" + (d.reflector ? strokes.reflector : strokes.edge) + "\">";
+        for (const BoxFace& f : BOX_FACES) {
+            Vec3 normal{0, 0, 0};
+            normal[f.axis] = f.side;
+            if (nearness(view, normal) <= 1e-9) continue;
+            const double shade = !shaded ? 1.0 : f.axis == 2 ? 1.0 : f.axis == 1 ? 0.80 : 0.66;
+            o += "<polygon points=\"";
             for (int k = 0; k < 4; ++k) {
                 if (k) o += ' ';
-                o += point_text(faces[idx].corners[k]);
+                o += frame.point_text(corner(d.box, f.corners[k]));
             }
-            o += "\" fill=\"" + hex(base, shade) + "\"/>\n";
+            o += "\" fill=\"" + hex(base, shade) + "\"/>";
         }
-    } else {
-        for (std::size_t idx : painter_order(view, cuboids)) {
-            const DrawnBox& d = boxes[idx];
-            const Structure& s = layout.structures[d.structure];
-            const Rgb base = parse_hex(d.reflector ? REFLECTOR_FILL : colours[d.structure]);
-            o += std::string("<g class=\"") + (d.reflector ? "box reflector" : "box") + "\" data-structure=\"" +
-                 std::to_string(s.number()) + "\" stroke=\"" + (d.reflector ? REFLECTOR_STROKE : "#303030") +
-                 "\" stroke-width=\"" + (d.reflector ? reflector_stroke : edge_stroke) + "\">";
-            for (const BoxFace& f : BOX_FACES) {
-                Vec3 normal{0, 0, 0};
-                normal[f.axis] = f.side;
-                if (nearness(view, normal) <= 1e-9) continue;
-                const double shade = !shaded ? 1.0 : f.axis == 2 ? 1.0 : f.axis == 1 ? 0.80 : 0.66;
-                o += "<polygon points=\"";
-                for (int k = 0; k < 4; ++k) {
-                    if (k) o += ' ';
-                    o += point_text(corner(d.box, f.corners[k]));
-                }
-                o += "\" fill=\"" + hex(base, shade) + "\"/>";
-            }
-            o += "</g>\n";
-        }
+        o += "</g>\n";
     }
-    o += "</g>\n";
-    if (!any)
-        o += "<text x=\"" + num(MARGIN) + "\" y=\"" + num(top + 20) +
-             "\" font-size=\"13\" fill=\"#606060\">no boxes to draw</text>\n";
+}
 
-    // Hinge axes over the boxes; an axis seen end-on is a dashed ring.
+// Hinge axes over the boxes; an axis seen end-on is a dashed ring.
+void write_axes(std::string& o, const Layout& layout, const View& view, const Frame& frame,
+                const std::vector<AxisLine>& axes, const std::vector<std::string>& colours) {
     o += "<g id=\"axes\" fill=\"none\" stroke-width=\"1.8\" stroke-dasharray=\"7 4\">\n";
     for (const AxisLine& a : axes) {
         const Structure& s = layout.structures[a.structure];
         const std::string ink = hex(parse_hex(colours[a.structure]), 0.55);
         const Point2 p = project(view, a.from);
         const Point2 q = project(view, a.to);
-        const double x1 = sx(p), y1 = sy(p), x2 = sx(q), y2 = sy(q);
+        const double x1 = frame.sx(p), y1 = frame.sy(p), x2 = frame.sx(q), y2 = frame.sy(q);
         const std::string number = std::to_string(s.number());
         o += "<g class=\"axis\" data-structure=\"" + number + "\" stroke=\"" + ink + "\">";
         if (std::hypot(x2 - x1, y2 - y1) < 2)
@@ -341,41 +377,71 @@ std::string render_svg(const Layout& layout, ViewName view_name, const Pose& pos
              number + "</text></g>\n";
     }
     o += "</g>\n";
+}
 
-    // Legend.
+void write_legend(std::string& o, const Layout& layout, const Frame& frame, const LegendGrid& grid,
+                  const std::vector<std::string>& colours, bool any_axis) {
     o += "<g id=\"legend\" font-size=\"12\" fill=\"#202020\">\n";
-    o += "<text x=\"" + num(legend_x) + "\" y=\"" + num(top + 12) + "\" font-weight=\"bold\">structures</text>\n";
+    o += "<text x=\"" + num(grid.x) + "\" y=\"" + num(frame.top + 12) + "\" font-weight=\"bold\">structures</text>\n";
     std::size_t row = 0;
-    auto row_origin = [&](std::size_t r, double& x, double& y) {
-        x = legend_x + static_cast<double>(r / rows_per_column) * LEGEND_COLUMN;
-        y = top + 24 + static_cast<double>(r % rows_per_column) * LEGEND_ROW;
-    };
     for (std::size_t i = 0; i < layout.structures.size(); ++i, ++row) {
         const Structure& s = layout.structures[i];
         double x, y;
-        row_origin(row, x, y);
+        grid.row_origin(row, x, y, frame.top);
         o += "<g class=\"legend-entry\" data-structure=\"" + std::to_string(s.number()) + "\"><rect x=\"" +
              num(x) + "\" y=\"" + num(y) + "\" width=\"12\" height=\"12\" fill=\"" + colours[i] +
              "\" stroke=\"#303030\" stroke-width=\"0.6\"/><text x=\"" + num(x + 18) + "\" y=\"" + num(y + 10.5) +
              "\">" + xml_text(legend_label(layout, s)) + "</text></g>\n";
     }
-    if (any_reflector) {
+    if (layout.reflector_count() > 0) {
         double x, y;
-        row_origin(row++, x, y);
+        grid.row_origin(row++, x, y, frame.top);
         o += "<g class=\"legend-key\"><rect x=\"" + num(x) + "\" y=\"" + num(y) +
              "\" width=\"12\" height=\"12\" fill=\"" + REFLECTOR_FILL + "\" stroke=\"" + REFLECTOR_STROKE +
              "\" stroke-width=\"1.4\"/><text x=\"" + num(x + 18) + "\" y=\"" + num(y + 10.5) +
              "\">reflector</text></g>\n";
     }
-    if (!axes.empty()) {
+    if (any_axis) {
         double x, y;
-        row_origin(row++, x, y);
+        grid.row_origin(row++, x, y, frame.top);
         o += "<g class=\"legend-key\"><line x1=\"" + num(x) + "\" y1=\"" + num(y + 6) + "\" x2=\"" +
              num(x + 14) + "\" y2=\"" + num(y + 6) +
              "\" stroke=\"#404040\" stroke-width=\"1.8\" stroke-dasharray=\"4 2\"/><text x=\"" + num(x + 18) +
              "\" y=\"" + num(y + 10.5) + "\">hinge axis, with structure</text></g>\n";
     }
-    o += "</g>\n</svg>\n";
+    o += "</g>\n";
+}
+
+}  // namespace
+
+std::string render_svg(const Layout& layout, ViewName view_name) {
+    return render_svg(layout, view_name, flat_pose(layout));
+}
+
+std::string render_svg(const Layout& layout, ViewName view_name, const Pose& pose) {
+    const View view = make_view(view_name);
+    const std::vector<DrawnBox> flat_boxes = drawn_boxes(layout);
+    const std::vector<AxisLine> axes = axis_lines(layout, flat_boxes, bounds_of(flat_boxes), pose);
+    const std::vector<PosedBox> posed = posed_boxes(layout, pose);
+    const std::vector<std::string> colours = structure_colours(layout);
+    const Frame frame = fit_frame(view, posed, axes);
+    const LegendGrid grid = legend_grid(layout, axes, frame);
+
+    std::string o;
+    write_heading(o, layout, view_name, flat_boxes.size(), grid);
+    o += "<g id=\"boxes\" stroke-linejoin=\"round\">\n";
+    const Strokes strokes = box_strokes(frame);
+    if (!pose.keeps_axes())
+        write_faces(o, layout, view, frame, posed, colours, strokes);
+    else
+        write_boxes(o, layout, view, view_name, frame, posed_cuboids(flat_boxes, posed), colours, strokes);
+    o += "</g>\n";
+    if (frame.extent.empty)
+        o += "<text x=\"" + num(MARGIN) + "\" y=\"" + num(frame.top + 20) +
+             "\" font-size=\"13\" fill=\"#606060\">no boxes to draw</text>\n";
+    write_axes(o, layout, view, frame, axes, colours);
+    write_legend(o, layout, frame, grid, colours, !axes.empty());
+    o += "</svg>\n";
     return o;
 }
 

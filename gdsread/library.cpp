@@ -5,6 +5,7 @@
 // not define are noted once each and passed over too.
 #include <cmath>
 
+#include "cifread/depth_first.h"
 #include "gdsread/library.h"
 
 namespace gdsread {
@@ -117,7 +118,7 @@ private:
         lib_.structures.push_back(std::move(s));
     }
 
-    void points(std::vector<XYPoint>& out) const {
+    void points(std::vector<common::Point64>& out) const {
         if (rec_.data.size() % 8 != 0 || rec_.data.empty())
             throw GdsError{rec_.offset, "XY record of " + std::to_string(rec_.data.size()) +
                                             " bytes does not hold whole points"};
@@ -132,7 +133,7 @@ private:
         shape.offset = offset;
         Reference ref;
         ref.offset = offset;
-        std::vector<XYPoint> xy;
+        std::vector<common::Point64> xy;
         bool has_xy = false;
         bool has_layer = false;
         bool has_name = false;
@@ -244,48 +245,24 @@ private:
     }
 
     void check_cycles() {
-        const std::size_t n = lib_.structures.size();
-        std::vector<std::uint8_t> state(n, 0);  // 0 new, 1 on the stack, 2 done
-        struct Frame {
-            int structure;
-            std::size_t next;
-        };
-        std::vector<Frame> stack;
-        for (std::size_t start = 0; start < n; ++start) {
-            if (state[start] != 0) continue;
-            state[start] = 1;
-            stack.push_back({static_cast<int>(start), 0});
-            while (!stack.empty()) {
-                Frame& f = stack.back();
-                const Structure& s = lib_.structures[static_cast<std::size_t>(f.structure)];
-                if (f.next == s.references.size()) {
-                    state[static_cast<std::size_t>(f.structure)] = 2;
-                    stack.pop_back();
-                    continue;
-                }
-                const Reference& r = s.references[f.next++];
-                if (r.target < 0) continue;
-                const auto t = static_cast<std::size_t>(r.target);
-                if (state[t] == 1) {
-                    // The chain from the target back to it, at most a few names.
-                    std::string chain;
-                    std::size_t first = stack.size();
-                    while (first > 0 && stack[first - 1].structure != r.target) --first;
-                    if (first > 0) --first;
-                    const std::size_t shown = std::min<std::size_t>(stack.size() - first, 8);
-                    for (std::size_t i = first; i < first + shown; ++i)
-                        chain += lib_.structures[static_cast<std::size_t>(stack[i].structure)].name + " -> ";
-                    if (first + shown < stack.size()) chain += "... -> ";
-                    chain += lib_.structures[t].name;
-                    throw GdsError{r.offset, "structure " + lib_.structures[t].name +
-                                                 " references itself (" + chain + ")"};
-                }
-                if (state[t] == 0) {
-                    state[t] = 1;
-                    stack.push_back({r.target, 0});
-                }
-            }
-        }
+        const auto name = [&](int s) -> const std::string& { return lib_.structures[static_cast<std::size_t>(s)].name; };
+        cifread::depth_first(
+            lib_.structures.size(),
+            [&](int s) -> const std::vector<Reference>& { return lib_.structures[static_cast<std::size_t>(s)].references; },
+            [](const Reference& r) { return r.target; },
+            [&](const Reference& r, const std::vector<cifread::DepthFirstFrame>& stack) {
+                // The chain from the target back to it, at most a few names.
+                std::string chain;
+                std::size_t first = stack.size();
+                while (first > 0 && stack[first - 1].node != r.target) --first;
+                if (first > 0) --first;
+                const std::size_t shown = std::min<std::size_t>(stack.size() - first, 8);
+                for (std::size_t i = first; i < first + shown; ++i) chain += name(stack[i].node) + " -> ";
+                if (first + shown < stack.size()) chain += "... -> ";
+                chain += name(r.target);
+                throw GdsError{r.offset, "structure " + name(r.target) + " references itself (" + chain + ")"};
+            },
+            [](int) {});
     }
 
     RecordReader reader_;

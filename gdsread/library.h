@@ -8,15 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "common/geometry.h"
 #include "gdsread/records.h"
 
 namespace gdsread {
-
-struct XYPoint {
-    std::int64_t x = 0;
-    std::int64_t y = 0;
-    bool operator==(const XYPoint&) const = default;
-};
 
 enum class ShapeKind { Boundary, Box, Path };
 
@@ -28,7 +23,7 @@ struct Shape {
     std::int64_t width = 0;  // negative: absolute, not magnified
     std::int64_t begin_extension = 0;
     std::int64_t end_extension = 0;
-    std::vector<XYPoint> points;
+    std::vector<common::Point64> points;
     long long offset = 0;  // of the element's first record
 };
 
@@ -38,9 +33,9 @@ struct Reference {
     bool array = false;
     int columns = 1;
     int rows = 1;
-    XYPoint origin;
-    XYPoint column_end;  // AREF: origin + columns * column step
-    XYPoint row_end;     // AREF: origin + rows * row step
+    common::Point64 origin;
+    common::Point64 column_end;  // AREF: origin + columns * column step
+    common::Point64 row_end;     // AREF: origin + rows * row step
     bool reflect = false;
     bool absolute_magnification = false;
     bool absolute_angle = false;

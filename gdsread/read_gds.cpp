@@ -221,21 +221,21 @@ private:
         first = false;
     }
 
-    static std::vector<XYPoint> without_repeats(const std::vector<XYPoint>& in) {
-        std::vector<XYPoint> out;
+    static std::vector<common::Point64> without_repeats(const std::vector<common::Point64>& in) {
+        std::vector<common::Point64> out;
         out.reserve(in.size());
-        for (const XYPoint& p : in)
+        for (const common::Point64& p : in)
             if (out.empty() || !(out.back() == p)) out.push_back(p);
         return out;
     }
 
     void outline(Definition& d, const Shape& sh, int layer, std::int64_t mn) {
-        std::vector<XYPoint> pts = without_repeats(sh.points);
+        std::vector<common::Point64> pts = without_repeats(sh.points);
         if (pts.size() > 1 && pts.front() == pts.back()) pts.pop_back();
         if (pts.size() < 3) return;
         std::vector<cifread::Point> outline;
         outline.reserve(pts.size());
-        for (const XYPoint& p : pts)
+        for (const common::Point64& p : pts)
             outline.push_back({2 * written(p.x, mn, sh.offset), 2 * written(p.y, mn, sh.offset)});
         if (!cifread::is_rectilinear(outline)) {
             not_rectilinear(d, layer);
@@ -253,7 +253,7 @@ private:
     // joints by half the width (which fills the outer corner of a bend).
     void path(Definition& d, const Shape& sh, int layer, Ratio mag) {
         if (sh.width == 0) return;
-        const std::vector<XYPoint> pts = without_repeats(sh.points);
+        const std::vector<common::Point64> pts = without_repeats(sh.points);
         if (pts.empty()) return;
         if (sh.path_type == 1) {  // round ends
             not_rectilinear(d, layer);
@@ -446,34 +446,6 @@ std::string plural(std::uint64_t n, const char* one, const char* many) {
 }
 
 }  // namespace
-
-bool exact_ratio(double value, std::int64_t& p, std::int64_t& q) {
-    if (!(value > 0) || !std::isfinite(value) || value > 1e12 || value < 1e-12) return false;
-    // Continued fraction convergents h / k of value.
-    double x = value;
-    std::int64_t h0 = 0, h1 = 1, k0 = 1, k1 = 0;
-    for (int i = 0; i < 64; ++i) {
-        const double a = std::floor(x);
-        if (a > 1e12) return false;
-        const auto ai = static_cast<std::int64_t>(a);
-        const i128 h = i128{ai} * h1 + h0;
-        const i128 k = i128{ai} * k1 + k0;
-        if (h > 1'000'000'000'000 || k > 1'000'000'000) return false;
-        h0 = h1;
-        h1 = static_cast<std::int64_t>(h);
-        k0 = k1;
-        k1 = static_cast<std::int64_t>(k);
-        if (h1 > 0 && std::fabs(static_cast<double>(h1) / static_cast<double>(k1) - value) <= 1e-9 * value) {
-            p = h1;
-            q = k1;
-            return true;
-        }
-        const double frac = x - a;
-        if (frac <= 0) return false;
-        x = 1 / frac;
-    }
-    return false;
-}
 
 GdsReadResult read_gds(ByteSource& source, const LayerMap* map, const std::string& top,
                        const cifread::ReadLimits& limits) {

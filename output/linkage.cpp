@@ -12,7 +12,7 @@ namespace {
 
 struct HingeKey {
     std::int16_t kind;
-    std::int32_t xmin, xmax, ymin, ymax;
+    common::Rect<std::int32_t> extent;
     bool operator==(const HingeKey&) const = default;
 };
 
@@ -27,7 +27,7 @@ std::uint64_t mix(std::uint64_t h) {
 
 std::uint64_t hash_of(const HingeKey& k) {
     const auto u = [](std::int32_t v) { return static_cast<std::uint64_t>(static_cast<std::uint32_t>(v)); };
-    const std::uint64_t x = (u(k.xmin) << 32) | u(k.xmax), y = (u(k.ymin) << 32) | u(k.ymax);
+    const std::uint64_t x = (u(k.extent.xmin) << 32) | u(k.extent.xmax), y = (u(k.extent.ymin) << 32) | u(k.extent.ymax);
     return mix(mix(x ^ static_cast<std::uint16_t>(k.kind)) + y);
 }
 
@@ -64,7 +64,7 @@ private:
     std::size_t mask_ = 0;
 };
 
-HingeKey key_of(const HingeBox& h) { return HingeKey{h.kind, h.xmin, h.xmax, h.ymin, h.ymax}; }
+HingeKey key_of(const HingeBox& h) { return HingeKey{h.kind, h.extent}; }
 
 // The search for an anchored structure from structure s, arriving from `from`:
 // true when s is anchored; false when s has exactly one neighbour; otherwise

@@ -17,7 +17,7 @@ void add_box(StructureTable& table, Structure& s, const Box& b) {
         case BoxClass::low_hinge:
         case BoxClass::high_hinge: {
             const bool low = classify_box(b) == BoxClass::low_hinge;
-            s.hinges.push_back(HingeBox{static_cast<std::int16_t>(low ? 1 : 2), b.xmin, b.xmax, b.ymin, b.ymax});
+            s.hinges.push_back(HingeBox{static_cast<std::int16_t>(low ? 1 : 2), {b.xmin, b.ymin, b.xmax, b.ymax}});
             s.last_hinge = static_cast<std::int32_t>(s.hinges.size()) - 1;
             if (low) s.has_low_hinge = true;
             break;
@@ -48,7 +48,7 @@ BoxClass classify_box(const Box& b) {
 
 bool hinges_match(const HingeBox& a, const HingeBox& b) {
     return ((a.kind == 1 && b.kind == 2) || (a.kind == 2 && b.kind == 1)) &&
-           a.xmin == b.xmin && a.xmax == b.xmax && a.ymin == b.ymin && a.ymax == b.ymax;
+           a.extent == b.extent;
 }
 
 StructureTable read_structures(const common::GroupedBoxes& grouped) {

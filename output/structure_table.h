@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/box.h"
+#include "common/geometry.h"
 #include "common/options.h"
 #include "common/output.h"
 
@@ -19,7 +20,7 @@ class TextSink;
 
 struct HingeBox {
     std::int16_t kind = 0;  // 1 low hinge box, 2 high hinge box, 0 none
-    std::int32_t xmin = 0, xmax = 0, ymin = 0, ymax = 0;
+    common::Rect<std::int32_t> extent;  // in x and y
 };
 
 struct Structure {

@@ -38,9 +38,15 @@ Diagnostic error_of(const std::string& cif, const cifread::ReadLimits& limits = 
 
 std::string describe(const Boxes& boxes) {
     std::string s;
-    for (const HalfBox& b : boxes)
-        s += "{" + std::to_string(b.xmin) + "," + std::to_string(b.ymin) + "," + std::to_string(b.xmax) + "," +
-             std::to_string(b.ymax) + "} ";
+    for (const HalfBox& b : boxes) {
+        s += '{';
+        s += std::to_string(b.xmin);
+        for (std::int64_t v : {b.ymin, b.xmax, b.ymax}) {
+            s += ',';
+            s += std::to_string(v);
+        }
+        s += "} ";
+    }
     return s;
 }
 

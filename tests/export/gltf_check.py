@@ -20,7 +20,7 @@ import subprocess
 import sys
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source folder
-from roundtrip import read_kavrit  # noqa: E402  the kavrit file read here, not by the program
+from export_files import read_kavrit  # noqa: E402  the kavrit file read here, not by the program
 
 failures = []
 

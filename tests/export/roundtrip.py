@@ -17,86 +17,11 @@ import sys
 import tempfile
 import xml.etree.ElementTree as ET
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source folder
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from export_files import all_boxes, bbox, box_bbox, check, failures, read_kavrit, read_obj, same_bbox  # noqa: E402
+
 SVG_NS = "{http://www.w3.org/2000/svg}"
-NUMBER = r"-?\d+(?:\.\d+)?"
-BOX_LINE = re.compile(r"^\s*(%s)\s+(%s)\s+(%s)\s+(%s)\s+(%s)\s+(%s)\s*$" % ((NUMBER,) * 6))
-START = re.compile(r"^# structure (\d+) start -+$")
-XREF = re.compile(r"^# \(struct (\d+) in the neighbor summary\.\)$")
-LINK = re.compile(r"^  link (\d+) (start|member)$")
-
-failures = []
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-
-
-def read_kavrit(path):
-    """The structures of a kavrit file: number, kind, link chain, boxes as (lo, hi), reflector."""
-    structures = []
-    current = None
-    in_reflector = False
-    with open(path, encoding="utf-8", errors="replace") as f:
-        for line in f:
-            line = line.rstrip("\r\n")
-            m = START.match(line)
-            if m:
-                current = {"number": int(m.group(1)), "kind": "free", "chain": [], "boxes": [], "reflector": None}
-                structures.append(current)
-                continue
-            if current is None:
-                continue
-            m = XREF.match(line)
-            if m:
-                current["number"] = int(m.group(1))
-            elif line.strip() == "anchor: true":
-                current["kind"] = "anchored"
-            elif LINK.match(line):
-                current["chain"].append(int(LINK.match(line).group(1)))
-                current["kind"] = "hinged"
-            elif line.strip() == "reflect start":
-                in_reflector = True
-            elif line.strip() == "reflect end":
-                in_reflector = False
-            elif line.strip() == "}":
-                current = None
-            else:
-                m = BOX_LINE.match(line)
-                if m:
-                    v = [float(x) for x in m.groups()]
-                    box = ([v[3 + k] - v[k] / 2 for k in range(3)], [v[3 + k] + v[k] / 2 for k in range(3)])
-                    if in_reflector:
-                        current["reflector"] = box
-                    else:
-                        current["boxes"].append(box)
-    return structures
-
-
-def all_boxes(structures):
-    out = []
-    for s in structures:
-        out += s["boxes"]
-        if s["reflector"]:
-            out.append(s["reflector"])
-    return out
-
-
-def bbox(points):
-    points = list(points)
-    if not points:
-        return None
-    return [min(p[k] for p in points) for k in range(3)], [max(p[k] for p in points) for k in range(3)]
-
-
-def box_bbox(boxes):
-    return bbox([b[0] for b in boxes] + [b[1] for b in boxes])
-
-
-def same_bbox(a, b, tol=1e-6):
-    if a is None or b is None:
-        return a is None and b is None
-    return all(abs(a[i][k] - b[i][k]) <= tol * max(1.0, abs(b[i][k])) for i in range(2) for k in range(3))
 
 
 def export(exe, kavrit, out, *options):
@@ -107,21 +32,9 @@ def export(exe, kavrit, out, *options):
 
 def check_obj(path, structures, label):
     boxes = all_boxes(structures)
-    objects, vertices, faces, materials = [], [], [], []
-    with open(path) as f:
-        for line in f:
-            w = line.split()
-            if not w:
-                continue
-            if w[0] == "o":
-                objects.append([w[1], 0])
-            elif w[0] == "v":
-                vertices.append([float(x) for x in w[1:4]])
-                objects[-1][1] += 1
-            elif w[0] == "f":
-                faces.append([int(x) for x in w[1:]])
-            elif w[0] == "usemtl":
-                materials.append(w[1])
+    obj = read_obj(path)
+    objects, faces, materials = obj["objects"], obj["faces"], obj["materials"]
+    vertices = [v[0] for v in obj["vertices"]]
     check([o[0] for o in objects] == ["structure_%d" % s["number"] for s in structures], label + ": OBJ objects")
     check([o[1] for o in objects] == [8 * (len(s["boxes"]) + (1 if s["reflector"] else 0)) for s in structures],
           label + ": OBJ vertices per object")

@@ -24,8 +24,9 @@ import re
 import subprocess
 import sys
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source folder
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from roundtrip import read_kavrit  # noqa: E402  (the tests' own reading of the file)
+from export_files import check, failures, read_kavrit, read_obj  # noqa: E402  (the tests' own reading of the files)
 
 try:
     import gmsh
@@ -35,14 +36,6 @@ except ImportError:
 
 EMPTY = 1e-7  # an extent the kernel counts as none
 NEIGHBOURS = re.compile(r"^# struct (\d+):\s+\d+ neighbor\(s\):(.*)$")
-failures = []
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-
-
 def read_stack(path):
     levels = []
     with open(path) as f:
@@ -129,26 +122,15 @@ def neighbours(path):
 def obj_boxes(path):
     """The boxes with volume in an OBJ, as bounding boxes of their corners: name -> [(lo, hi)]."""
     boxes = {}
-    name = material = None
-    corners = []
-    with open(path) as f:
-        for line in f:
-            w = line.split()
-            if not w:
-                continue
-            if w[0] == "o":
-                name = w[1]
-            elif w[0] == "usemtl":
-                material = w[1]
-            elif w[0] == "v":
-                corners.append([float(x) for x in w[1:4]])
-                if len(corners) == 8:
-                    edges = [sum((corners[k][a] - corners[0][a]) ** 2 for a in range(3)) ** 0.5 for k in (1, 2, 4)]
-                    if min(edges) > EMPTY:
-                        key = name + "_reflector" if material == "reflector" else name
-                        boxes.setdefault(key, []).append(([min(p[a] for p in corners) for a in range(3)],
-                                                          [max(p[a] for p in corners) for a in range(3)]))
-                    corners = []
+    vertices = read_obj(path)["vertices"]
+    for first in range(0, len(vertices) - 7, 8):
+        corners = [v[0] for v in vertices[first:first + 8]]
+        _, name, material = vertices[first + 7]
+        edges = [sum((corners[k][a] - corners[0][a]) ** 2 for a in range(3)) ** 0.5 for k in (1, 2, 4)]
+        if min(edges) > EMPTY:
+            key = name + "_reflector" if material == "reflector" else name
+            boxes.setdefault(key, []).append(([min(p[a] for p in corners) for a in range(3)],
+                                              [max(p[a] for p in corners) for a in range(3)]))
     return boxes
 
 
