@@ -5,6 +5,9 @@
 #include <cstring>
 #include <limits>
 
+// The phases of one boundary are functions to read, and one loop to run.
+#define PHASE [[gnu::always_inline]] inline
+
 namespace polygon {
 namespace {
 
@@ -175,38 +178,9 @@ void Sweep::sort_event_ranks() {
     }
 }
 
-// The sweep, as a loop of its phases: read the operands into edges and
-// bounds, rank the x values, order the events, then one scan-beam boundary
-// after the other from the bottom up.
-void Sweep::run(Operation op, const ContourSource& subject, const ContourSource& clip, SweepBuilder& builder) {
-    read_operands(subject, clip);
-    if (edges_.empty()) {
-        builder.begin(edges_, slots_, 0);
-        return;
-    }
-    const double zero_y = canonical_zero_y(op, subject, clip);
-    for (uint8_t parity = 0; parity < 4; ++parity) inside_[parity] = result_inside(op, parity);
-    const int rank_count = rank_x_values();
-    order_events();
-    reset_active(rank_count);
-
-    builder.begin(edges_, slots_, rank_count);
-    const bool carries = builder.carries();
-    while (top_i_ < by_top_.size() || bound_i_ < bound_order_.size()) {
-        const double y = next_boundary(zero_y);
-        event_ranks_.clear();
-        end_edges(y);
-        start_bounds(y);
-        sort_event_ranks();
-        find_points(y);
-        builder.boundary(y, points_);
-        carry_and_retire(builder, carries);
-    }
-}
-
 // Phase 1: the edges and bounds of both operands; none when an operand is not
 // rectilinear or holds a value that is not finite (the result is then empty).
-void Sweep::read_operands(const ContourSource& subject, const ContourSource& clip) {
+PHASE void Sweep::read_operands(const ContourSource& subject, const ContourSource& clip) {
     edges_.clear();
     bounds_.clear();
     slots_.clear();
@@ -228,7 +202,7 @@ void Sweep::read_operands(const ContourSource& subject, const ContourSource& cli
 // Phase 2: the distinct x values (ranks), given to the bounds through their
 // first edges, and the bounds listed for phase 3 in the order of their first
 // edges by x. Returns the number of ranks.
-int Sweep::rank_x_values() {
+PHASE int Sweep::rank_x_values() {
     const int edge_count = static_cast<int>(edges_.size());
     by_x_.resize(edge_count);
     for (int i = 0; i < edge_count; ++i) by_x_[i] = {{order_key(edges_[i].x)}, static_cast<uint32_t>(i), 0};
@@ -258,7 +232,7 @@ int Sweep::rank_x_values() {
 // list (by x) stably by y. Then the edge tops by height, each with its bound
 // and its successor plus one; the order of tops at equal heights does not
 // matter, as each changes only its own bound's slot.
-void Sweep::order_events() {
+PHASE void Sweep::order_events() {
     const int edge_count = static_cast<int>(edges_.size());
     const int bound_count = static_cast<int>(bounds_.size());
     std::vector<uint32_t>& order = bound_order_;
@@ -290,7 +264,7 @@ void Sweep::order_events() {
 }
 
 // Phase 4: no slot active yet, every rank empty.
-void Sweep::reset_active(int rank_count) {
+PHASE void Sweep::reset_active(int rank_count) {
     bound_slot_.assign(bounds_.size(), -1);
     ranks_.assign(rank_count, RankState{});
     occupied_.reset(rank_count);
@@ -302,7 +276,7 @@ void Sweep::reset_active(int rank_count) {
 }
 
 // The lowest height where an edge ends or a bound starts (all zeros as one).
-double Sweep::next_boundary(double zero_y) const {
+PHASE double Sweep::next_boundary(double zero_y) const {
     double y = std::numeric_limits<double>::infinity();
     if (top_i_ < by_top_.size()) y = key_value(by_top_[top_i_].key[0]);
     if (bound_i_ < bound_order_.size()) y = std::min(y, bounds_[bound_order_[bound_i_]].y);
@@ -311,12 +285,13 @@ double Sweep::next_boundary(double zero_y) const {
 
 // At a boundary, first: the edges that end at y. A successor takes over the
 // slot, else the slot ends here.
-void Sweep::end_edges(double y) {
-    for (; top_i_ < by_top_.size() && key_value(by_top_[top_i_].key[0]) == y; ++top_i_) {
-        const int s = bound_slot_[by_top_[top_i_].index];
+PHASE void Sweep::end_edges(double y) {
+    size_t i = top_i_;
+    for (; i < by_top_.size() && key_value(by_top_[i].key[0]) == y; ++i) {
+        const int s = bound_slot_[by_top_[i].index];
         if (s < 0) continue;  // cannot happen: an edge ends above its bound's start
         Slot& slot = slots_[s];
-        const int succ = static_cast<int>(by_top_[top_i_].aux) - 1;
+        const int succ = static_cast<int>(by_top_[i].aux) - 1;
         if (succ >= 0) {
             slot.edge = succ;
         } else {
@@ -325,15 +300,18 @@ void Sweep::end_edges(double y) {
         }
         event_ranks_.push_back(slot.rank);
     }
+    top_i_ = i;
 }
 
 // Then the bounds that start at y, each in a new or freed slot that joins
 // after every active slot of equal x.
-void Sweep::start_bounds(double y) {
-    for (; bound_i_ < bound_order_.size() && bounds_[bound_order_[bound_i_]].y == y; ++bound_i_) {
+PHASE void Sweep::start_bounds(double y) {
+    const std::vector<uint32_t>& order = bound_order_;
+    size_t i = bound_i_;
+    for (; i < order.size() && bounds_[order[i]].y == y; ++i) {
         constexpr size_t kAhead = 8;
-        if (bound_i_ + kAhead < bound_order_.size()) __builtin_prefetch(&bounds_[bound_order_[bound_i_ + kAhead]]);
-        const Bound& b = bounds_[bound_order_[bound_i_]];
+        if (i + kAhead < order.size()) __builtin_prefetch(&bounds_[order[i + kAhead]]);
+        const Bound& b = bounds_[order[i]];
         Slot slot{};
         slot.edge = b.first_edge;
         slot.rank = static_cast<int>(b.rank);
@@ -348,7 +326,7 @@ void Sweep::start_bounds(double y) {
             s = free_slots_.back();
             free_slots_.pop_back();
         }
-        bound_slot_[bound_order_[bound_i_]] = s;
+        bound_slot_[order[i]] = s;
         RankState& rank = ranks_[slot.rank];
         if (rank.last < 0) {
             rank.first = s;
@@ -365,12 +343,13 @@ void Sweep::start_bounds(double y) {
             slots_[s] = slot;
         event_ranks_.push_back(slot.rank);
     }
+    bound_i_ = i;
 }
 
 // Then the points of the boundary, left to right: at every rank with an
 // event, and where a horizontal input edge runs along y, at every occupied
 // rank it crosses.
-void Sweep::find_points(double y) {
+PHASE void Sweep::find_points(double y) {
     points_.clear();
     processed_ranks_.clear();
     uint8_t horizontal = 0;
@@ -388,7 +367,7 @@ void Sweep::find_points(double y) {
 // The bundles of one rank: the last slot whose edge goes on above y carries
 // the parity of all of them above; each bundle head gives a point with the
 // inside state of its four quadrants.
-void Sweep::bundle_rank(int r, double y, uint8_t horizontal) {
+PHASE void Sweep::bundle_rank(int r, double y, uint8_t horizontal) {
     processed_ranks_.push_back(r);
     uint8_t below_state = below_parity_.prefix(r);
     uint8_t above_state = below_state ^ horizontal;
@@ -419,7 +398,7 @@ void Sweep::bundle_rank(int r, double y, uint8_t horizontal) {
 
 // Last at a boundary: the bundles carried up, the slots that ended freed, the
 // parity tree updated.
-void Sweep::carry_and_retire(SweepBuilder& builder, bool carries) {
+PHASE void Sweep::carry_and_retire(SweepBuilder& builder, bool carries) {
     for (const int r : processed_ranks_) {
         RankState& rank = ranks_[r];
         for (int s = rank.first; s >= 0;) {
@@ -446,6 +425,35 @@ void Sweep::carry_and_retire(SweepBuilder& builder, bool carries) {
         rank.start_bits = 0;
         rank.end_bits = 0;
         if (rank.first < 0) occupied_.erase(r);
+    }
+}
+
+// The sweep, as a loop of its phases: read the operands into edges and
+// bounds, rank the x values, order the events, then one scan-beam boundary
+// after the other from the bottom up.
+void Sweep::run(Operation op, const ContourSource& subject, const ContourSource& clip, SweepBuilder& builder) {
+    read_operands(subject, clip);
+    if (edges_.empty()) {
+        builder.begin(edges_, slots_, 0);
+        return;
+    }
+    const double zero_y = canonical_zero_y(op, subject, clip);
+    for (uint8_t parity = 0; parity < 4; ++parity) inside_[parity] = result_inside(op, parity);
+    const int rank_count = rank_x_values();
+    order_events();
+    reset_active(rank_count);
+
+    builder.begin(edges_, slots_, rank_count);
+    const bool carries = builder.carries();
+    while (top_i_ < by_top_.size() || bound_i_ < bound_order_.size()) {
+        const double y = next_boundary(zero_y);
+        event_ranks_.clear();
+        end_edges(y);
+        start_bounds(y);
+        sort_event_ranks();
+        find_points(y);
+        builder.boundary(y, points_);
+        carry_and_retire(builder, carries);
     }
 }
 
