@@ -1,16 +1,15 @@
 // The arithmetic of the growing step: widening a quad's bounding box in single
 // precision, the roundings that the trips of its corners through the scratch
 // texts impose ("%.2f" in tmpdata1.file, "%.5f" in tmpdata2.file, each read
-// back with "%lf"), and the union of the widened boxes in order.
+// back with "%lf"). The widened boxes are united in order by
+// polygon::unite_boxes (polygon/ordered_union.h).
 #pragma once
 
 #include <cstddef>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
-#include "polygon/engine.h"
 #include "polygon/gpc.h"
 
 namespace grow {
@@ -43,43 +42,5 @@ std::string tmpdata2_line(double x_read, double y_read);
 // not read back as a number: the reading of the grown boxes stops there.
 bool reread_corners(const FloatBox& box, std::vector<gpc_vertex>& corners,
                     std::vector<std::pair<double, double>>* read = nullptr);
-
-// accumulator = (((accumulator ∪ c0) ∪ c1) ∪ ...), each union as
-// gpc_polygon_clip(GPC_UNION, accumulator, ci, accumulator) returns it: a
-// contour that is not rectilinear or holds a value that is not finite leaves
-// the library's union empty, and then the accumulator too.
-void unite_in_order(const std::vector<std::vector<gpc_vertex>>& contours, gpc_polygon* accumulator);
-
-// The same for contours of four vertices each, kept one after the other in
-// `corners` (contour b is corners[4b] to corners[4b + 3]).
-void unite_boxes(const std::vector<gpc_vertex>& corners, gpc_polygon* accumulator);
-
-// The unions of the growing step, remembered by their shape. The union sweep
-// compares x values only with x values and y values only with y values, and
-// each vertex it gives takes its x and its y from vertices of its operands;
-// so two unions whose operands have the same contours with the same numbers
-// of vertices, and whose values stand in the same order and equalities,
-// give the same contours with the values put in place. A union of a few
-// vertices is taken from the union of that shape met before, when there was
-// one; values of -0 and values that are not finite always go through the
-// sweep. When few unions repeat, the memo stops looking.
-class UnionMemo {
-public:
-    // The contours of polyclip::clip_to_polygon(Union, subject, {clip}).
-    polyclip::Contours unite(const polyclip::Contours& subject, const polyclip::Contour& clip);
-
-    std::size_t hits() const { return hits_; }
-
-private:
-    bool find_shape(const polyclip::Contours& subject, const polyclip::Contour& clip);
-    bool remember(const polyclip::Contours& result);
-    polyclip::Contours recall(const std::string& shape) const;
-
-    std::unordered_map<std::string, std::string> shapes_;
-    std::string key_;
-    std::vector<double> xs_, ys_;  // the distinct values of the operands, in order
-    std::size_t looked_ = 0, hits_ = 0;
-    bool looking_ = true;
-};
 
 }  // namespace grow

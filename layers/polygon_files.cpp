@@ -48,7 +48,7 @@ common::PolygonFile write_quads(const gpc_tristrip* strips) {
 PolygonFileSource::PolygonFileSource(const common::PolygonFile& file)
     : file_(file), count_(static_cast<int>(file.contours_read())) {}
 
-void PolygonFileSource::contour(int i, std::vector<polyclip::Point>& out) const {
+void PolygonFileSource::contour(int i, std::vector<polygon::Point>& out) const {
     common::Vertex v[4];
     file_.read_quad(static_cast<std::size_t>(i), v);
     out.resize(4);

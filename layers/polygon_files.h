@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/polygon_file.h"
-#include "polygon/engine.h"
+#include "polygon/clip.h"
 #include "polygon/gpc.h"
 
 namespace layers {
@@ -51,12 +51,12 @@ private:
 // A file of this program's writers (not kept as text) as an operand of the
 // clipping engine, read contour by contour: each contour is the four vertices
 // read_quad gives, the values ReadPolygon would hold.
-class PolygonFileSource final : public polyclip::ContourSource {
+class PolygonFileSource final : public polygon::ContourSource {
 public:
     explicit PolygonFileSource(const common::PolygonFile& file);
     int count() const override { return count_; }
     size_t vertices() const override { return 4 * static_cast<size_t>(count_); }
-    void contour(int i, std::vector<polyclip::Point>& out) const override;
+    void contour(int i, std::vector<polygon::Point>& out) const override;
 
 private:
     const common::PolygonFile& file_;
@@ -65,7 +65,7 @@ private:
 
 // Cuts the strips it is given into quads, as write_quads cuts the strips of a
 // gpc_tristrip, straight into a polygon file.
-class QuadFileSink final : public polyclip::StripSink {
+class QuadFileSink final : public polygon::StripSink {
 public:
     void begin(size_t strips, size_t pairs) override;
     void strip(int pairs) override;

@@ -5,6 +5,7 @@
 #include "common/file_names.h"
 #include "common/fatal.h"
 #include "layers/polygon_files.h"
+#include "polygon/ordered_union.h"
 #include "polygon/polygon_io.h"
 
 namespace layers {
@@ -41,7 +42,7 @@ void clip_layers(common::PolygonFiles& files, int op, const std::string& first, 
         QuadFileSink quads;
         const PolygonFileSource subject(*first_file);
         const PolygonFileSource clip(*second_file);
-        if (known_op) polyclip::clip_to_sink(polyclip::to_operation(static_cast<gpc_op>(op)), subject, clip, quads);
+        if (known_op) polygon::clip_to_sink(polygon::to_operation(static_cast<gpc_op>(op)), subject, clip, quads);
         files.create(common::polygon_file_name(result), quads.finish());
         return;
     }
@@ -166,7 +167,7 @@ void unite_contours(const std::vector<grow::FloatBox>& boxes, gpc_polygon* accum
         for (const auto& [x, y] : last_read) text += grow::tmpdata2_line(x, y);
         common::write_whole_file(common::TMPDATA2_FILE, text);
     }
-    grow::unite_boxes(all_corners, accumulator);
+    polygon::unite_boxes(all_corners, accumulator);
 }
 
 }  // namespace layers

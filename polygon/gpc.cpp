@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "polygon/engine.h"
+#include "polygon/clip.h"
 #include "polygon/polygon_io.h"
 
 void gpc_read_polygon(std::FILE* fp, int read_hole_flags, gpc_polygon* polygon) {
@@ -86,9 +86,35 @@ bool gpc_is_rectilinear(const gpc_polygon* polygon) {
     return true;
 }
 
+namespace polygon {
+
+Operation to_operation(gpc_op op) {
+    switch (op) {
+        case GPC_DIFF: return Operation::Difference;
+        case GPC_INT: return Operation::Intersection;
+        case GPC_XOR: return Operation::ExclusiveOr;
+        default: return Operation::Union;
+    }
+}
+
+size_t GpcSource::vertices() const {
+    size_t n = 0;
+    for (int c = 0; c < count(); ++c)
+        if (polygon_.contour[c].num_vertices > 0) n += static_cast<size_t>(polygon_.contour[c].num_vertices);
+    return n;
+}
+
+void GpcSource::contour(int i, std::vector<Point>& out) const {
+    const gpc_vertex_list& list = polygon_.contour[i];
+    out.resize(list.num_vertices > 0 ? list.num_vertices : 0);
+    for (size_t k = 0; k < out.size(); ++k) out[k] = {list.vertex[k].x, list.vertex[k].y};
+}
+
+}  // namespace polygon
+
 namespace {
 
-gpc_vertex_list make_list(const polyclip::Contour& points) {
+gpc_vertex_list make_list(const polygon::Contour& points) {
     gpc_vertex_list list{static_cast<int>(points.size()), nullptr};
     if (!points.empty()) {
         list.vertex = new gpc_vertex[points.size()];
@@ -97,11 +123,38 @@ gpc_vertex_list make_list(const polyclip::Contour& points) {
     return list;
 }
 
+// Copies the strips into a gpc_tristrip, one array per strip.
+class TristripSink final : public polygon::StripSink {
+public:
+    explicit TristripSink(gpc_tristrip* out) : out_(out) {}
+    void begin(size_t strips, size_t) override {
+        out_->num_strips = static_cast<int>(strips);
+        out_->strip = strips > 0 ? new gpc_vertex_list[strips] : nullptr;
+    }
+    void strip(int pairs) override {
+        list_ = &out_->strip[next_++];
+        list_->num_vertices = 2 * pairs;
+        list_->vertex = new gpc_vertex[list_->num_vertices];
+        filled_ = 0;
+    }
+    void pair(double xl, double xr, double y) override {
+        list_->vertex[filled_++] = {xl, y};
+        list_->vertex[filled_++] = {xr, y};
+    }
+
+private:
+    gpc_tristrip* out_;
+    gpc_vertex_list* list_ = nullptr;
+    int next_ = 0;
+    int filled_ = 0;
+};
+
 }  // namespace
 
 void gpc_polygon_clip(gpc_op op, gpc_polygon* subject, gpc_polygon* clip, gpc_polygon* result) {
     // Operands that are not rectilinear give an empty result (the engine checks).
-    const polyclip::PolygonResult r = polyclip::clip_to_polygon(polyclip::to_operation(op), *subject, *clip);
+    const polygon::PolygonResult r =
+        polygon::clip_to_polygon(polygon::to_operation(op), polygon::GpcSource(*subject), polygon::GpcSource(*clip));
     // The result may be the subject itself: release it only after reading it.
     if (result == subject) gpc_free_polygon(subject);
     result->num_contours = static_cast<int>(r.contours.size());
@@ -120,7 +173,8 @@ void gpc_polygon_clip(gpc_op op, gpc_polygon* subject, gpc_polygon* clip, gpc_po
 void gpc_tristrip_clip(gpc_op op, gpc_polygon* subject, gpc_polygon* clip, gpc_tristrip* result) {
     result->num_strips = 0;
     result->strip = nullptr;
-    polyclip::clip_to_tristrip(polyclip::to_operation(op), *subject, *clip, result);
+    TristripSink sink(result);
+    polygon::clip_to_sink(polygon::to_operation(op), polygon::GpcSource(*subject), polygon::GpcSource(*clip), sink);
 }
 
 void gpc_polygon_to_tristrip(gpc_polygon* polygon, gpc_tristrip* result) {

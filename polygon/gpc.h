@@ -1,9 +1,14 @@
 // Polygon clipping with the interface of the General Polygon Clipper, for the
-// rectilinear contours this converter reads and writes. Results (triangle
-// strips and polygons) follow that library's output rules exactly.
+// rectilinear contours this converter reads and writes: the top layer of the
+// engine, an adapter of the C structs onto the clipping facade (clip.h).
+// Results (triangle strips and polygons) follow that library's output rules
+// exactly.
 #pragma once
 
 #include <cstdio>
+#include <vector>
+
+#include "polygon/types.h"
 
 typedef enum { GPC_DIFF = 0, GPC_INT = 1, GPC_XOR = 2, GPC_UNION = 3 } gpc_op;
 
@@ -50,3 +55,23 @@ void gpc_free_tristrip(gpc_tristrip* tristrip);
 // clipping calls only handle such polygons; for any other they return an
 // empty result.
 bool gpc_is_rectilinear(const gpc_polygon* polygon);
+
+namespace polygon {
+
+// The engine's operation for a library operation code.
+Operation to_operation(gpc_op op);
+
+// A gpc_polygon as an operand (its hole flags play no part: every operand
+// counts by the even-odd rule).
+class GpcSource final : public ContourSource {
+public:
+    explicit GpcSource(const gpc_polygon& polygon) : polygon_(polygon) {}
+    int count() const override { return polygon_.num_contours > 0 ? polygon_.num_contours : 0; }
+    size_t vertices() const override;
+    void contour(int i, std::vector<Point>& out) const override;
+
+private:
+    const gpc_polygon& polygon_;
+};
+
+}  // namespace polygon

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-namespace polyclip {
+namespace polygon {
 
 namespace {
 constexpr size_t kLargeVertices = size_t{1} << 16;
@@ -185,4 +185,4 @@ void PolygonBuilder::merge_right(int p, int q) {
     nodes_[pr].parent = qr;
 }
 
-}  // namespace polyclip
+}  // namespace polygon

@@ -9,10 +9,10 @@
 
 #include <vector>
 
-#include "polygon/engine.h"
+#include "polygon/types.h"
 #include "polygon/sweep.h"
 
-namespace polyclip {
+namespace polygon {
 
 class PolygonBuilder final : public SweepBuilder {
 public:
@@ -52,4 +52,4 @@ private:
     std::vector<Vertex> vertices_;
 };
 
-}  // namespace polyclip
+}  // namespace polygon

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-namespace polyclip {
+namespace polygon {
 
 // A key that orders like the double it comes from, with -0 equal to +0.
 inline uint64_t order_key(double v) {
@@ -153,4 +153,4 @@ inline void sort_keyed(std::vector<KeyedIndex<1>>& items, std::vector<KeyedIndex
         radix_sort(items, scratch);
 }
 
-}  // namespace polyclip
+}  // namespace polygon

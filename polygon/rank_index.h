@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace polyclip {
+namespace polygon {
 
 // Set of integer keys in [0, n) with successor/predecessor queries.
 class RankSet {
@@ -110,4 +110,4 @@ private:
     std::vector<uint8_t> tree_;   // Fenwick tree over the words' parities
 };
 
-}  // namespace polyclip
+}  // namespace polygon

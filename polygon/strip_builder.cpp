@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace polyclip {
+namespace polygon {
 
 namespace {
 constexpr size_t kLargePairs = size_t{1} << 16;
@@ -81,26 +81,6 @@ void StripBuilder::boundary(double y, const std::vector<SweepPoint>& points) {
     for (int id : touched_) strips_[id].touched = false;
 }
 
-void StripBuilder::take_into(gpc_tristrip* out) const {
-    int count = 0;
-    for (size_t i = 0; i < strips_.size(); ++i) count += strips_[i].pairs > 1;
-    out->num_strips = count;
-    out->strip = count > 0 ? new gpc_vertex_list[count] : nullptr;
-    int k = 0;
-    for (size_t i = 0; i < strips_.size(); ++i) {
-        const StripState& st = strips_[i];
-        if (st.pairs <= 1) continue;
-        gpc_vertex_list& list = out->strip[k++];
-        list.num_vertices = 2 * st.pairs;
-        list.vertex = new gpc_vertex[list.num_vertices];
-        int v = 0;
-        for (int p = st.first_pair; p >= 0; p = pairs_[p].next) {
-            list.vertex[v++] = {pairs_[p].xl, pairs_[p].y};
-            list.vertex[v++] = {pairs_[p].xr, pairs_[p].y};
-        }
-    }
-}
-
 void StripBuilder::emit(StripSink& sink) const {
     size_t count = 0;
     size_t pairs = 0;
@@ -116,22 +96,6 @@ void StripBuilder::emit(StripSink& sink) const {
         sink.strip(st.pairs);
         for (int p = st.first_pair; p >= 0; p = pairs_[p].next) sink.pair(pairs_[p].xl, pairs_[p].xr, pairs_[p].y);
     }
-}
-
-Strips StripBuilder::take() const {
-    Strips out;
-    for (size_t i = 0; i < strips_.size(); ++i) {
-        const StripState& st = strips_[i];
-        if (2 * st.pairs <= 2) continue;
-        std::vector<Point> v;
-        v.reserve(2 * st.pairs);
-        for (int p = st.first_pair; p >= 0; p = pairs_[p].next) {
-            v.push_back({pairs_[p].xl, pairs_[p].y});
-            v.push_back({pairs_[p].xr, pairs_[p].y});
-        }
-        out.push_back(std::move(v));
-    }
-    return out;
 }
 
 void StripBuilder::add_pair(StripState& st, double xl, double xr, double y) {
@@ -185,4 +149,4 @@ void StripBuilder::close(int id) {
     }
 }
 
-}  // namespace polyclip
+}  // namespace polygon

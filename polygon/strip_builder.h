@@ -13,12 +13,11 @@
 #include <memory>
 #include <vector>
 
-#include "polygon/engine.h"
-#include "polygon/gpc.h"
+#include "polygon/types.h"
 #include "polygon/rank_index.h"
 #include "polygon/sweep.h"
 
-namespace polyclip {
+namespace polygon {
 
 class StripBuilder final : public SweepBuilder {
 public:
@@ -27,10 +26,7 @@ public:
     void carry(Slot&) override {}
     bool carries() const override { return false; }
 
-    // The strips of the last run, in the C layout, one array per strip.
-    void take_into(gpc_tristrip* out) const;
-    Strips take() const;
-    // The strips of the last run, the same as take_into gives, to `sink`.
+    // The strips of the last run, to `sink`.
     void emit(StripSink& sink) const;
     // True when the last run's buffers are big enough to be worth releasing.
     bool large() const;
@@ -100,4 +96,4 @@ private:
     std::vector<Marker> markers_;
 };
 
-}  // namespace polyclip
+}  // namespace polygon

@@ -74,12 +74,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "polygon/engine.h"
-#include "polygon/gpc.h"
+#include "polygon/types.h"
 #include "polygon/radix_sort.h"
 #include "polygon/rank_index.h"
 
-namespace polyclip {
+namespace polygon {
 
 // An upward vertical edge. Its top vertex has the same x, but for the sign
 // of a zero.
@@ -142,35 +141,12 @@ protected:
     ~SweepBuilder() = default;
 };
 
-// One operand: our own containers, the C structs, or any other source of
-// contours (engine.h).
-class Operand {
-public:
-    explicit Operand(const Contours& contours) : contours_(&contours) {}
-    explicit Operand(const gpc_polygon& polygon) : polygon_(&polygon) {}
-    explicit Operand(const ContourSource& source) : source_(&source) {}
-    int count() const {
-        if (contours_ != nullptr) return static_cast<int>(contours_->size());
-        if (source_ != nullptr) return source_->count();
-        return polygon_->num_contours > 0 ? polygon_->num_contours : 0;
-    }
-    // About how many vertices the contours hold (for reserving).
-    size_t vertices() const;
-    // Contour i's vertices into `out` (replacing what it held).
-    void contour(int i, std::vector<Point>& out) const;
-
-private:
-    const Contours* contours_ = nullptr;
-    const gpc_polygon* polygon_ = nullptr;
-    const ContourSource* source_ = nullptr;
-};
-
 // Runs sweeps. One object keeps its buffers from one run to the next, so a
 // caller making many calls (the growing step makes one per box) allocates
 // only while the inputs grow. An object must not run two sweeps at once.
 class Sweep {
 public:
-    void run(Operation op, const Operand& subject, const Operand& clip, SweepBuilder& builder);
+    void run(Operation op, const ContourSource& subject, const ContourSource& clip, SweepBuilder& builder);
     // True when the last run's buffers are big enough to be worth releasing.
     bool large() const;
 
@@ -192,10 +168,23 @@ public:
     };
 
 private:
-    void add_operand(const Operand& operand, int type);
-    ContourInfo contour_info(const Operand& operand, int i);
-    double canonical_zero_y(Operation op, const Operand& subject, const Operand& clip);
+    // The phases of a run, in order (sweep.cpp says what each does).
+    void read_operands(const ContourSource& subject, const ContourSource& clip);
+    int rank_x_values();
+    void order_events();
+    void reset_active(int rank_count);
+    // The phases of one boundary, in order.
+    double next_boundary(double zero_y) const;
+    void end_edges(double y);
+    void start_bounds(double y);
     void sort_event_ranks();
+    void find_points(double y);
+    void bundle_rank(int r, double y, uint8_t horizontal);
+    void carry_and_retire(SweepBuilder& builder, bool carries);
+
+    void add_operand(const ContourSource& operand, int type);
+    ContourInfo contour_info(const ContourSource& operand, int i);
+    double canonical_zero_y(Operation op, const ContourSource& subject, const ContourSource& clip);
 
     // The edges and bounds of both operands.
     std::vector<Edge> edges_;
@@ -204,6 +193,8 @@ private:
     bool negative_zero_y_ = false;
     bool rectilinear_ = true;  // every edge read so far horizontal or vertical, every value finite
     std::vector<Point> contour_, kept_;  // one input contour, and its kept vertices
+    bool large_run_ = false;             // the run's buffers go after it
+    bool inside_[4] = {};                // the operation's inside, by operand parity bits
 
     // Sorting.
     std::vector<KeyedIndex<1>> by_x_, by_top_, sort_scratch_;
@@ -218,6 +209,9 @@ private:
     std::vector<RankState> ranks_;
     RankSet occupied_;
     XorFenwick below_parity_;
+    uint32_t next_seq_ = 0;
+    size_t top_i_ = 0;    // the next edge top in by_top_
+    size_t bound_i_ = 0;  // the next bound in bound_order_
 
     // One boundary.
     std::vector<int> event_ranks_;  // ranks touched by an event at this y, sorted and unique
@@ -226,4 +220,4 @@ private:
     std::vector<int> processed_ranks_;
 };
 
-}  // namespace polyclip
+}  // namespace polygon

@@ -14,6 +14,7 @@
 
 #include "layers/grow.h"
 #include "polygon/gpc.h"
+#include "polygon/ordered_union.h"
 
 // Every allocation of the program goes through these, so a row can report how
 // many it made.
@@ -125,7 +126,7 @@ Figures time_grow(std::vector<std::vector<gpc_vertex>> a) {
     const long long a0 = allocations.load();
     const auto t0 = std::chrono::steady_clock::now();
     gpc_polygon acc{0, nullptr, nullptr};
-    grow::unite_in_order(grown, &acc);
+    polygon::unite_in_order(grown, &acc);
     gpc_tristrip t{0, nullptr};
     gpc_polygon_to_tristrip(&acc, &t);
     f.seconds = seconds_since(t0);

@@ -79,7 +79,7 @@ TEST(PolygonFileSource, GivesTheValuesReadPolygonHolds) {
         const gpc_polygon* p = read.get();
         ASSERT_EQ(source.count(), p->num_contours) << i;
         EXPECT_EQ(source.vertices(), 4 * static_cast<size_t>(p->num_contours)) << i;
-        std::vector<polyclip::Point> contour;
+        std::vector<polygon::Point> contour;
         for (int c = 0; c < source.count(); ++c) {
             source.contour(c, contour);
             ASSERT_EQ(contour.size(), static_cast<size_t>(p->contour[c].num_vertices)) << i;

@@ -14,7 +14,7 @@
 
 namespace {
 
-using polyclip::KeyedIndex;
+using polygon::KeyedIndex;
 
 // Values with many duplicates, both zeros, negatives, and few or many
 // significant bits.
@@ -36,8 +36,8 @@ std::vector<double> values(size_t n, unsigned seed) {
 
 TEST(SweepSort, OrdersLikeAStableSortOfTheDoubles) {
     std::vector<KeyedIndex<1>> items, scratch;
-    for (size_t n : {size_t{0}, size_t{1}, size_t{2}, polyclip::kRadixFrom - 1, polyclip::kRadixFrom,
-                     polyclip::kRadixFrom + 1, size_t{20000}}) {
+    for (size_t n : {size_t{0}, size_t{1}, size_t{2}, polygon::kRadixFrom - 1, polygon::kRadixFrom,
+                     polygon::kRadixFrom + 1, size_t{20000}}) {
         for (unsigned seed : {1u, 2u}) {
             const std::vector<double> v = values(n, seed);
             std::vector<uint32_t> expected(n);
@@ -45,8 +45,8 @@ TEST(SweepSort, OrdersLikeAStableSortOfTheDoubles) {
             std::stable_sort(expected.begin(), expected.end(), [&](uint32_t a, uint32_t b) { return v[a] < v[b]; });
 
             items.clear();
-            for (uint32_t i = 0; i < n; ++i) items.push_back({{polyclip::order_key(v[i])}, i, 7 * i});
-            polyclip::sort_keyed(items, scratch);
+            for (uint32_t i = 0; i < n; ++i) items.push_back({{polygon::order_key(v[i])}, i, 7 * i});
+            polygon::sort_keyed(items, scratch);
             ASSERT_EQ(items.size(), n);
             for (size_t k = 0; k < n; ++k) {
                 ASSERT_EQ(items[k].index, expected[k]) << "n " << n << " at " << k;
@@ -63,16 +63,16 @@ TEST(SweepSort, RadixSortKeepsTheOrderOfEqualKeys) {
     for (uint32_t i = 0; i < start.size(); ++i) start[i] = i;
     std::shuffle(start.begin(), start.end(), std::mt19937(4));
     std::vector<KeyedIndex<1>> items, scratch;
-    for (uint32_t i : start) items.push_back({{polyclip::order_key(v[i])}, i, 0});
+    for (uint32_t i : start) items.push_back({{polygon::order_key(v[i])}, i, 0});
     std::vector<uint32_t> expected = start;
     std::stable_sort(expected.begin(), expected.end(), [&](uint32_t a, uint32_t b) { return v[a] < v[b]; });
-    polyclip::radix_sort(items, scratch);
+    polygon::radix_sort(items, scratch);
     for (size_t k = 0; k < expected.size(); ++k) ASSERT_EQ(items[k].index, expected[k]) << "at " << k;
 }
 
 TEST(SweepSort, KeyValueGivesTheDoubleBack) {
     for (double x : values(2000, 5)) {
-        const double back = polyclip::key_value(polyclip::order_key(x));
+        const double back = polygon::key_value(polygon::order_key(x));
         const double want = x == 0 ? 0.0 : x;  // -0 comes back as +0
         EXPECT_EQ(std::memcmp(&back, &want, sizeof back), 0) << x;
     }
@@ -81,7 +81,7 @@ TEST(SweepSort, KeyValueGivesTheDoubleBack) {
 TEST(SweepParity, PrefixMatchesAPlainScan) {
     std::mt19937 rng(6);
     for (int n : {1, 63, 64, 65, 300}) {
-        polyclip::XorFenwick tree;
+        polygon::XorFenwick tree;
         tree.reset(n);
         std::vector<uint8_t> plain(n, 0);
         for (int step = 0; step < 400; ++step) {

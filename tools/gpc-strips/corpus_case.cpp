@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "layers/grow.h"
+#include "polygon/ordered_union.h"
 #include "polygon/polygon_io.h"
 
 namespace {
@@ -53,7 +54,7 @@ void grow_case(std::FILE* body, int amount, gpc_tristrip* strips) {
         }
     }
     gpc_polygon accumulator{0, nullptr, nullptr};
-    grow::unite_in_order(boxes, &accumulator);
+    polygon::unite_in_order(boxes, &accumulator);
     gpc_polygon_to_tristrip(&accumulator, strips);
     gpc_free_polygon(&accumulator);
 }
