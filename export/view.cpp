@@ -493,7 +493,8 @@ std::vector<std::size_t> face_order(const View& view, const std::vector<Face3>& 
         std::unordered_map<std::uint64_t, std::vector<std::size_t>> cells;
         for (std::size_t i = 0; i < n; ++i)
             if (!grid.big[i])
-                grid.for_cells(rectangles[i], [&](std::int64_t cx, std::int64_t cy) { cells[PictureGrid::key(cx, cy)].push_back(i); });
+                grid.for_cells(rectangles[i],
+                               [&](std::int64_t cx, std::int64_t cy) { cells[PictureGrid::key(cx, cy)].push_back(i); });
         // A pair is taken once, in the cell that holds the lower left corner
         // of the two rectangles' overlap.
         auto overlap_corner_in = [&](std::size_t i, std::size_t j, std::uint64_t k) {
@@ -551,7 +552,7 @@ std::vector<std::size_t> face_order(const View& view, const std::vector<Face3>& 
             return a < b;
         });
         constexpr std::size_t MAX_PIECES = 32;  // beyond this, a side walks its cells to the end
-        std::vector<std::size_t> seen(n, n);             // seen[e] == g: e was compared with g
+        std::vector<std::size_t> seen(n, n);    // seen[e] == g: e was compared with g
         std::vector<int> verdict(n, 0);
         for (std::size_t start = 0; start < walk.size() && finite_depths;) {
             std::size_t end = start;
@@ -566,7 +567,9 @@ std::vector<std::size_t> face_order(const View& view, const std::vector<Face3>& 
                     if (painters && !list.empty()) {
                         const SmallPoly here = clip_convex(flat[g].poly, grid.square(cx, cy));
                         std::vector<Poly> open;
-                        if (here.size >= 3 && signed_area(here) > area_eps) open.emplace_back(here.at.begin(), here.at.begin() + static_cast<std::ptrdiff_t>(here.size));
+                        if (here.size >= 3 && signed_area(here) > area_eps)
+                            open.emplace_back(here.at.begin(),
+                                              here.at.begin() + static_cast<std::ptrdiff_t>(here.size));
                         bool tracking = true;
                         std::array<double, 4> open_box = rectangles[g];
                         auto bound_open = [&] {
@@ -582,8 +585,9 @@ std::vector<std::size_t> face_order(const View& view, const std::vector<Face3>& 
                             const std::size_t e = list[k];
                             // A side that meets g only where the sides compared
                             // so far cover it lies behind g through them.
-                            if (tracking && (rectangles[e][0] >= open_box[1] - length_eps || open_box[0] >= rectangles[e][1] - length_eps ||
-                                             rectangles[e][2] >= open_box[3] - length_eps || open_box[2] >= rectangles[e][3] - length_eps))
+                            const auto& r = rectangles[e];
+                            if (tracking && (r[0] >= open_box[1] - length_eps || open_box[0] >= r[1] - length_eps ||
+                                             r[2] >= open_box[3] - length_eps || open_box[2] >= r[3] - length_eps))
                                 continue;
                             if (seen[e] != g) {
                                 seen[e] = g;
