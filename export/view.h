@@ -63,4 +63,11 @@ struct Face3 {
 // ties by index, so the order is reproducible.
 std::vector<std::size_t> face_order(const View& view, const std::vector<Face3>& faces);
 
+// The same, with the crowding above which sides of boxes turned alike are
+// ordered by a walk through the picture painted so far instead of pairwise:
+// the pairs per side their cells of the picture would give (face_order takes
+// 512).  0 walks every group; infinity compares every pair.  The order is
+// the same either way wherever the sides hide each other in no ring.
+std::vector<std::size_t> face_order(const View& view, const std::vector<Face3>& faces, double pairs_per_side);
+
 }  // namespace kavrit

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/child/child_run.h"
 #include "export/kavrit.h"
 #include "layout.h"
 
@@ -30,27 +31,12 @@ double seconds_since(Clock::time_point t0) { return std::chrono::duration<double
 
 // Runs the program with its arguments in `dir`; the wall time, or -1 when it failed.
 double run(const std::vector<std::string>& argv, const fs::path& dir) {
-    const auto t0 = Clock::now();
-    const pid_t pid = fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(126);
-        const int null = open("/dev/null", O_WRONLY);
-        if (null >= 0) dup2(null, STDERR_FILENO);
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return -1;
-    const double wall = seconds_since(t0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "bench-export-read: %s ended with status %d\n", argv[0].c_str(), status);
+    const bench::ChildFigures f = bench::run_program(argv, dir.string());
+    if (!f.ok) {
+        std::fprintf(stderr, "bench-export-read: %s ended with status %d\n", argv[0].c_str(), f.status);
         return -1;
     }
-    return wall;
+    return f.wall;
 }
 
 std::string read_all(const fs::path& p) {

@@ -34,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/child/child_run.h"
 #include "chip.h"
 #include "cifread/layout.h"
 
@@ -118,31 +119,11 @@ struct Figures {
     double peak = 0;  // MiB
 };
 
-double cpu_seconds(const rusage& u) {
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 // Runs `child` in a process of its own; its exit status 0 counts as success.
 template <typename F>
 Figures measure(F child) {
-    Figures f;
-    std::fflush(nullptr);
-    const auto t0 = Clock::now();
-    const pid_t pid = fork();
-    if (pid < 0) {
-        std::perror("fork");
-        return f;
-    }
-    if (pid == 0) _exit(child());
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) return f;
-    f.wall = std::chrono::duration<double>(Clock::now() - t0).count();
-    f.cpu = cpu_seconds(usage);
-    f.peak = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    f.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return f;
+    const bench::ChildFigures c = bench::measure(child);
+    return {c.ok, c.wall, c.cpu, c.peak_mib};
 }
 
 Figures run_binary(const std::string& binary, const fs::path& dir, bool flatten) {

@@ -39,6 +39,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/child/child_run.h"
 #include "bench/scale/layout.h"
 #include "cif/scan_cif.h"
 #include "driver/command_line.h"
@@ -57,8 +58,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-double seconds_since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
 
 double cpu_seconds(const rusage& u) {
     return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
@@ -81,6 +80,7 @@ std::string without_time_line(const std::string& text) {
     return text.substr(0, at) + text.substr(end == std::string::npos ? text.size() : end + 1);
 }
 
+// cif2kavrit -s -o <out> layout.cif in `dir`, timed from fork to wait4.
 struct WholeRun {
     bool ok = false;
     double wall = 0;
@@ -88,34 +88,10 @@ struct WholeRun {
     double peak = 0;  // MiB
 };
 
-// cif2kavrit -s -o <out> layout.cif in `dir`, timed from fork to wait4.
 WholeRun run_binary(const std::string& binary, const fs::path& dir, const char* out = "out.kav") {
-    WholeRun r;
-    const auto t0 = Clock::now();
-    const pid_t pid = fork();
-    if (pid < 0) {
-        std::perror("fork");
-        return r;
-    }
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(126);
-        const int null = open("/dev/null", O_WRONLY);
-        if (null >= 0) dup2(null, STDERR_FILENO);
-        execl(binary.c_str(), binary.c_str(), "-s", "-o", out, "layout.cif", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) {
-        std::perror("wait4");
-        return r;
-    }
-    r.wall = seconds_since(t0);
-    r.cpu = cpu_seconds(usage);
-    r.peak = peak_mib(usage);
-    r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    if (!r.ok) std::fprintf(stderr, "bench-scale: %s ended with status %d\n", binary.c_str(), status);
-    return r;
+    const bench::ChildFigures f = bench::run_program({binary, "-s", "-o", out, "layout.cif"}, dir.string());
+    if (!f.ok) std::fprintf(stderr, "bench-scale: %s ended with status %d\n", binary.c_str(), f.status);
+    return {f.ok, f.wall, f.cpu, f.peak_mib};
 }
 
 enum Stage { SCAN, LAYERS, GROUPING, OUTPUT, STAGES };

@@ -36,6 +36,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/child/child_run.h"
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
@@ -81,42 +83,12 @@ struct Figures {
     double peak = 0;  // MiB
 };
 
-double cpu_seconds(const rusage& u) {
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 Figures run_binary(const std::string& binary, const fs::path& dir, bool flatten, const char* input,
                    const char* output, long limit) {
-    Figures f;
-    std::fflush(nullptr);
-    const auto t0 = Clock::now();
-    const pid_t pid = fork();
-    if (pid < 0) {
-        std::perror("fork");
-        return f;
-    }
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(126);
-        const rlimit cpu{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit + 5)};
-        setrlimit(RLIMIT_CPU, &cpu);
-        const int null = open("/dev/null", O_WRONLY);
-        if (null >= 0) dup2(null, STDERR_FILENO);
-        if (flatten)
-            execl(binary.c_str(), binary.c_str(), "--flatten", "-s", "-o", output, input, static_cast<char*>(nullptr));
-        else
-            execl(binary.c_str(), binary.c_str(), "-s", "-o", output, input, static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) return f;
-    f.wall = std::chrono::duration<double>(Clock::now() - t0).count();
-    f.cpu = cpu_seconds(usage);
-    f.peak = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    f.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    f.stopped = WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL);
-    return f;
+    std::vector<std::string> argv = {binary, "-s", "-o", output, input};
+    if (flatten) argv.insert(argv.begin() + 1, "--flatten");
+    const bench::ChildFigures c = bench::run_program(argv, dir.string(), limit);
+    return {c.ok, c.stopped, c.wall, c.cpu, c.peak_mib};
 }
 
 std::string read_file(const fs::path& p) {

@@ -21,54 +21,22 @@
 #include <string>
 #include <vector>
 
+#include "bench/child/child_run.h"
 #include "bench/scale/layout.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Run {
-    bool ok = false;
-    double wall = 0, cpu = 0, peak_mib = 0;
-};
+using Run = bench::ChildFigures;
 
 Run run(const std::vector<std::string>& argv, const fs::path& dir) {
-    Run r;
-    const auto t0 = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid < 0) {
-        std::perror("fork");
-        return r;
-    }
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(126);
-        const int null = open("/dev/null", O_WRONLY);
-        if (null >= 0) dup2(null, STDERR_FILENO);
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) {
-        std::perror("wait4");
-        return r;
-    }
-    r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    r.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    r.peak_mib = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    if (!r.ok) std::fprintf(stderr, "bench-step: %s ended with status %d\n", argv[0].c_str(), status);
+    const Run r = bench::run_program(argv, dir.string());
+    if (!r.ok) std::fprintf(stderr, "bench-step: %s ended with status %d\n", argv[0].c_str(), r.status);
     return r;
 }
 
-void report(const char* what, const Run& r) {
-    std::printf("  %-34s %8.2f s wall %8.2f s CPU %8.1f MiB peak%s\n", what, r.wall, r.cpu, r.peak_mib,
-                r.ok ? "" : "  FAILED");
-}
+void report(const char* what, const Run& r) { std::printf("  %-34s %s\n", what, bench::figures_text(r).c_str()); }
 
 }  // namespace
 

@@ -28,7 +28,9 @@ void expect_clean_conversion(const e2e::RunResult& r, bool note_allowed = false)
     EXPECT_TRUE(r.ended_cleanly()) << "status " << r.exit_status << " signal " << r.signal << "\n" << r.err;
     EXPECT_EQ(r.exit_status, 0);
     const std::string note = "cif2kavrit: note: in.cif places symbols; read with --flatten to place every instance\n";
-    if (!(note_allowed && r.err == note)) EXPECT_EQ(r.err, "");
+    if (!(note_allowed && r.err == note)) {
+        EXPECT_EQ(r.err, "");
+    }
     EXPECT_EQ(r.file_names(), (Names{"in.cif", "out.kav"}));
     EXPECT_TRUE(r.outside_files.empty());
     ASSERT_TRUE(r.output_file.has_value());
@@ -66,7 +68,11 @@ TEST(CifSplit, LayerNamesNeverWriteOutsideTheCurrentDirectory) {
 
 TEST(CifSplit, TooManyPointsGoesToStandardOutput) {
     std::string polygon = "P";
-    for (int i = 0; i < 600; ++i) polygon += " " + std::to_string(i) + " 0";
+    for (int i = 0; i < 600; ++i) {
+        polygon += ' ';
+        polygon += std::to_string(i);
+        polygon += " 0";
+    }
     auto r = convert("L CPS;\nB 400 200 1000 500;\n" + polygon + ";\nE\n");
     expect_clean_conversion(r);
     EXPECT_EQ(r.out, "Too many points in line.\r\n");

@@ -25,7 +25,7 @@ TEST(Example, HingedMirrorConvertsCleanly) {
         EXPECT_EQ(time_lines, 1);
         // The end command stands alone on the last line: an empty rest of line.
         EXPECT_EQ(masked.substr(0, 1 + e2e::expected_header("hinged_mirror.cif").size()),
-                  "\n" + e2e::expected_header("hinged_mirror.cif"));
+                  std::string("\n").append(e2e::expected_header("hinged_mirror.cif")));
         EXPECT_EQ(masked.substr(masked.size() - e2e::FOOTER.size()), e2e::FOOTER);
     }
 }

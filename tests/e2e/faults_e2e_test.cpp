@@ -40,7 +40,7 @@ struct Dir {
     }
 };
 
-std::string bin() { return "'" + e2e::binary_path() + "'"; }
+std::string bin() { return std::string("'").append(e2e::binary_path()).append("'"); }
 
 }  // namespace
 
@@ -169,14 +169,14 @@ TEST(ConcurrentRuns, EightRunsInOneDirectoryGiveTheirSoloOutputs) {
         Dir shared;
         std::string command;
         for (int k = 0; k < 8; ++k) {
-            shared.write("l" + std::to_string(k) + ".cif", layouts[k]);
+            shared.write(std::string("l").append(std::to_string(k)).append(".cif"), layouts[k]);
             command += bin() + " " + keep + "-s -o out" + std::to_string(k) + ".kav l" + std::to_string(k) + ".cif & ";
         }
         ASSERT_EQ(shared.sh("( " + command + "wait )"), 0);
         for (int k = 0; k < 8; ++k) {
             std::string got = e2e::mask_time_line(shared.read("out" + std::to_string(k) + ".kav"));
             // The header names the input file, which is l<k>.cif here.
-            const std::string name = "l" + std::to_string(k) + ".cif";
+            const std::string name = std::string("l").append(std::to_string(k)).append(".cif");
             const size_t at = got.find(name);
             ASSERT_NE(at, std::string::npos) << "run " << k;
             got.replace(at, name.size(), "a.cif");

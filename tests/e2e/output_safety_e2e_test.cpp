@@ -46,7 +46,7 @@ struct Dir {
         const int status = std::system(("cd '" + path.string() + "' && " + command).c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    int run(const std::string& args) const { return sh("'" + e2e::binary_path() + "' " + args + " >out 2>err"); }
+    int run(const std::string& args) const { return sh(std::string("'").append(e2e::binary_path()).append("' ").append(args).append(" >out 2>err")); }
     Names entries() const {  // below the directory, hidden ones and links as they are
         Names names;
         for (const auto& e : fs::recursive_directory_iterator(path))

@@ -22,7 +22,7 @@ std::string structure_part(const std::vector<std::string>& options, const std::s
     EXPECT_EQ(r.file_names(), (std::set<std::string>{"a.cif", "out.kav"}));
     if (!r.output_file) return "<no output file>";
     const std::string masked = e2e::mask_time_line(*r.output_file);
-    const std::string head = "\n" + e2e::expected_header("a.cif");
+    const std::string head = std::string("\n").append(e2e::expected_header("a.cif"));
     if (masked.compare(0, head.size(), head) != 0) return "<header differs>\n" + masked;
     if (masked.size() < head.size() + e2e::FOOTER.size() ||
         masked.compare(masked.size() - e2e::FOOTER.size(), e2e::FOOTER.size(), e2e::FOOTER) != 0)

@@ -157,3 +157,62 @@ TEST(PainterOrder, ShowsTheNearestBoxEverywhere) {
         }
     }
 }
+
+namespace {
+
+// A side on the plane z = slope x + height over x0..x1, y0..y1, facing up
+// (toward the eye of the top view), where nearness is z.
+Face3 tilted_side(double x0, double x1, double y0, double y1, double slope, double height) {
+    auto at = [&](double x, double y) { return Vec3{x, y, slope * x + height}; };
+    const double norm = std::sqrt(1 + slope * slope);
+    return {{at(x0, y0), at(x1, y0), at(x1, y1), at(x0, y1)}, {-slope / norm, 0, 1 / norm}};
+}
+
+// face_order by default, with every group of sides walked and with every
+// pair compared: all three must give `expected`.
+void expect_every_way(const std::vector<Face3>& sides, const std::vector<std::size_t>& expected) {
+    const View top = make_view(ViewName::top);
+    EXPECT_EQ(face_order(top, sides), expected);
+    EXPECT_EQ(face_order(top, sides, 0), expected) << "walked";
+    EXPECT_EQ(face_order(top, sides, INFINITY), expected) << "pairwise";
+}
+
+}  // namespace
+
+// Three parallel sides on planes z = x/2 + h, seen from the top (centre
+// nearness cx/2 + h): G over x 0..10 at h 10 (centre 12.5), E over 8..50 at
+// h 0 (14.5) and H over 12..44 at h -1 (13).  E lies under G where they
+// overlap (x 8..10), H under E (12..44); G and H do not overlap.  So H, E, G
+// must be drawn in this order, although by their centres G is the farthest.
+// Walking, E finds H behind it first, which covers E only from x 12 on: the
+// walk must go on to G (and then find that the centres are no painter's
+// order here); had it stopped at H, G would be drawn first.
+TEST(FaceOrder, WalkGoesOnWhileASideIsNotCoveredYet) {
+    const std::vector<Face3> sides = {tilted_side(0, 10, 0, 10, 0.5, 10), tilted_side(8, 50, 0, 10, 0.5, 0),
+                                      tilted_side(12, 44, 0, 10, 0.5, -1)};
+    expect_every_way(sides, {2, 1, 0});
+}
+
+// A pile of sides over the same spot, x and y 0..10, on planes z = x/2 + 3k
+// (centres 3k + 2.5, k = 0..31 and 36..99, listed from the top down), and
+// one side of another slope between levels 31 and 36: z = 105.25 - x/2 over
+// x -90..10 (98 above level 31 and 113 below level 36 at x = 10; 100.5 above
+// 98 and 105.25 below 108 at x = 0).  Its centre, at x -40, lies at 125.25,
+// nearer than levels 36 to 40 (110.5 to 122.5), yet it must come right after
+// level 31, as every level above lies over it.
+TEST(FaceOrder, APileOfSidesWithOneOfAnotherSlopeInBetween) {
+    std::vector<Face3> sides;
+    std::vector<std::size_t> index_of_level(100);
+    for (int k = 99; k >= 0; --k) {
+        if (k > 31 && k < 36) continue;
+        index_of_level[k] = sides.size();
+        sides.push_back(tilted_side(0, 10, 0, 10, 0.5, 3.0 * k));
+    }
+    const std::size_t between = sides.size();
+    sides.push_back(tilted_side(-90, 10, 0, 10, -0.5, 105.25));
+    std::vector<std::size_t> expected;
+    for (int k = 0; k <= 31; ++k) expected.push_back(index_of_level[k]);
+    expected.push_back(between);
+    for (int k = 36; k <= 99; ++k) expected.push_back(index_of_level[k]);
+    expect_every_way(sides, expected);
+}
