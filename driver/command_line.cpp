@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "common/fatal.h"
 
 namespace driver {
 
@@ -61,17 +60,6 @@ CommandLineAction read_command_line(int argc, const char* const* argv, common::O
     }
     if (last_taken) return CommandLineAction::Usage;
     return CommandLineAction::Convert;
-}
-
-common::Options parse_command_line(int argc, const char* const* argv) {
-    common::Options options;
-    const CommandLineAction action = read_command_line(argc, argv, options);
-    if (action == CommandLineAction::Convert) return options;
-    if (action == CommandLineAction::Usage)
-        write_usage(stdout, options);
-    else
-        write_version(stdout, options);
-    common::end_run(0);
 }
 
 void write_usage(std::FILE* stream, const common::Options& options) {

@@ -30,10 +30,6 @@ enum class CommandLineAction { Convert, Usage, Version };
 // says what to do next; never ends the process.
 CommandLineAction read_command_line(int argc, const char* const* argv, common::Options& options);
 
-// The options of the arguments; prints the usage text or the version line and
-// ends the process with status 0 when the command line asks for it.
-common::Options parse_command_line(int argc, const char* const* argv);
-
 // The seven usage lines, with the program name in the first.
 void write_usage(std::FILE* stream, const common::Options& options);
 

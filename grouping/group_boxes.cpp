@@ -1,18 +1,17 @@
 #include "grouping/group_boxes.h"
 
-#include "common/fatal.h"
 #include "common/file_names.h"
 #include "grouping/grouping_table.h"
 
 namespace grouping {
 
-common::GroupedBoxes group_boxes(const std::vector<common::Box>& box_list, bool keep) {
+common::GroupedBoxes group_boxes(const std::vector<common::Box>& box_list, common::Trace* trace) {
     const Grouping grouping = group_into_structures(box_list);
     common::GroupedBoxes grouped;
     grouped.boxes.reserve(grouping.order.size());
     for (const std::int32_t b : grouping.order) grouped.boxes.push_back(box_list[static_cast<std::size_t>(b)]);
     grouped.ends = grouping.ends;
-    if (keep) common::write_whole_file(common::POSTMASON_FILE, grouped_text(grouped));
+    if (trace != nullptr) trace->made(common::POSTMASON_FILE, grouped_text(grouped));
     return grouped;
 }
 

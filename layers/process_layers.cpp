@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
+#include <exception>
 #include <iterator>
 #include <map>
 #include <mutex>
 #include <string>
 #include <thread>
 
-#include "common/fatal.h"
 #include "common/file_names.h"
 #include "layers/box_list.h"
 #include "layers/polygon_files.h"
@@ -145,6 +145,8 @@ public:
         for (int i = 1; i < threads; ++i) helpers.emplace_back([this] { work(); });
         work();
         for (std::thread& t : helpers) t.join();
+        // The first step that failed ends the run, as on one thread.
+        if (failure_) std::rethrow_exception(failure_);
     }
 
     std::vector<common::Box> box_list() {
@@ -171,9 +173,12 @@ private:
     // a step fails (the files kept so far) is what the recipe order leaves.
     // A step waits while it would hold too much memory beside the steps
     // running.
+    // A step that fails (it throws) stops the taking of further tasks: each
+    // thread finishes the task it runs, and run() passes the failure on.
     void work() {
         std::unique_lock lock(mutex_);
         for (;;) {
+            if (failure_) return;
             std::size_t next = plan_.tasks.size();
             std::size_t weight = 0;
             for (std::size_t k = 0; k < plan_.tasks.size(); ++k) {
@@ -194,8 +199,18 @@ private:
             started_.push_back(next);
             running_weight_ += weight;
             lock.unlock();
-            run_task(plan_.tasks[next]);
+            std::exception_ptr failed;
+            try {
+                run_task(plan_.tasks[next]);
+            } catch (...) {
+                failed = std::current_exception();
+            }
             lock.lock();
+            if (failed) {
+                if (!failure_) failure_ = failed;
+                ready_.notify_all();
+                return;
+            }
             running_weight_ -= weight;
             finish(plan_.tasks[next]);
             ready_.notify_all();
@@ -251,7 +266,7 @@ private:
         // A body that no task will read any more is let go, unless the files
         // are kept (then they are on disk anyway, and the list is whole).
         for (const std::string& r : t.reads) {
-            if (--readers_[r] == 0 && r != common::EMPTY_POLYGON_FILE && !files_.keep()) files_.release(r);
+            if (--readers_[r] == 0 && r != common::EMPTY_POLYGON_FILE && files_.trace() == nullptr) files_.release(r);
         }
     }
 
@@ -266,6 +281,7 @@ private:
     int threads_ = 1;
     std::mutex mutex_;
     std::condition_variable ready_;
+    std::exception_ptr failure_;  // the first failure of a task
     std::vector<std::vector<common::Box>> lifted_;
     std::vector<std::string> messages_;
 };
@@ -273,13 +289,13 @@ private:
 }  // namespace
 
 std::vector<common::Box> process_layers(common::PolygonFiles files, int threads, std::size_t concurrent_vertices) {
-    if (threads <= 0) threads = (!files.keep() && layout_vertices(files) >= THREADED_LAYOUT_VERTICES) ? 2 : 1;
+    if (threads <= 0) threads = (files.trace() == nullptr && layout_vertices(files) >= THREADED_LAYOUT_VERTICES) ? 2 : 1;
     write_empty_polygon_file(files);
     static const Plan plan;
     Runner runner(files, plan, concurrent_vertices);
     runner.run(threads);
     std::vector<common::Box> boxes = runner.box_list();
-    if (files.keep()) common::write_whole_file(common::PREMASON_FILE, box_list_text(boxes));
+    if (common::Trace* trace = files.trace()) trace->made(common::PREMASON_FILE, box_list_text(boxes));
     return boxes;
 }
 
