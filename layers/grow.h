@@ -4,6 +4,7 @@
 // back with "%lf"), and the union of the widened boxes in order.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <string>
 #include <unordered_map>
@@ -22,6 +23,15 @@ struct FloatBox {
 // Bounding box of four vertices read with "%f": the first vertex sets all four
 // values, each later one lowers a minimum or raises a maximum.
 FloatBox bounding_box(const float x[4], const float y[4]);
+
+// A whole number of quarters below 2^52 in size has at most two decimal
+// places: its text with two or five places is exact and reads back as the
+// value itself. Most coordinates are such numbers; this spares them the
+// general conversion.
+inline bool whole_quarters(double value) {
+    const double quarters = value * 4;
+    return quarters == std::trunc(quarters) && std::fabs(value) < 0x1p52;
+}
 
 // Widens in single precision, in the order xmax, xmin, ymax, ymin.
 FloatBox widen(FloatBox box, int amount);
