@@ -27,7 +27,8 @@ inline constexpr const char* TOP_OPTION = "--top";
 enum class CommandLineAction { Convert, Usage, Version };
 
 // Fills `options` (which starts from its defaults) from the arguments and
-// says what to do next; never ends the process.
+// says what to do next; never ends the process. A --threads without a
+// number it takes throws a common::RunError with status 2.
 CommandLineAction read_command_line(int argc, const char* const* argv, common::Options& options);
 
 // The seven usage lines, with the program name in the first.

@@ -20,6 +20,7 @@
 #include "driver/header_footer.h"
 #include "driver/kept_files.h"
 #include "driver/output_file.h"
+#include "driver/threads.h"
 #include "gdsread/gds_stage.h"
 #include "grouping/group_boxes.h"
 #include "layers/process_layers.h"
@@ -62,8 +63,10 @@ void run_stages(const common::Options& options, std::FILE* cif, const common::Ou
         }
         // A read that failed is no end of the file.
         if (std::ferror(cif) != 0) throw common::RunError("Error reading file " + options.cif_name + "\n");
-        std::vector<common::Box> box_list = layers::process_layers(std::move(layer_files));
-        grouped = grouping::group_boxes(box_list, trace);
+        const int threads = run_threads(options.threads);
+        std::vector<common::Box> box_list =
+            layers::process_layers(std::move(layer_files), 0, layers::CONCURRENT_VERTICES, threads);
+        grouped = grouping::group_boxes(box_list, trace, static_cast<unsigned>(threads));
     }
     write_header(options, out);
     output::output_structures(options, grouped, out, trace);
@@ -103,13 +106,13 @@ int convert(const common::Options& options) {
 }  // namespace
 
 int run_cif2kavrit(int argc, const char* const* argv) {
-    common::Options options;
-    switch (read_command_line(argc, argv, options)) {
-        case CommandLineAction::Usage: write_usage(stdout, options); return 0;
-        case CommandLineAction::Version: write_version(stdout, options); return 0;
-        case CommandLineAction::Convert: break;
-    }
     try {
+        common::Options options;
+        switch (read_command_line(argc, argv, options)) {
+            case CommandLineAction::Usage: write_usage(stdout, options); return 0;
+            case CommandLineAction::Version: write_version(stdout, options); return 0;
+            case CommandLineAction::Convert: break;
+        }
         return convert(options);
     } catch (const common::RunError& e) {
         // The one place that reports a failed run. The fixed intermediate

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <variant>
 
 #include "common/file_names.h"
 #include "layers/box_list.h"
@@ -63,10 +64,20 @@ namespace {
 // makes a body it reads, reads a body it makes, or makes the same body, so
 // any order that respects these waits gives the result of the tasks run one
 // after another.
+// A recipe step, run on the polygon files.
+struct StepTask {
+    const RecipeStep* step;
+};
+
+// The lifting of body `body` of BODY_LIST into its boxes.
+struct LiftTask {
+    std::size_t body;
+};
+
 struct Task {
+    std::variant<StepTask, LiftTask> work{StepTask{nullptr}};
     std::vector<std::string> reads;  // file names
     std::string makes;               // file name, empty for a lift
-    std::size_t step = 0;            // recipe step, or RECIPE_STEPS + body index
     std::vector<std::size_t> waits_for;
     std::vector<std::size_t> wanted_by;
     std::size_t chain = 1;  // tasks in the longest chain that starts here
@@ -78,7 +89,7 @@ public:
         for (std::size_t k = 0; k < RECIPE_STEPS; ++k) {
             const RecipeStep& s = RECIPE[k];
             Task t;
-            t.step = k;
+            t.work = StepTask{&s};
             t.reads.push_back(common::polygon_file_name(s.first));
             if (s.kind == RecipeStep::CLIP) t.reads.push_back(common::polygon_file_name(s.second));
             t.makes = common::polygon_file_name(s.result);
@@ -86,7 +97,8 @@ public:
         }
         for (std::size_t b = 0; BODY_LIST[b] != nullptr; ++b) {
             Task t;
-            t.step = RECIPE_STEPS + b;
+            t.work = LiftTask{b};
+            ++bodies;
             t.reads.push_back(common::polygon_file_name(BODY_LIST[b]));
             tasks.push_back(std::move(t));
         }
@@ -114,6 +126,7 @@ public:
 
     std::vector<Task> tasks;
     std::map<std::string, int> readers;  // how many tasks read each file
+    std::size_t bodies = 0;              // lift tasks
 };
 
 // The vertices of a file (of a text, about as many as its lines).
@@ -135,8 +148,8 @@ public:
         const std::size_t n = plan.tasks.size();
         waiting_.resize(n);
         for (std::size_t k = 0; k < n; ++k) waiting_[k] = plan.tasks[k].waits_for.size();
-        lifted_.resize(n - RECIPE_STEPS);
-        messages_.resize(n - RECIPE_STEPS);
+        lifted_.resize(plan.bodies);
+        messages_.resize(plan.bodies);
     }
 
     void run(int threads) {
@@ -165,7 +178,7 @@ public:
 private:
     // Takes a task whose waits are over, runs it and marks it done, until
     // every task is done. Lifting a final body comes first, since it lets
-    // the body go. On two threads, of the recipe steps the one that starts
+    // the body go. On several threads, of the recipe steps the one that starts
     // the longest chain of steps still to come goes first, and of equal
     // chains the one with the most operand vertices: that keeps the second
     // thread busy with the rest while the long chain runs. On one thread the
@@ -222,8 +235,8 @@ private:
     bool goes_before(std::size_t a, std::size_t a_weight, std::size_t b, std::size_t b_weight) const {
         const Task& ta = plan_.tasks[a];
         const Task& tb = plan_.tasks[b];
-        const bool a_lifts = ta.step >= RECIPE_STEPS;
-        const bool b_lifts = tb.step >= RECIPE_STEPS;
+        const bool a_lifts = std::holds_alternative<LiftTask>(ta.work);
+        const bool b_lifts = std::holds_alternative<LiftTask>(tb.work);
         if (a_lifts != b_lifts) return a_lifts;
         if (threads_ > 1) {
             if (ta.chain != tb.chain) return ta.chain > tb.chain;
@@ -234,7 +247,7 @@ private:
 
     // The operand vertices of a recipe step (a lift holds little beside its body).
     std::size_t weight_of(const Task& t) const {
-        if (t.step >= RECIPE_STEPS) return 0;
+        if (std::holds_alternative<LiftTask>(t.work)) return 0;
         std::size_t total = 0;
         for (const std::string& r : t.reads) {
             const common::PolygonFilePtr f = files_.find(r);
@@ -250,11 +263,11 @@ private:
     }
 
     void run_task(const Task& t) {
-        if (t.step < RECIPE_STEPS) {
-            run_recipe_step(files_, RECIPE[t.step]);
+        if (const StepTask* s = std::get_if<StepTask>(&t.work)) {
+            run_recipe_step(files_, *s->step);
             return;
         }
-        const std::size_t b = t.step - RECIPE_STEPS;
+        const std::size_t b = std::get<LiftTask>(t.work).body;
         const common::PolygonFilePtr file = files_.find(t.reads[0]);
         if (file != nullptr) lifted_[b] = lift_body(*file, lookup_layer_height(BODY_LIST[b]), messages_[b]);
     }
@@ -288,8 +301,12 @@ private:
 
 }  // namespace
 
-std::vector<common::Box> process_layers(common::PolygonFiles files, int threads, std::size_t concurrent_vertices) {
-    if (threads <= 0) threads = (files.trace() == nullptr && layout_vertices(files) >= THREADED_LAYOUT_VERTICES) ? 2 : 1;
+std::vector<common::Box> process_layers(common::PolygonFiles files, int threads, std::size_t concurrent_vertices,
+                                        int most_threads) {
+    if (threads <= 0)
+        threads = (files.trace() == nullptr && layout_vertices(files) >= THREADED_LAYOUT_VERTICES && most_threads > 1)
+                      ? most_threads
+                      : 1;
     write_empty_polygon_file(files);
     static const Plan plan;
     Runner runner(files, plan, concurrent_vertices);
