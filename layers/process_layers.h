@@ -7,22 +7,9 @@
 
 #include "common/box.h"
 #include "common/polygon_file.h"
+#include "layers/process.h"
 
 namespace layers {
-
-// One step of the recipe: a clip of two bodies (op is GPC_DIFF, GPC_INT or
-// GPC_UNION), a copy, or a growing step by `amount`.
-struct RecipeStep {
-    enum Kind { CLIP, COPY, GROW } kind;
-    int op_or_amount;
-    const char* first;
-    const char* second;  // clips only
-    const char* result;
-};
-
-// The recipe in order, and the number of its steps.
-extern const RecipeStep RECIPE[];
-extern const std::size_t RECIPE_STEPS;
 
 void run_recipe_step(common::PolygonFiles& files, const RecipeStep& step);
 
