@@ -335,8 +335,8 @@ void Scanner::scan() {
     close_layer_file();
 }
 
-common::PolygonFiles scan_cif(std::FILE* cif, const common::Output& out, bool keep) {
-    common::PolygonFiles files(keep);
+common::PolygonFiles scan_cif(std::FILE* cif, const common::Output& out, common::Trace* trace) {
+    common::PolygonFiles files(trace);
     Scanner scanner(cif, out, files);
     scanner.scan();
     return files;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/fatal.h"
+#include "common/run_error.h"
 #include "common/file_names.h"
 #include "common/line_piece.h"
 
@@ -61,18 +61,19 @@ void write_layer_files(const FlatLayout& layout, const std::string& cif_name, co
     }
 }
 
-common::PolygonFiles flatten_cif(const common::Options& options, std::FILE* cif, const common::Output& out) {
+common::PolygonFiles flatten_cif(const common::Options& options, std::FILE* cif, const common::Output& out,
+                                 common::Trace* trace) {
     const std::string text = read_all(cif);
-    if (std::ferror(cif) != 0) common::fatal("Error reading file " + options.cif_name + "\n");
+    if (std::ferror(cif) != 0) throw common::RunError("Error reading file " + options.cif_name + "\n");
     const ReadResult result = read_layout(text);
     if (!result.ok) {
         print_diagnostic(options.cif_name, result.error);
-        common::end_run(1);
+        throw common::RunError("");
     }
     for (const Diagnostic& w : result.layout.warnings) print_diagnostic(options.cif_name, w);
     // Text up to a NUL byte, as the byte scanner writes it.
     if (result.layout.has_end) out.write(common::up_to_nul(result.layout.end_rest));
-    common::PolygonFiles files(options.keep_intermediates);
+    common::PolygonFiles files(trace);
     write_layer_files(result.layout, options.cif_name, files);
     return files;
 }

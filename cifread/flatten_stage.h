@@ -8,6 +8,7 @@
 #include "common/options.h"
 #include "common/output.h"
 #include "common/polygon_file.h"
+#include "common/trace.h"
 
 namespace cifread {
 
@@ -15,7 +16,8 @@ namespace cifread {
 // files; the rest of the end command's line goes to `out`. A layout that
 // cannot be read ends the run with a message naming the line and status 1,
 // before any file is made.
-common::PolygonFiles flatten_cif(const common::Options& options, std::FILE* cif, const common::Output& out);
+common::PolygonFiles flatten_cif(const common::Options& options, std::FILE* cif, const common::Output& out,
+                                  common::Trace* trace = nullptr);
 
 // One polygon file <layer>.gpc per layer that has boxes, each box one
 // four-vertex contour, lower left corner first and counter-clockwise, into

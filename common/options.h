@@ -17,6 +17,7 @@ struct Options {
     bool flatten = false;             // --flatten: the CIF reader that places symbols
     std::string layers_name;          // --layers FILE: the layer map (GDSII, and CIF with the placing reader)
     std::string top_name;             // --top NAME: the one GDSII structure to place
+    int threads = 0;                  // --threads N: at most N threads; 0: as the machine has (driver/threads.h)
 };
 
 }  // namespace common

@@ -6,7 +6,6 @@
 #include <type_traits>
 
 #include "common/decimal.h"
-#include "common/fatal.h"
 
 namespace common {
 
@@ -171,10 +170,6 @@ std::string PolygonFile::render() const {
     return out;
 }
 
-std::size_t PolygonFile::vertex_bytes() const {
-    return values_.capacity() * sizeof(Vertex) + digits_.capacity() * sizeof(std::int32_t);
-}
-
 PolygonFileWriter::PolygonFileWriter(VertexFormat format, std::size_t expected_vertices) {
     file_.format_ = format;
     file_.storage_ = PolygonFile::Storage::Rectangles;
@@ -285,7 +280,7 @@ PolygonFile PolygonFileWriter::finish(long long count_line) {
 
 PolygonFiles::PolygonFiles(PolygonFiles&& other) noexcept {
     std::lock_guard lock(other.mutex_);
-    keep_ = other.keep_;
+    trace_ = other.trace_;
     files_ = std::move(other.files_);
     created_ = std::move(other.created_);
 }
@@ -293,14 +288,14 @@ PolygonFiles::PolygonFiles(PolygonFiles&& other) noexcept {
 PolygonFiles& PolygonFiles::operator=(PolygonFiles&& other) noexcept {
     if (this == &other) return *this;
     std::scoped_lock lock(mutex_, other.mutex_);
-    keep_ = other.keep_;
+    trace_ = other.trace_;
     files_ = std::move(other.files_);
     created_ = std::move(other.created_);
     return *this;
 }
 
 void PolygonFiles::create(const std::string& file_name, PolygonFilePtr file) {
-    if (keep_) write_whole_file(file_name, file->render());
+    if (trace_ != nullptr) trace_->made(file_name, *file);
     std::lock_guard lock(mutex_);
     created_.push_back(file_name);
     files_[file_name] = std::move(file);

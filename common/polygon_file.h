@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "common/trace.h"
+
 namespace common {
 
 struct Vertex {
@@ -65,9 +67,6 @@ public:
     // The bytes of the file.
     std::string render() const;
 
-    // Bytes held by the vertices.
-    std::size_t vertex_bytes() const;
-
 private:
     friend class PolygonFileWriter;
 
@@ -116,16 +115,16 @@ using PolygonFilePtr = std::shared_ptr<const PolygonFile>;
 // The polygon files of a run by file name ("<name>.gpc"), with the list of
 // names in the order they were created (a name created twice appears twice).
 // Creating a name that exists replaces its file, as opening a file for writing
-// truncates it. With `keep` set every file is also written to the current
-// directory as it is created. Lookups and creations may come from several
-// threads.
+// truncates it. With a trace every file is reported to it as it is created.
+// Lookups and creations may come from several threads.
 class PolygonFiles {
 public:
-    explicit PolygonFiles(bool keep = false) : keep_(keep) {}
+    explicit PolygonFiles(Trace* trace = nullptr) : trace_(trace) {}
     PolygonFiles(PolygonFiles&& other) noexcept;
     PolygonFiles& operator=(PolygonFiles&& other) noexcept;
 
-    bool keep() const { return keep_; }
+    // The run's trace, or null.
+    Trace* trace() const { return trace_; }
 
     void create(const std::string& file_name, PolygonFilePtr file);
     void create(const std::string& file_name, PolygonFile file) {
@@ -142,7 +141,7 @@ public:
     std::vector<std::string> created() const;
 
 private:
-    bool keep_ = false;
+    Trace* trace_ = nullptr;
     mutable std::mutex mutex_;
     std::map<std::string, PolygonFilePtr> files_;
     std::vector<std::string> created_;

@@ -1,10 +1,24 @@
 #include "driver/command_line.h"
 
 #include <cstring>
+#include <optional>
+#include <string>
 
-#include "common/fatal.h"
+#include "common/run_error.h"
+#include "driver/threads.h"
+
 
 namespace driver {
+
+namespace {
+
+common::RunError threads_refused(const char* value) {
+    const std::string range = "a whole number from 1 to " + std::to_string(MAX_THREADS_OPTION);
+    if (value == nullptr) return common::RunError("cif2kavrit: --threads needs " + range + "\n", 2);
+    return common::RunError("cif2kavrit: --threads takes " + range + ", not \"" + std::string(value) + "\"\n", 2);
+}
+
+}  // namespace
 
 CommandLineAction read_command_line(int argc, const char* const* argv, common::Options& options) {
     options.program_name = (argc > 0 && argv[0] != nullptr) ? argv[0] : "";
@@ -48,6 +62,16 @@ CommandLineAction read_command_line(int argc, const char* const* argv, common::O
                 // Long options; any other is ignored like an unknown short one.
                 if (std::strcmp(arg, KEEP_INTERMEDIATES_OPTION) == 0) options.keep_intermediates = true;
                 if (std::strcmp(arg, FLATTEN_OPTION) == 0) options.flatten = true;
+                if (std::strcmp(arg, THREADS_OPTION) == 0 || std::strncmp(arg, "--threads=", 10) == 0) {
+                    // The count is never the CIF name either.
+                    const bool separate = arg[9] == '\0';
+                    if (separate && i + 1 >= argc) throw threads_refused(nullptr);
+                    const char* value = separate ? argv[++i] : arg + 10;
+                    const std::optional<int> n = read_thread_count(value);
+                    if (!n) throw threads_refused(value);
+                    options.threads = *n;
+                    if (separate && i == argc - 1) last_taken = true;
+                }
                 if (std::strcmp(arg, LAYERS_OPTION) == 0 || std::strcmp(arg, TOP_OPTION) == 0) {
                     if (i + 1 >= argc) return CommandLineAction::Usage;
                     (std::strcmp(arg, LAYERS_OPTION) == 0 ? options.layers_name : options.top_name) = argv[i + 1];
@@ -61,17 +85,6 @@ CommandLineAction read_command_line(int argc, const char* const* argv, common::O
     }
     if (last_taken) return CommandLineAction::Usage;
     return CommandLineAction::Convert;
-}
-
-common::Options parse_command_line(int argc, const char* const* argv) {
-    common::Options options;
-    const CommandLineAction action = read_command_line(argc, argv, options);
-    if (action == CommandLineAction::Convert) return options;
-    if (action == CommandLineAction::Usage)
-        write_usage(stdout, options);
-    else
-        write_version(stdout, options);
-    common::end_run(0);
 }
 
 void write_usage(std::FILE* stream, const common::Options& options) {

@@ -27,12 +27,9 @@ inline constexpr const char* TOP_OPTION = "--top";
 enum class CommandLineAction { Convert, Usage, Version };
 
 // Fills `options` (which starts from its defaults) from the arguments and
-// says what to do next; never ends the process.
+// says what to do next; never ends the process. A --threads without a
+// number it takes throws a common::RunError with status 2.
 CommandLineAction read_command_line(int argc, const char* const* argv, common::Options& options);
-
-// The options of the arguments; prints the usage text or the version line and
-// ends the process with status 0 when the command line asks for it.
-common::Options parse_command_line(int argc, const char* const* argv);
 
 // The seven usage lines, with the program name in the first.
 void write_usage(std::FILE* stream, const common::Options& options);

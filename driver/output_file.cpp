@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "common/fatal.h"
+#include "common/run_error.h"
 #include "common/file_names.h"
 
 namespace driver {
@@ -34,7 +34,8 @@ struct UnfinishedOutput {
 };
 UnfinishedOutput unfinished;
 
-// A run that ends early through exit (every fatal error) leaves no
+// A run that ends early (every RunError ends the process through the
+// driver's return from main) leaves no
 // half-written output: the temporary file goes, and so does a regular file
 // written in place (a FIFO or a device at the output name stays as it is).
 void discard_unfinished_output() {
@@ -163,10 +164,10 @@ std::FILE* open_beside(const std::string& target) {
 }  // namespace
 
 std::FILE* open_input(const std::string& name) {
-    std::FILE* file = common::open_or_exit(name, "rb");
+    std::FILE* file = common::open_file(name, "rb");
     // A directory opens for reading, but every read of it fails.
     struct stat st {};
-    if (fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode)) common::fatal("Error opening file " + name + "\n");
+    if (fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode)) throw common::open_error(name);
     return file;
 }
 
@@ -174,8 +175,8 @@ void refuse_output_that_is_input(const std::string& out_name, std::FILE* cif, co
     struct stat in {}, out {};
     if (fstat(fileno(cif), &in) != 0 || stat(out_name.c_str(), &out) != 0) return;
     if (in.st_dev == out.st_dev && in.st_ino == out.st_ino)
-        common::fatal("cif2kavrit: output file " + out_name + " is the CIF file " + cif_name +
-                      "; nothing written\n");
+        throw common::RunError("cif2kavrit: output file " + out_name + " is the CIF file " + cif_name +
+                               "; nothing written\n");
 }
 
 std::FILE* open_output(const std::string& name) {
@@ -184,7 +185,7 @@ std::FILE* open_output(const std::string& name) {
     unfinished.name = name;
     unfinished.target = final_target(name);
     std::FILE* file = open_beside(unfinished.target);
-    if (file == nullptr) file = common::open_or_exit(name, "w");
+    if (file == nullptr) file = common::open_file(name, "w");
     unfinished.file = file;
     std::atexit(discard_unfinished_output);
     std::set_terminate(on_terminate);
@@ -196,9 +197,9 @@ void finish_output(std::FILE* file, const std::string& name) {
     // Once the file is in place an interrupt must not remove it.
     set_interrupts_blocked(true);
     unfinished.file = nullptr;
-    common::close_written_or_exit(file, name);
+    common::close_written(file, name);
     if (!unfinished.temporary.empty() && std::rename(unfinished.temporary.c_str(), unfinished.target.c_str()) != 0)
-        common::write_failed(name);
+        throw common::write_error(name);
     unfinished.complete = 1;
     set_interrupts_blocked(false);
 }

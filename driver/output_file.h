@@ -10,10 +10,10 @@
 namespace driver {
 
 // Opens the CIF file for reading. A name that cannot be opened, or that names
-// a directory, ends the run with "Error opening file NAME".
+// a directory, throws a RunError "Error opening file NAME".
 std::FILE* open_input(const std::string& name);
 
-// Ends the run with a message and status 1 when `out_name` names the same
+// Throws a RunError (status 1) when `out_name` names the same
 // file (device and inode, after symbolic links) as the open CIF file, before
 // anything is opened for writing.
 void refuse_output_that_is_input(const std::string& out_name, std::FILE* cif, const std::string& cif_name);
@@ -25,15 +25,15 @@ void refuse_output_that_is_input(const std::string& out_name, std::FILE* cif, co
 // that creating it directly would give. A FIFO, a device or any other special
 // file is written straight through, and so is a regular file whose temporary
 // neighbour cannot be made (or would not keep its owner or its other links).
-// A name that cannot be opened ends the run with "Error opening file NAME".
+// A name that cannot be opened throws a RunError "Error opening file NAME".
 //
-// Until finish_output, a run that ends early (a fatal error, an exception
+// Until finish_output, a run that ends early (a RunError, an exception
 // that leaves main, or one of the signals of clean_up_on_signals) removes the
 // temporary file, or a regular file it was writing in place.
 std::FILE* open_output(const std::string& name);
 
 // Closes the output and puts it in place. A failed write, close or rename
-// ends the run with "Error writing file NAME".
+// throws a RunError "Error writing file NAME".
 void finish_output(std::FILE* file, const std::string& name);
 
 // On SIGINT, SIGTERM and SIGHUP (those not ignored when the run starts)

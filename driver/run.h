@@ -6,6 +6,7 @@
 
 #include "common/options.h"
 #include "common/output.h"
+#include "common/trace.h"
 
 namespace driver {
 
@@ -14,11 +15,15 @@ namespace driver {
 void remove_temporary_files();
 
 // The stages in their order: CIF split, layer recipe, grouping, header,
-// structure output, footer. `cif` is the open CIF file.
-void run_stages(const common::Options& options, std::FILE* cif, const common::Output& out);
+// structure output, footer. `cif` is the open CIF file; `trace` receives the
+// intermediate results (null: none is kept). A stage that cannot go on
+// throws a common::RunError.
+void run_stages(const common::Options& options, std::FILE* cif, const common::Output& out, common::Trace* trace);
 
-// The whole run; returns the exit status of a run that reaches its end (0).
-// Usage, version and fatal errors end the process on their own.
+// The whole run; returns its exit status: 0 for a run that reaches its end
+// and for the usage and version texts, the status of the RunError that ended
+// it otherwise (its message written to standard error first). The process
+// ends when main returns this status, which runs the clean-ups of the output.
 int run_cif2kavrit(int argc, const char* const* argv);
 
 }  // namespace driver

@@ -16,7 +16,7 @@
 #include "cifread/flatten_stage.h"
 #include "cifread/layout.h"
 #include "common/file_names.h"
-#include "common/fatal.h"
+#include "common/run_error.h"
 #include "common/options.h"
 #include "common/output.h"
 #include "common/polygon_file.h"
@@ -303,7 +303,7 @@ std::string scan_cif_bytes(ScratchDirectory& dir, const std::uint8_t* data, std:
     const fs::path input = dir.root() / "input.cif";
     write_bytes(input, data, size);
 
-    std::FILE* cif = common::open_or_exit(input.string(), "rb");
+    std::FILE* cif = common::open_file(input.string(), "rb");
     const common::PolygonFiles files = cif::scan_cif(cif, null_output());
     std::fclose(cif);
 
@@ -429,10 +429,10 @@ std::string pipeline_bytes(ScratchDirectory& dir, const std::uint8_t* data, std:
     options.summary = (size & 1) != 0;
     options.group = (size & 2) != 0;
     options.linkage = (size & 4) == 0;
-    std::FILE* cif = common::open_or_exit(input.string(), "rb");
-    common::Output out(common::open_or_exit(output.string(), "w"), output.string());
+    std::FILE* cif = common::open_file(input.string(), "rb");
+    common::Output out(common::open_file(output.string(), "w"), output.string());
 
-    driver::run_stages(options, cif, out);
+    driver::run_stages(options, cif, out, nullptr);
 
     std::fclose(cif);
     std::fclose(out.release());

@@ -9,7 +9,7 @@
 
 #include "cifread/flatten_stage.h"
 #include "cifread/model.h"
-#include "common/fatal.h"
+#include "common/run_error.h"
 #include "common/line_piece.h"
 #include "gdsread/read_gds.h"
 
@@ -44,14 +44,14 @@ std::string plural(std::uint64_t n, const char* one, const char* many) {
 }
 
 LayerMap read_map(const common::Options& options) {
-    std::FILE* f = common::open_or_exit(options.layers_name, "rb");
+    std::FILE* f = common::open_file(options.layers_name, "rb");
     const std::string text = read_all(f);
     std::fclose(f);
     try {
         return LayerMap::parse(text);
     } catch (const MapError& e) {
         std::fprintf(stderr, "cif2kavrit: %s:%ld: %s\n", options.layers_name.c_str(), e.line, e.text.c_str());
-        common::end_run(1);
+        throw common::RunError("");
     }
 }
 
@@ -68,7 +68,7 @@ LayerMap read_map(const common::Options& options) {
                  "'#' starts a comment; replace each name by a process layer such as COL, COF, COT, CPS, CPT,\n"
                  "CHO, CHT, CMB, CCM, CHM, and delete the lines of layers to leave out):\n");
     for (const LayerCount& l : layers) std::fprintf(stderr, "%d/%d L%d_%d\n", l.layer, l.data_type, l.layer, l.data_type);
-    common::end_run(1);
+    throw common::RunError("");
 }
 
 }  // namespace
@@ -83,7 +83,8 @@ bool is_gdsii(std::FILE* file) {
     return head[0] == 0x00 && head[1] == 0x06 && head[2] == 0x00 && head[3] == 0x02;
 }
 
-common::PolygonFiles read_gds_stage(const common::Options& options, std::FILE* gds, const common::Output& out) {
+common::PolygonFiles read_gds_stage(const common::Options& options, std::FILE* gds, const common::Output& out,
+                                    common::Trace* trace) {
     LayerMap map;
     const bool has_map = !options.layers_name.empty();
     if (has_map) map = read_map(options);
@@ -91,18 +92,19 @@ common::PolygonFiles read_gds_stage(const common::Options& options, std::FILE* g
     const GdsReadResult result = read_gds(source, has_map ? &map : nullptr, options.top_name);
     if (!result.ok) {
         print_message(options.cif_name, result.error);
-        common::end_run(1);
+        throw common::RunError("");
     }
     for (const GdsError& w : result.warnings) print_message(options.cif_name, w);
     if (!has_map) ask_for_map(options, result.layers);
     for (const cifread::Diagnostic& w : result.layout.warnings) print_cif_message(options.cif_name, w);
     out.write(common::up_to_nul(result.layout.end_rest));
-    common::PolygonFiles files(options.keep_intermediates);
+    common::PolygonFiles files(trace);
     cifread::write_layer_files(result.layout, options.cif_name, files);
     return files;
 }
 
-common::PolygonFiles read_cif_mapped(const common::Options& options, std::FILE* cif, const common::Output& out) {
+common::PolygonFiles read_cif_mapped(const common::Options& options, std::FILE* cif, const common::Output& out,
+                                     common::Trace* trace) {
     const LayerMap map = read_map(options);
     const std::string text = read_all(cif);
     const cifread::ReadLimits limits;
@@ -154,12 +156,12 @@ common::PolygonFiles read_cif_mapped(const common::Options& options, std::FILE* 
         layout = cifread::flatten(parsed, limits, budget);
     } catch (const cifread::ReadError& e) {
         print_cif_message(options.cif_name, {e.line, e.text});
-        common::end_run(1);
+        throw common::RunError("");
     }
     for (const std::string& u : unmapped) print_cif_message(options.cif_name, {0, u});
     for (const cifread::Diagnostic& w : layout.warnings) print_cif_message(options.cif_name, w);
     if (layout.has_end) out.write(common::up_to_nul(layout.end_rest));
-    common::PolygonFiles files(options.keep_intermediates);
+    common::PolygonFiles files(trace);
     cifread::write_layer_files(layout, options.cif_name, files);
     return files;
 }

@@ -1,18 +1,19 @@
 #include "grouping/group_boxes.h"
 
-#include "common/fatal.h"
 #include "common/file_names.h"
 #include "grouping/grouping_table.h"
+#include "grouping/touching_pairs.h"
 
 namespace grouping {
 
-common::GroupedBoxes group_boxes(const std::vector<common::Box>& box_list, bool keep) {
-    const Grouping grouping = group_into_structures(box_list);
+common::GroupedBoxes group_boxes(const std::vector<common::Box>& box_list, common::Trace* trace,
+                                 unsigned most_threads) {
+    const Grouping grouping = group_into_structures(box_list, default_threads(box_list.size(), most_threads));
     common::GroupedBoxes grouped;
     grouped.boxes.reserve(grouping.order.size());
     for (const std::int32_t b : grouping.order) grouped.boxes.push_back(box_list[static_cast<std::size_t>(b)]);
     grouped.ends = grouping.ends;
-    if (keep) common::write_whole_file(common::POSTMASON_FILE, grouped_text(grouped));
+    if (trace != nullptr) trace->made(common::POSTMASON_FILE, grouped_text(grouped));
     return grouped;
 }
 

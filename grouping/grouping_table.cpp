@@ -53,7 +53,7 @@ namespace grouping {
 //
 // At the start every box that is not clear is a suspect. Before any merge a
 // box's slot is the one it was placed in, so this first check needs no
-// union-find and can run on two threads.
+// union-find and can run on several threads.
 
 namespace {
 
@@ -226,7 +226,7 @@ private:
 
     // Marks in suspect_ the boxes that another slot accepts before any merge,
     // when a box's slot is the one it was placed in. Reads only, so large
-    // lists are split between two threads.
+    // lists are split between the threads.
     void mark_unclear_at_start() {
         const std::size_t n = boxes_.size();
         auto mark = [this](std::size_t from, std::size_t to) {
@@ -241,7 +241,7 @@ private:
                 }
             }
         };
-        run_halves(n, threads_, mark);
+        run_parts(n, threads_, mark);
     }
 
     // The lowest active slot other than `own` whose bounds touch box p and which

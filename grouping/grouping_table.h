@@ -30,8 +30,8 @@ struct Grouping {
     std::vector<std::size_t> ends;
 };
 
-// `threads` 0 lets the grouping choose: two threads on large lists where the
-// machine has them, one otherwise. The result is the same for any number.
+// `threads` 0 lets the grouping choose (default_threads: two on large
+// lists, one otherwise). The result is the same for any number.
 Grouping group_into_structures(const std::vector<Box>& boxes, unsigned threads = 0);
 
 }  // namespace grouping

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <exception>
 #include <system_error>
+#include <mutex>
 #include <thread>
 
 namespace grouping {
@@ -19,7 +20,7 @@ constexpr std::size_t FANOUT = 12;
 constexpr std::size_t THREADED_FROM = 20000;
 
 // The join is cut into tasks at the highest tree level that has at least this
-// many nodes, so that two threads taking tasks in turn finish close together.
+// many nodes, so that threads taking tasks in turn finish close together.
 constexpr std::size_t TASK_LEVEL_NODES = 256;
 
 // The centre, rounded down; the tile order only needs it roughly.
@@ -110,8 +111,8 @@ public:
         if (n == 0) return;
         order_ = tile_order(n, [&](std::size_t i) -> const Box& { return boxes[i]; });
         sorted_.resize(n);
-        // Reads scattered over the whole list: worth two threads on large ones.
-        run_halves(n, threads, [&](std::size_t from, std::size_t to) {
+        // Reads scattered over the whole list: worth the threads on large ones.
+        run_parts(n, threads, [&](std::size_t from, std::size_t to) {
             for (std::size_t k = from; k < to; ++k) sorted_[k] = boxes[static_cast<std::size_t>(order_[k])];
         });
         std::vector<Node> level = group(n, [&](std::size_t k) -> const Box& { return sorted_[k]; });
@@ -274,10 +275,11 @@ private:
 
 }  // namespace
 
-// The join cut into tasks that two threads take in turn. Each task writes its
-// own list, so the lists, taken in task order, are the same however the tasks
-// fall to the threads, and hold the pairs of Tree::run_all in its order.
-void join_on_two_threads(const Tree& tree, std::vector<Pairs>& found) {
+// The join cut into tasks that `threads` threads take in turn. Each task
+// writes its own list, so the lists, taken in task order, are the same however
+// the tasks fall to the threads, and hold the pairs of Tree::run_all in its
+// order.
+void join_on_threads(const Tree& tree, std::vector<Pairs>& found, unsigned threads) {
     const std::size_t cut = tree.cut_level();
     const std::vector<Tree::Task> tasks = tree.tasks(cut);
     found.resize(tasks.size());
@@ -285,35 +287,37 @@ void join_on_two_threads(const Tree& tree, std::vector<Pairs>& found) {
     auto work = [&]() {
         for (std::size_t t = next++; t < tasks.size(); t = next++) tree.run(cut, tasks[t], found[t]);
     };
-    std::thread helper;
+    std::vector<std::thread> helpers;
+    std::mutex failure_mutex;
     std::exception_ptr failure;
-    if (tasks.size() > 1) {
+    for (unsigned k = 1; k < threads && k < tasks.size(); ++k) {
         try {
-            helper = std::thread([&]() {
+            helpers.emplace_back([&]() {
                 try {
                     work();
                 } catch (...) {
-                    failure = std::current_exception();
+                    const std::lock_guard lock(failure_mutex);
+                    if (!failure) failure = std::current_exception();
                     next = tasks.size();
                 }
             });
         } catch (const std::system_error&) {
-            // No thread to be had: this one does all the tasks.
+            break;  // no more threads to be had: those running do the tasks
         }
     }
     try {
         work();
     } catch (...) {
         next = tasks.size();
-        if (helper.joinable()) helper.join();
+        for (std::thread& t : helpers) t.join();
         throw;
     }
-    if (helper.joinable()) helper.join();
+    for (std::thread& t : helpers) t.join();
     if (failure) std::rethrow_exception(failure);
 }
 
-unsigned default_threads(std::size_t boxes) {
-    return boxes >= THREADED_FROM && std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+unsigned default_threads(std::size_t boxes, unsigned most_threads) {
+    return boxes >= THREADED_FROM && most_threads > 1 ? most_threads : 1;
 }
 
 Neighbours touching_neighbours(const std::vector<Box>& boxes, unsigned threads) {
@@ -327,17 +331,17 @@ Neighbours touching_neighbours(const std::vector<Box>& boxes, unsigned threads) 
             found.resize(1);
             tree.run_all(found[0]);
         } else {
-            join_on_two_threads(tree, found);
+            join_on_threads(tree, found, threads);
         }
     }
 
     // Counts first, then every pair written into both lists from the back of
     // each box's range, so that start[b] ends where box b's list begins. On
-    // two threads each takes the boxes of one half and reads all pairs, so
+    // several threads each takes the boxes of one part and reads all pairs, so
     // the lists come out the same.
     Neighbours result;
     result.start.assign(n + 1, 0);
-    run_halves(n, threads, [&](std::size_t from, std::size_t to) {
+    run_parts(n, threads, [&](std::size_t from, std::size_t to) {
         for (const Pairs& pairs : found)
             for (const Pair& p : pairs) {
                 const auto a = static_cast<std::size_t>(p.a), b = static_cast<std::size_t>(p.b);
@@ -352,7 +356,7 @@ Neighbours touching_neighbours(const std::vector<Box>& boxes, unsigned threads) 
     }
     result.start[n] = total;
     result.list.resize(total);
-    run_halves(n, threads, [&](std::size_t from, std::size_t to) {
+    run_parts(n, threads, [&](std::size_t from, std::size_t to) {
         for (const Pairs& pairs : found)
             for (const Pair& p : pairs) {
                 const auto a = static_cast<std::size_t>(p.a), b = static_cast<std::size_t>(p.b);

@@ -25,28 +25,31 @@ struct Neighbours {
 // `threads` 0 stands for default_threads(boxes.size()).
 Neighbours touching_neighbours(const std::vector<Box>& boxes, unsigned threads = 0);
 
-// Two threads for large lists where the machine has two cores, one otherwise:
-// below some tens of thousands of boxes, starting a thread costs more than it
-// saves.
-unsigned default_threads(std::size_t boxes);
+// `most_threads` (at least one) for large lists, one otherwise: below some
+// tens of thousands of boxes, starting a thread costs more than it saves.
+unsigned default_threads(std::size_t boxes, unsigned most_threads = 2);
 
-// work(0, n / 2) and work(n / 2, n), on two threads when `threads` is two or
-// more. `work` must not throw and the two halves must not write the same
-// memory. When no thread can be started, both halves run on this one.
+// work(from, to) over `threads` consecutive parts of [0, n), each on a thread
+// of its own (the first on this one). `work` must not throw and the parts
+// must not write the same memory. A part whose thread cannot be started runs
+// on this one.
 template <class Work>
-void run_halves(std::size_t n, unsigned threads, Work work) {
+void run_parts(std::size_t n, unsigned threads, Work work) {
     if (threads < 2) {
         work(std::size_t{0}, n);
         return;
     }
-    std::thread helper;
-    try {
-        helper = std::thread(work, n / 2, n);
-    } catch (const std::system_error&) {
-        work(n / 2, n);
+    auto bound = [&](unsigned k) { return n / threads * k + n % threads * k / threads; };
+    std::vector<std::thread> helpers;
+    for (unsigned k = 1; k < threads; ++k) {
+        try {
+            helpers.emplace_back(work, bound(k), bound(k + 1));
+        } catch (const std::system_error&) {
+            work(bound(k), bound(k + 1));
+        }
     }
-    work(std::size_t{0}, n / 2);
-    if (helper.joinable()) helper.join();
+    work(std::size_t{0}, bound(1));
+    for (std::thread& t : helpers) t.join();
 }
 
 }  // namespace grouping

@@ -12,9 +12,6 @@
 
 namespace layers {
 
-const char* const BODY_LIST[] = {"COL", "COT", "COF", "mtl", "refl", "pvtl", "pvth", "ply1", "p2lo", "p2hi", "ply2",
-                                 nullptr};
-
 LayerHeight lookup_layer_height(std::string_view name, const HeightTable& table) {
     // Every name of the table has at most seven characters; a longer name
     // cannot match any row and gets the zero height.

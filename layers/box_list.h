@@ -9,83 +9,14 @@
 
 #include "common/box.h"
 #include "common/polygon_file.h"
+#include "layers/process.h"
 
 namespace layers {
-
-// The vertical build-up of the process, in level units (the z unit of a box).
-constexpr int LEVEL1_BASE = 1;
-constexpr int LEVEL2_RISE = 2;
-constexpr int PLY1_THICKNESS = 2;
-constexpr int PLY2_THICKNESS = 2;
-constexpr int METAL_THICKNESS = 1;
-constexpr int REFL_THICKNESS = 4;
-constexpr int PVT_THICKNESS = 3;
-
-struct LevelConstants {
-    int level1_base;
-    int level2_rise;
-    int ply1_thickness;
-    int ply2_thickness;
-    int metal_thickness;
-    int refl_thickness;
-    int pvt_thickness;
-};
-
-constexpr LevelConstants BUILT_IN_LEVELS{LEVEL1_BASE,    LEVEL2_RISE,    PLY1_THICKNESS, PLY2_THICKNESS,
-                                         METAL_THICKNESS, REFL_THICKNESS, PVT_THICKNESS};
-
-// z base, top (= base + thickness) and thickness of a body or layer.
-struct LayerHeight {
-    int z_base = 0;
-    int top = 0;
-    int thickness = 0;
-};
-
-struct HeightRow {
-    std::string_view name;  // upper case
-    int z_base;
-    int thickness;
-};
-
-constexpr int HEIGHT_ROWS = 17;
-using HeightTable = std::array<HeightRow, HEIGHT_ROWS>;
-
-// The height table for a set of level constants; every row follows from the
-// constants, so changing one moves every row that uses it.
-constexpr HeightTable make_height_table(const LevelConstants& c) {
-    const int ply2_base = c.level1_base + c.level2_rise;
-    const int p2hi_base = c.level1_base + c.level2_rise + c.ply1_thickness;
-    const int metal_base = c.level1_base + c.level2_rise + c.ply1_thickness + c.ply2_thickness;
-    return HeightTable{{
-        {"PLY1", c.level1_base, c.ply1_thickness},
-        {"PLY2", ply2_base, c.ply2_thickness},
-        {"P2LO", ply2_base + 1, c.ply1_thickness + c.ply2_thickness - 2},
-        {"P2HI", p2hi_base, c.ply2_thickness},
-        {"C2SL", 0, c.ply2_thickness},
-        {"C2SH", 0, c.level1_base + c.level2_rise + c.ply2_thickness - 1},
-        {"C21L", c.level1_base + c.ply1_thickness, c.ply2_thickness},
-        {"C21H", c.level1_base + c.ply1_thickness, c.level2_rise + c.ply2_thickness - 1},
-        {"COF", 0, c.ply2_thickness},
-        {"COT", c.level1_base, c.ply1_thickness + c.level2_rise + c.ply2_thickness},
-        {"COL", 0, c.level1_base + c.level2_rise + c.ply1_thickness},
-        {"CCM", metal_base, c.metal_thickness},
-        {"MTL", metal_base, c.metal_thickness},
-        {"PVTL", c.level1_base, c.pvt_thickness},
-        {"PVTH", p2hi_base, c.pvt_thickness},
-        {"REFL", c.level1_base + c.level2_rise + c.ply2_thickness, c.refl_thickness},
-        {"BASE", -2, 1},
-    }};
-}
-
-constexpr HeightTable HEIGHT_TABLE = make_height_table(BUILT_IN_LEVELS);
 
 // Looks `name` up in `table` without regard to case; a name that matches no
 // row gets 0, 0, 0.
 LayerHeight lookup_layer_height(std::string_view name, const HeightTable& table);
 LayerHeight lookup_layer_height(std::string_view name);
-
-// The stems of the body files that become boxes, in order, ended by nullptr.
-extern const char* const BODY_LIST[];
 
 // The boxes of one body file: one per four-vertex contour, its x and y extent
 // from the truncated coordinates ("%f" reads), z from `height`. A contour with

@@ -3,50 +3,20 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
+#include <exception>
 #include <iterator>
 #include <map>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <variant>
 
-#include "common/fatal.h"
 #include "common/file_names.h"
 #include "layers/box_list.h"
 #include "layers/polygon_files.h"
 #include "layers/recipe_steps.h"
 
 namespace layers {
-
-// Each step reads one or two bodies and makes one; a layer or body without a
-// file counts as empty.
-const RecipeStep RECIPE[] = {
-    {RecipeStep::GROW, 5, "COL", nullptr, "c2st"},
-    {RecipeStep::CLIP, GPC_DIFF, "c2st", "COL", "tmp5"},
-    {RecipeStep::CLIP, GPC_INT, "tmp5", "CPT", "tmp6"},
-    {RecipeStep::CLIP, GPC_INT, "tmp6", "CPS", "pvt1"},
-    {RecipeStep::CLIP, GPC_INT, "CPS", "CPT", "tmp7"},
-    {RecipeStep::CLIP, GPC_INT, "tmp7", "CMB", "tmp8"},
-    {RecipeStep::CLIP, GPC_INT, "COT", "tmp8", "tmp9"},
-    {RecipeStep::CLIP, GPC_DIFF, "tmp8", "tmp9", "tmp10"},
-    {RecipeStep::CLIP, GPC_DIFF, "tmp10", "CCM", "pvt2"},
-    {RecipeStep::CLIP, GPC_UNION, "pvt1", "pvt2", "pvtl"},
-    {RecipeStep::COPY, 0, "pvtl", nullptr, "pvth"},
-    {RecipeStep::CLIP, GPC_DIFF, "CCM", "CHM", "mtl"},
-    {RecipeStep::CLIP, GPC_INT, "CCM", "CMB", "refl"},
-    {RecipeStep::CLIP, GPC_DIFF, "CPS", "CHO", "ply1"},
-    {RecipeStep::CLIP, GPC_DIFF, "CPT", "CHT", "p2tmp"},
-    {RecipeStep::GROW, 2, "ply1", nullptr, "p11"},
-    {RecipeStep::GROW, 4, "ply1", nullptr, "p12"},
-    {RecipeStep::GROW, 6, "ply1", nullptr, "p13"},
-    {RecipeStep::CLIP, GPC_INT, "p12", "p2tmp", "p2hi"},
-    {RecipeStep::CLIP, GPC_INT, "p13", "p2tmp", "tmp1"},
-    {RecipeStep::CLIP, GPC_INT, "p11", "p2tmp", "tmp2"},
-    {RecipeStep::CLIP, GPC_INT, "p13", "p2hi", "tmp3"},
-    {RecipeStep::CLIP, GPC_DIFF, "tmp1", "tmp2", "tmp4"},
-    {RecipeStep::CLIP, GPC_DIFF, "tmp4", "tmp3", "p2lo"},
-    {RecipeStep::CLIP, GPC_DIFF, "p2tmp", "p2hi", "ply2"},
-};
-const std::size_t RECIPE_STEPS = std::size(RECIPE);
 
 void run_recipe_step(common::PolygonFiles& files, const RecipeStep& s) {
     switch (s.kind) {
@@ -63,10 +33,20 @@ namespace {
 // makes a body it reads, reads a body it makes, or makes the same body, so
 // any order that respects these waits gives the result of the tasks run one
 // after another.
+// A recipe step, run on the polygon files.
+struct StepTask {
+    const RecipeStep* step;
+};
+
+// The lifting of body `body` of BODY_LIST into its boxes.
+struct LiftTask {
+    std::size_t body;
+};
+
 struct Task {
+    std::variant<StepTask, LiftTask> work{StepTask{nullptr}};
     std::vector<std::string> reads;  // file names
     std::string makes;               // file name, empty for a lift
-    std::size_t step = 0;            // recipe step, or RECIPE_STEPS + body index
     std::vector<std::size_t> waits_for;
     std::vector<std::size_t> wanted_by;
     std::size_t chain = 1;  // tasks in the longest chain that starts here
@@ -78,7 +58,7 @@ public:
         for (std::size_t k = 0; k < RECIPE_STEPS; ++k) {
             const RecipeStep& s = RECIPE[k];
             Task t;
-            t.step = k;
+            t.work = StepTask{&s};
             t.reads.push_back(common::polygon_file_name(s.first));
             if (s.kind == RecipeStep::CLIP) t.reads.push_back(common::polygon_file_name(s.second));
             t.makes = common::polygon_file_name(s.result);
@@ -86,7 +66,8 @@ public:
         }
         for (std::size_t b = 0; BODY_LIST[b] != nullptr; ++b) {
             Task t;
-            t.step = RECIPE_STEPS + b;
+            t.work = LiftTask{b};
+            ++bodies;
             t.reads.push_back(common::polygon_file_name(BODY_LIST[b]));
             tasks.push_back(std::move(t));
         }
@@ -114,6 +95,7 @@ public:
 
     std::vector<Task> tasks;
     std::map<std::string, int> readers;  // how many tasks read each file
+    std::size_t bodies = 0;              // lift tasks
 };
 
 // The vertices of a file (of a text, about as many as its lines).
@@ -135,8 +117,8 @@ public:
         const std::size_t n = plan.tasks.size();
         waiting_.resize(n);
         for (std::size_t k = 0; k < n; ++k) waiting_[k] = plan.tasks[k].waits_for.size();
-        lifted_.resize(n - RECIPE_STEPS);
-        messages_.resize(n - RECIPE_STEPS);
+        lifted_.resize(plan.bodies);
+        messages_.resize(plan.bodies);
     }
 
     void run(int threads) {
@@ -145,6 +127,8 @@ public:
         for (int i = 1; i < threads; ++i) helpers.emplace_back([this] { work(); });
         work();
         for (std::thread& t : helpers) t.join();
+        // The first step that failed ends the run, as on one thread.
+        if (failure_) std::rethrow_exception(failure_);
     }
 
     std::vector<common::Box> box_list() {
@@ -163,7 +147,7 @@ public:
 private:
     // Takes a task whose waits are over, runs it and marks it done, until
     // every task is done. Lifting a final body comes first, since it lets
-    // the body go. On two threads, of the recipe steps the one that starts
+    // the body go. On several threads, of the recipe steps the one that starts
     // the longest chain of steps still to come goes first, and of equal
     // chains the one with the most operand vertices: that keeps the second
     // thread busy with the rest while the long chain runs. On one thread the
@@ -171,9 +155,12 @@ private:
     // a step fails (the files kept so far) is what the recipe order leaves.
     // A step waits while it would hold too much memory beside the steps
     // running.
+    // A step that fails (it throws) stops the taking of further tasks: each
+    // thread finishes the task it runs, and run() passes the failure on.
     void work() {
         std::unique_lock lock(mutex_);
         for (;;) {
+            if (failure_) return;
             std::size_t next = plan_.tasks.size();
             std::size_t weight = 0;
             for (std::size_t k = 0; k < plan_.tasks.size(); ++k) {
@@ -194,8 +181,18 @@ private:
             started_.push_back(next);
             running_weight_ += weight;
             lock.unlock();
-            run_task(plan_.tasks[next]);
+            std::exception_ptr failed;
+            try {
+                run_task(plan_.tasks[next]);
+            } catch (...) {
+                failed = std::current_exception();
+            }
             lock.lock();
+            if (failed) {
+                if (!failure_) failure_ = failed;
+                ready_.notify_all();
+                return;
+            }
             running_weight_ -= weight;
             finish(plan_.tasks[next]);
             ready_.notify_all();
@@ -207,8 +204,8 @@ private:
     bool goes_before(std::size_t a, std::size_t a_weight, std::size_t b, std::size_t b_weight) const {
         const Task& ta = plan_.tasks[a];
         const Task& tb = plan_.tasks[b];
-        const bool a_lifts = ta.step >= RECIPE_STEPS;
-        const bool b_lifts = tb.step >= RECIPE_STEPS;
+        const bool a_lifts = std::holds_alternative<LiftTask>(ta.work);
+        const bool b_lifts = std::holds_alternative<LiftTask>(tb.work);
         if (a_lifts != b_lifts) return a_lifts;
         if (threads_ > 1) {
             if (ta.chain != tb.chain) return ta.chain > tb.chain;
@@ -219,7 +216,7 @@ private:
 
     // The operand vertices of a recipe step (a lift holds little beside its body).
     std::size_t weight_of(const Task& t) const {
-        if (t.step >= RECIPE_STEPS) return 0;
+        if (std::holds_alternative<LiftTask>(t.work)) return 0;
         std::size_t total = 0;
         for (const std::string& r : t.reads) {
             const common::PolygonFilePtr f = files_.find(r);
@@ -235,11 +232,11 @@ private:
     }
 
     void run_task(const Task& t) {
-        if (t.step < RECIPE_STEPS) {
-            run_recipe_step(files_, RECIPE[t.step]);
+        if (const StepTask* s = std::get_if<StepTask>(&t.work)) {
+            run_recipe_step(files_, *s->step);
             return;
         }
-        const std::size_t b = t.step - RECIPE_STEPS;
+        const std::size_t b = std::get<LiftTask>(t.work).body;
         const common::PolygonFilePtr file = files_.find(t.reads[0]);
         if (file != nullptr) lifted_[b] = lift_body(*file, lookup_layer_height(BODY_LIST[b]), messages_[b]);
     }
@@ -251,7 +248,7 @@ private:
         // A body that no task will read any more is let go, unless the files
         // are kept (then they are on disk anyway, and the list is whole).
         for (const std::string& r : t.reads) {
-            if (--readers_[r] == 0 && r != common::EMPTY_POLYGON_FILE && !files_.keep()) files_.release(r);
+            if (--readers_[r] == 0 && r != common::EMPTY_POLYGON_FILE && files_.trace() == nullptr) files_.release(r);
         }
     }
 
@@ -266,20 +263,25 @@ private:
     int threads_ = 1;
     std::mutex mutex_;
     std::condition_variable ready_;
+    std::exception_ptr failure_;  // the first failure of a task
     std::vector<std::vector<common::Box>> lifted_;
     std::vector<std::string> messages_;
 };
 
 }  // namespace
 
-std::vector<common::Box> process_layers(common::PolygonFiles files, int threads, std::size_t concurrent_vertices) {
-    if (threads <= 0) threads = (!files.keep() && layout_vertices(files) >= THREADED_LAYOUT_VERTICES) ? 2 : 1;
+std::vector<common::Box> process_layers(common::PolygonFiles files, int threads, std::size_t concurrent_vertices,
+                                        int most_threads) {
+    if (threads <= 0)
+        threads = (files.trace() == nullptr && layout_vertices(files) >= THREADED_LAYOUT_VERTICES && most_threads > 1)
+                      ? most_threads
+                      : 1;
     write_empty_polygon_file(files);
     static const Plan plan;
     Runner runner(files, plan, concurrent_vertices);
     runner.run(threads);
     std::vector<common::Box> boxes = runner.box_list();
-    if (files.keep()) common::write_whole_file(common::PREMASON_FILE, box_list_text(boxes));
+    if (common::Trace* trace = files.trace()) trace->made(common::PREMASON_FILE, box_list_text(boxes));
     return boxes;
 }
 

@@ -7,22 +7,9 @@
 
 #include "common/box.h"
 #include "common/polygon_file.h"
+#include "layers/process.h"
 
 namespace layers {
-
-// One step of the recipe: a clip of two bodies (op is GPC_DIFF, GPC_INT or
-// GPC_UNION), a copy, or a growing step by `amount`.
-struct RecipeStep {
-    enum Kind { CLIP, COPY, GROW } kind;
-    int op_or_amount;
-    const char* first;
-    const char* second;  // clips only
-    const char* result;
-};
-
-// The recipe in order, and the number of its steps.
-extern const RecipeStep RECIPE[];
-extern const std::size_t RECIPE_STEPS;
 
 void run_recipe_step(common::PolygonFiles& files, const RecipeStep& step);
 
@@ -40,11 +27,13 @@ inline constexpr std::size_t CONCURRENT_VERTICES = 12'000'000;
 
 // Creates empty.gpc, runs the recipe over the layer files and lifts the final
 // bodies into the box list. Steps that do not read each other's bodies run on
-// two threads (`threads` 0: two for large layouts, one for small ones and when
-// the files are kept) as far as `concurrent_vertices` allows; the result is
-// the one of the steps run in order. With kept files, premason.file is written
-// too.
+// `threads` threads (0: `most_threads` for large layouts, one for small ones
+// and when the files have a trace, whose scratch files must be written in the
+// recipe's order) as far as `concurrent_vertices` allows; the result is the
+// one of the steps run in order, for any number of threads. With a trace,
+// premason.file is reported to it too.
 std::vector<common::Box> process_layers(common::PolygonFiles files, int threads = 0,
-                                        std::size_t concurrent_vertices = CONCURRENT_VERTICES);
+                                        std::size_t concurrent_vertices = CONCURRENT_VERTICES,
+                                        int most_threads = 2);
 
 }  // namespace layers

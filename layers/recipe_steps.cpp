@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "common/file_names.h"
-#include "common/fatal.h"
+#include "common/run_error.h"
 #include "layers/polygon_files.h"
 #include "polygon/ordered_union.h"
 #include "polygon/polygon_io.h"
@@ -12,18 +12,24 @@ namespace layers {
 
 namespace {
 
+// The messages of the steps name the place in the layer processing that
+// found the fault, as "processlayers(N)"; users and scripts know them by
+// these numbers, so they stay as they are.
 constexpr const char* SOURCE_NAME = "processlayers";
+constexpr int COPY_SAME_NAMES_PLACE = 209;
+constexpr int GROW_SAME_NAMES_PLACE = 245;
+constexpr int GROW_NOT_FOUR_VERTICES_PLACE = 289;
 
-[[noreturn]] void same_names_error(int line) {
-    common::fatal(std::string(SOURCE_NAME) + "(" + std::to_string(line) +
-                  "): Error: output specification same as input.\n");
+common::RunError same_names_error(int place) {
+    return common::RunError(std::string(SOURCE_NAME) + "(" + std::to_string(place) +
+                            "): Error: output specification same as input.\n");
 }
 
 // An operand of a boolean step: its file, or empty.gpc when it has none.
 common::PolygonFilePtr find_operand(const common::PolygonFiles& files, const std::string& file_name) {
     common::PolygonFilePtr f = files.find(file_name);
     if (f == nullptr) f = files.find(common::EMPTY_POLYGON_FILE);
-    if (f == nullptr) common::fatal(std::string("Error opening file ") + common::EMPTY_POLYGON_FILE + "\n");
+    if (f == nullptr) throw common::open_error(common::EMPTY_POLYGON_FILE);
     return f;
 }
 
@@ -59,10 +65,10 @@ void clip_layers(common::PolygonFiles& files, int op, const std::string& first, 
 }
 
 void copy_layer(common::PolygonFiles& files, const std::string& source, const std::string& destination) {
-    if (source == destination) same_names_error(209);
+    if (source == destination) throw same_names_error(COPY_SAME_NAMES_PLACE);
     const std::string source_file = common::polygon_file_name(source);
     common::PolygonFilePtr f = files.find(source_file);
-    if (f == nullptr) common::fatal("Error opening file " + source_file + "\n");
+    if (f == nullptr) throw common::open_error(source_file);
     // A copy holds the same bytes: it shares the source's content.
     files.create(common::polygon_file_name(destination), std::move(f));
 }
@@ -86,7 +92,7 @@ void read_widened_text(std::FILE* in, int amount, std::vector<grow::FloatBox>& b
             boxes.push_back(grow::widen(grow::bounding_box(x, y), amount));
             continue;
         }
-        std::fprintf(stderr, "%s(%d): Error: nuber of vertices != 4.\n", SOURCE_NAME, 289);
+        std::fprintf(stderr, "%s(%d): Error: nuber of vertices != 4.\n", SOURCE_NAME, GROW_NOT_FOUR_VERTICES_PLACE);
         bool complete = true;
         for (int v = 0; v < vertices && complete; ++v) {
             float px = 0, py = 0;
@@ -124,21 +130,22 @@ std::vector<grow::FloatBox> read_widened_boxes(const common::PolygonFile& file, 
 }
 
 void grow_layer(common::PolygonFiles& files, const std::string& source, const std::string& destination, int amount) {
-    if (source == destination) same_names_error(245);
+    if (source == destination) throw same_names_error(GROW_SAME_NAMES_PLACE);
     const common::PolygonFilePtr in = files.find(common::polygon_file_name(source));
     if (in == nullptr) return;  // a missing body grows into nothing
 
     const std::vector<grow::FloatBox> boxes = read_widened_boxes(*in, amount);
-    if (files.keep()) {
+    common::Trace* const trace = files.trace();
+    if (trace != nullptr) {
         // tmpdata1.file holds exactly the grown boxes: its count line is their
         // number, and a contour that was passed over leaves no trace in it.
         std::string text = std::to_string(boxes.size()) + "\n";
         for (const grow::FloatBox& b : boxes) text += "4\n" + grow::corner_lines(b);
-        common::write_whole_file(common::TMPDATA1_FILE, text);
+        trace->made(common::TMPDATA1_FILE, text);
     }
 
     gpc_polygon accumulator{0, nullptr, nullptr};
-    unite_contours(boxes, &accumulator, files.keep());
+    unite_contours(boxes, &accumulator, trace);
     gpc_tristrip strips{0, nullptr};
     gpc_polygon_to_tristrip(&accumulator, &strips);
     gpc_free_polygon(&accumulator);
@@ -146,7 +153,8 @@ void grow_layer(common::PolygonFiles& files, const std::string& source, const st
     gpc_free_tristrip(&strips);
 }
 
-void unite_contours(const std::vector<grow::FloatBox>& boxes, gpc_polygon* accumulator, bool keep) {
+void unite_contours(const std::vector<grow::FloatBox>& boxes, gpc_polygon* accumulator, common::Trace* trace) {
+    const bool keep = trace != nullptr;
     // Every corner is taken as it reads back from tmpdata1.file ("%.2f") and
     // then from tmpdata2.file ("%.5f"); the unions then run in memory in
     // order, which gives the same polygon as uniting through the files one
@@ -165,7 +173,7 @@ void unite_contours(const std::vector<grow::FloatBox>& boxes, gpc_polygon* accum
     if (keep && !all_corners.empty()) {
         std::string text = "1\n" + std::to_string(last_read.size()) + "\n";
         for (const auto& [x, y] : last_read) text += grow::tmpdata2_line(x, y);
-        common::write_whole_file(common::TMPDATA2_FILE, text);
+        trace->made(common::TMPDATA2_FILE, text);
     }
     polygon::unite_boxes(all_corners, accumulator);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/polygon_file.h"
+#include "common/trace.h"
 #include "layers/grow.h"
 #include "polygon/gpc.h"
 
@@ -19,13 +20,13 @@ void clip_layers(common::PolygonFiles& files, int op, const std::string& first, 
                  const std::string& result);
 
 // <destination>.gpc = the same file as <source>.gpc. Equal names, or a
-// missing source, end the run with status 1.
+// missing source, throw a RunError (status 1).
 void copy_layer(common::PolygonFiles& files, const std::string& source, const std::string& destination);
 
 // <destination>.gpc = <source> with each quad widened by `amount` on all four
 // sides, the widened boxes united. A missing source creates nothing. Equal
-// names end the run with status 1. When the files are kept, tmpdata1.file
-// receives the widened boxes and tmpdata2.file the last of them.
+// names throw a RunError (status 1). With a trace, tmpdata1.file receives the
+// widened boxes and tmpdata2.file the last of them.
 void grow_layer(common::PolygonFiles& files, const std::string& source, const std::string& destination, int amount);
 
 // The widened boxes of a body file (four-vertex contours read with "%d" and
@@ -34,8 +35,9 @@ void grow_layer(common::PolygonFiles& files, const std::string& source, const st
 std::vector<grow::FloatBox> read_widened_boxes(const common::PolygonFile& file, int amount);
 
 // accumulator = accumulator united with every box, one after the other, each
-// corner as it reads back from the scratch texts. With `keep` the scratch
-// files are written to the current directory.
-void unite_contours(const std::vector<grow::FloatBox>& boxes, gpc_polygon* accumulator, bool keep = false);
+// corner as it reads back from the scratch texts. The last box's scratch
+// text is reported to `trace` (when not null) as tmpdata2.file.
+void unite_contours(const std::vector<grow::FloatBox>& boxes, gpc_polygon* accumulator,
+                    common::Trace* trace = nullptr);
 
 }  // namespace layers

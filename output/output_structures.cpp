@@ -1,14 +1,14 @@
 #include "output/output_structures.h"
 
-#include "common/fatal.h"
 #include "common/file_names.h"
 #include "output/structure_table.h"
 
 namespace output {
 
-void output_structures(const common::Options& options, const common::GroupedBoxes& grouped, const common::Output& out) {
+void output_structures(const common::Options& options, const common::GroupedBoxes& grouped, const common::Output& out,
+                       common::Trace* trace) {
     StructureTable table = read_structures(grouped);
-    if (options.keep_intermediates) write_block_file(grouped, common::TMPDATA1_FILE);
+    if (trace != nullptr) trace->made(common::TMPDATA1_FILE, block_file_text(grouped));
     find_neighbors(table);
     if (options.linkage) compute_linkage(table);
     write_summary(options, table, out);

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "common/fatal.h"
 #include "output/block_text.h"
 
 namespace output {
@@ -75,20 +74,20 @@ void write_drawn_boxes(TextSink& sink, const common::GroupedBoxes& grouped, std:
     }
 }
 
-void write_block_file(const common::GroupedBoxes& grouped, const std::string& name) {
-    std::FILE* file = common::create_or_exit(name);
-    {
-        const common::Output to_file(file, name);
-        TextSink sink(to_file);
-        const auto n = static_cast<std::int32_t>(grouped.ends.size());
-        for (std::int32_t i = 1; i <= n; ++i) {
-            append_block_start(sink.text(), i);
-            write_drawn_boxes(sink, grouped, i);
-            append_block_end(sink.text(), i);
-            sink.done();
+std::string block_file_text(const common::GroupedBoxes& grouped) {
+    std::string text;
+    const auto n = static_cast<std::int32_t>(grouped.ends.size());
+    std::size_t at = 0;
+    for (std::int32_t i = 1; i <= n; ++i) {
+        append_block_start(text, i);
+        for (; at < grouped.ends[static_cast<std::size_t>(i) - 1]; ++at) {
+            const Box& b = grouped.boxes[at];
+            const BoxClass c = classify_box(b);
+            if (c == BoxClass::anchor || c == BoxClass::plain) append_box_line(text, b);
         }
+        append_block_end(text, i);
     }
-    common::close_written_or_exit(file, name);
+    return text;
 }
 
 }  // namespace output

@@ -61,10 +61,9 @@ bool hinges_match(const HingeBox& a, const HingeBox& b);
 
 // Reads the grouped box list into a table.
 StructureTable read_structures(const common::GroupedBoxes& grouped);
-// Writes the file `name` (tmpdata1.file): one block of box lines per
-// structure, between its start and end lines, in index order. A file that
-// cannot be opened or written ends the run.
-void write_block_file(const common::GroupedBoxes& grouped, const std::string& name);
+// The text of tmpdata1.file after the grouping: one block of drawn box lines
+// per structure, between its start and end lines, in index order.
+std::string block_file_text(const common::GroupedBoxes& grouped);
 // The box lines of structure i's drawn boxes (anchor and plain), in the order
 // of `grouped`.
 void write_drawn_boxes(TextSink& sink, const common::GroupedBoxes& grouped, std::int32_t i);

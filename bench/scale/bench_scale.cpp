@@ -44,7 +44,7 @@
 #include "cif/scan_cif.h"
 #include "driver/command_line.h"
 #include "driver/header_footer.h"
-#include "common/fatal.h"
+#include "common/run_error.h"
 #include "common/options.h"
 #include "common/output.h"
 #include "grouping/group_boxes.h"
@@ -129,8 +129,8 @@ StagedRun run_stages(const fs::path& dir) {
         common::Options options;
         options.cif_name = "layout.cif";
         options.summary = true;
-        std::FILE* cif = common::open_or_exit("../layout.cif", "rb");
-        common::Output out(common::open_or_exit("out.kav", "w"), "out.kav");
+        std::FILE* cif = common::open_file("../layout.cif", "rb");
+        common::Output out(common::open_file("out.kav", "w"), "out.kav");
         rusage u{};
         getrusage(RUSAGE_SELF, &u);
         double t = cpu_seconds(u);
@@ -189,8 +189,8 @@ bool layer_steps_in_child(const fs::path& layout, const fs::path& work, std::vec
         close(channel[0]);
         fs::create_directory(work);
         fs::current_path(work);
-        std::FILE* cif = common::open_or_exit(layout.string(), "rb");
-        common::Output out(common::open_or_exit("/dev/null", "w"), "/dev/null");
+        std::FILE* cif = common::open_file(layout.string(), "rb");
+        common::Output out(common::open_file("/dev/null", "w"), "/dev/null");
         common::PolygonFiles files = cif::scan_cif(cif, out);
         rusage u{};
         getrusage(RUSAGE_SELF, &u);

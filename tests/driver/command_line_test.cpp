@@ -9,6 +9,8 @@
 
 #include "driver/command_line.h"
 #include "driver/header_footer.h"
+#include "driver/threads.h"
+#include "common/run_error.h"
 #include "common/options.h"
 
 namespace {
@@ -129,6 +131,68 @@ TEST(CommandLine, LayerMapAndTopTakeTheNextArgument) {
         EXPECT_EQ(options.top_name, c.top);
         EXPECT_EQ(options.out_name, c.out);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// --threads N and --threads=N: a whole number from 1 to 256; anything else
+// ends the run with status 2 and says what is wrong.
+TEST(CommandLine, ThreadCount) {
+    struct ThreadCase {
+        std::vector<std::string> args;
+        int threads;            // -1: refused
+        std::string cif;
+        std::string message;    // of a refusal
+    };
+    const std::string range = "a whole number from 1 to 256";
+    const std::vector<ThreadCase> cases = {
+        {{"-s", "a.cif"}, 0, "a.cif", ""},
+        {{"--threads", "3", "a.cif"}, 3, "a.cif", ""},
+        {{"--threads=1", "-s", "a.cif"}, 1, "a.cif", ""},
+        {{"--threads=256", "a.cif"}, 256, "a.cif", ""},
+        {{"--threads=2", "--threads", "4", "a.cif"}, 4, "a.cif", ""},
+        {{"--threads=0", "a.cif"}, -1, "", "takes " + range + ", not \"0\""},
+        {{"--threads=257", "a.cif"}, -1, "", "takes " + range + ", not \"257\""},
+        {{"--threads=+2", "a.cif"}, -1, "", "takes " + range + ", not \"+2\""},
+        {{"--threads=", "a.cif"}, -1, "", "takes " + range + ", not \"\""},
+        {{"--threads", "two", "a.cif"}, -1, "", "takes " + range + ", not \"two\""},
+        {{"--threads", "0002", "a.cif"}, -1, "", "takes " + range + ", not \"0002\""},
+        {{"a.cif", "--threads"}, -1, "", "needs " + range},
+        // the number is never the input, as with --layers
+        {{"-s", "--threads", "2"}, 2, "", ""},
+        // an unknown long option that merely begins alike is ignored
+        {{"--threadsx", "a.cif"}, 0, "a.cif", ""},
+    };
+    for (const ThreadCase& c : cases) {
+        std::string label = "cif2kavrit";
+        for (const std::string& a : c.args) label.append(" ").append(a);
+        SCOPED_TRACE(label);
+        common::Options options;
+        std::vector<const char*> argv{"cif2kavrit"};
+        for (const std::string& a : c.args) argv.push_back(a.c_str());
+        argv.push_back(nullptr);
+        try {
+            const CommandLineAction action = read_command_line(static_cast<int>(argv.size()) - 1, argv.data(), options);
+            EXPECT_NE(c.threads, -1) << "not refused";
+            EXPECT_EQ(options.threads, c.threads);
+            EXPECT_EQ(action, c.cif.empty() ? CommandLineAction::Usage : CommandLineAction::Convert);
+            EXPECT_EQ(options.cif_name, c.cif);
+        } catch (const common::RunError& e) {
+            EXPECT_EQ(c.threads, -1) << "refused";
+            EXPECT_EQ(e.message(), "cif2kavrit: --threads " + c.message + "\n");
+            EXPECT_EQ(e.status(), 2);
+        }
+    }
+}
+
+TEST(Threads, RequestedOrWhatTheMachineHasUpToFour) {
+    EXPECT_EQ(run_threads(3), 3);
+    EXPECT_EQ(run_threads(200), 200);
+    const int chosen = run_threads(0);
+    EXPECT_GE(chosen, 1);
+    EXPECT_LE(chosen, 4);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The grouping stage on small box lists whose grouping was worked out by
-// hand, checked as the text of postmason.file, which the stage writes only
-// when the intermediate files are kept.
+// hand, checked as the text of postmason.file, which the stage reports only
+// to a run that keeps its intermediate files.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,15 +9,17 @@
 #include "common/box.h"
 #include "grouping/group_boxes.h"
 #include "scratch_dir.h"
+#include "tests/common/test_traces.h"
 
 namespace {
 
 using common::Box;
 
 std::string group_text(const std::vector<Box>& boxes) {
-    ScratchDir dir;
-    const common::GroupedBoxes grouped = grouping::group_boxes(boxes, true);
-    const std::string kept = read_file("postmason.file");
+    test_traces::RecordingTrace trace;
+    const common::GroupedBoxes grouped = grouping::group_boxes(boxes, &trace);
+    EXPECT_EQ(trace.reported, std::vector<std::string>{"postmason.file"});
+    const std::string kept = trace.files["postmason.file"];
     EXPECT_EQ(grouping::grouped_text(grouped), kept);
     return kept;
 }

@@ -1,9 +1,12 @@
 // The pair search against testing every pair, and the grouping on one thread
-// against two, on random boxes that share faces, edges and corners, are flat
+// against several, on random boxes that share faces, edges and corners, are flat
 // or huge, or lie at the ends of the coordinate range.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <mutex>
+#include <utility>
+
 #include <climits>
 #include <random>
 #include <vector>
@@ -66,24 +69,54 @@ TEST(TouchingPairs, SameAsTestingEveryPairOnOneThreadAndTwo) {
     for (const Case& c : cases) {
         const std::vector<Box> boxes = random_boxes(rng, c.count, c.extent);
         const grouping::Neighbours one = grouping::touching_neighbours(boxes, 1);
-        const grouping::Neighbours two = grouping::touching_neighbours(boxes, 2);
         ASSERT_EQ(one.start.size(), boxes.size() + 1);
         EXPECT_EQ(sorted_lists(one), by_brute_force(boxes)) << c.count << " boxes";
-        EXPECT_EQ(one.start, two.start) << c.count << " boxes";
-        EXPECT_EQ(one.list, two.list) << c.count << " boxes";
+        for (const unsigned threads : {2u, 3u, 4u, 7u}) {
+            const grouping::Neighbours more = grouping::touching_neighbours(boxes, threads);
+            EXPECT_EQ(one.start, more.start) << c.count << " boxes, " << threads << " threads";
+            EXPECT_EQ(one.list, more.list) << c.count << " boxes, " << threads << " threads";
+        }
     }
 }
 
-TEST(TouchingPairs, GroupingTheSameOnOneThreadAndTwo) {
+TEST(TouchingPairs, GroupingTheSameOnAnyNumberOfThreads) {
     // Large enough for the checks before merging to be split between threads.
     std::mt19937 rng(99);
     const std::vector<Box> boxes = random_boxes(rng, 30000, 300);
     const grouping::Grouping one = grouping::group_into_structures(boxes, 1);
-    const grouping::Grouping two = grouping::group_into_structures(boxes, 2);
     EXPECT_GT(one.ends.size(), 1u);
     EXPECT_LT(one.ends.size(), boxes.size());
-    EXPECT_EQ(one.order, two.order);
-    EXPECT_EQ(one.ends, two.ends);
+    for (const unsigned threads : {2u, 3u, 4u}) {
+        const grouping::Grouping more = grouping::group_into_structures(boxes, threads);
+        EXPECT_EQ(one.order, more.order) << threads << " threads";
+        EXPECT_EQ(one.ends, more.ends) << threads << " threads";
+    }
+}
+
+TEST(TouchingPairs, PartsCoverTheRangeOnceInOrder) {
+    struct Case {
+        std::size_t n;
+        unsigned threads;
+        std::vector<std::pair<std::size_t, std::size_t>> parts;  // worked out by hand
+    };
+    const std::vector<Case> cases = {
+        {10, 1, {{0, 10}}},
+        {10, 2, {{0, 5}, {5, 10}}},
+        {10, 3, {{0, 3}, {3, 6}, {6, 10}}},
+        {10, 4, {{0, 2}, {2, 5}, {5, 7}, {7, 10}}},
+        {2, 3, {{0, 0}, {0, 1}, {1, 2}}},
+        {0, 4, {{0, 0}, {0, 0}, {0, 0}, {0, 0}}},
+    };
+    for (const Case& c : cases) {
+        std::mutex m;
+        std::vector<std::pair<std::size_t, std::size_t>> seen;
+        grouping::run_parts(c.n, c.threads, [&](std::size_t from, std::size_t to) {
+            const std::lock_guard lock(m);
+            seen.emplace_back(from, to);
+        });
+        std::sort(seen.begin(), seen.end());
+        EXPECT_EQ(seen, c.parts) << c.n << " over " << c.threads;
+    }
 }
 
 }  // namespace

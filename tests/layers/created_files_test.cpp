@@ -31,5 +31,4 @@ TEST_F(CreatedFileList, NamesOfAnyLengthInMemoryOnly) {
     const std::string too_long = std::string(5000, 'N') + ".gpc";  // no file system takes it
     layers_test::put_text(in_memory, too_long, "0\n");
     EXPECT_EQ(in_memory.created(), std::vector<std::string>{too_long});
-    EXPECT_EXIT(layers_test::put_text(files, too_long, "0\n"), testing::ExitedWithCode(1), "^Error opening file N+\\.gpc\n$");
 }

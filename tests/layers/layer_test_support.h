@@ -1,6 +1,6 @@
 // Helpers for the layer-processing tests: every test runs in a fresh
-// temporary directory with polygon files that are kept, so every file a step
-// makes is also written there and can be read back as text, with layer files
+// temporary directory with polygon files reported to a trace that writes
+// them, so every file a step makes is also written there and can be read back as text, with layer files
 // made as the CIF split makes them.
 #pragma once
 
@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/polygon_file.h"
+#include "tests/common/test_traces.h"
 
 namespace layers_test {
 
@@ -116,7 +117,8 @@ protected:
     void write_layer(const std::string& name, const std::vector<Rect>& boxes) { layers_test::write_layer(files, name, boxes); }
     void put_text(const std::string& file_name, const std::string& text) { layers_test::put_text(files, file_name, text); }
 
-    common::PolygonFiles files{true};
+    test_traces::WritingTrace trace;
+    common::PolygonFiles files{&trace};
 
 private:
     std::filesystem::path previous_, dir_;

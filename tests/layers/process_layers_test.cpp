@@ -29,15 +29,16 @@ protected:
     // to the current directory, and gives the cells of each body (the quads of
     // a recipe body never overlap).
     Bodies run(const std::vector<std::pair<std::string, std::vector<Rect>>>& layers) {
-        std::string text[3];
-        for (int run = 0; run < 3; ++run) {
+        // one thread; two, three and four; two with no room for steps side by side
+        const std::pair<int, std::size_t> runs[] = {
+            {1, CONCURRENT_VERTICES}, {2, CONCURRENT_VERTICES}, {3, CONCURRENT_VERTICES}, {4, CONCURRENT_VERTICES}, {2, 1}};
+        std::string text[std::size(runs)];
+        for (std::size_t run = 0; run < std::size(runs); ++run) {
             common::PolygonFiles layer_files;
             for (const auto& [name, boxes] : layers) layers_test::write_layer(layer_files, name, boxes);
-            text[run] = box_list_text(process_layers(std::move(layer_files), run == 0 ? 1 : 2,
-                                                     run == 2 ? 1 : CONCURRENT_VERTICES));
+            text[run] = box_list_text(process_layers(std::move(layer_files), runs[run].first, runs[run].second));
+            EXPECT_EQ(text[run], text[0]) << runs[run].first << " threads";
         }
-        EXPECT_EQ(text[0], text[1]);
-        EXPECT_EQ(text[0], text[2]);
         EXPECT_TRUE(files_here().empty());
         Bodies bodies;
         std::istringstream in(text[0]);

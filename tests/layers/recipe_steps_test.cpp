@@ -7,13 +7,31 @@
 #include "layers/recipe_steps.h"
 
 #include <limits>
+#include <utility>
+
+#include "common/run_error.h"
 
 using namespace layers_test;
 using namespace layers;
 
 namespace {
-const char* const same_names = "output specification same as input\\.\n$";
+
+using Error = std::pair<std::string, int>;
+const std::string same_names = "): Error: output specification same as input.\n";
+
+// The message and status of the RunError that `step` throws ("" and 0 when
+// it throws none).
+template <class F>
+std::pair<std::string, int> run_error_of(F step) {
+    try {
+        step();
+    } catch (const common::RunError& e) {
+        return {e.message(), e.status()};
+    }
+    return {"", 0};
 }
+
+}  // namespace
 
 class Steps : public InTempDir {
 protected:
@@ -33,13 +51,16 @@ TEST_F(Steps, CopyIsByteForByte) {
     EXPECT_EQ(read_file("pvth.gpc"), text);
     EXPECT_EQ(files.find("pvth.gpc")->render(), text);
     EXPECT_EQ(files.created().back(), "pvth.gpc");
-    EXPECT_EXIT(copy_layer(files, "nosuch", "x"), testing::ExitedWithCode(1), "^Error opening file nosuch\\.gpc\n$");
+    EXPECT_EQ(run_error_of([&] { copy_layer(files, "nosuch", "x"); }), Error("Error opening file nosuch.gpc\n", 1));
+    EXPECT_FALSE(std::filesystem::exists("x.gpc"));
 }
 
 TEST_F(Steps, SameNamesEndTheRun) {
     write_layer("ply1", {{0, 0, 1, 1}});
-    EXPECT_EXIT(copy_layer(files, "ply1", "ply1"), testing::ExitedWithCode(1), std::string("^processlayers\\(209\\): Error: ") + same_names);
-    EXPECT_EXIT(grow_layer(files, "ply1", "ply1", 2), testing::ExitedWithCode(1), std::string("^processlayers\\(245\\): Error: ") + same_names);
+    EXPECT_EQ(run_error_of([&] { copy_layer(files, "ply1", "ply1"); }), Error("processlayers(209" + same_names, 1));
+    EXPECT_EQ(run_error_of([&] { grow_layer(files, "ply1", "ply1", 2); }), Error("processlayers(245" + same_names, 1));
+    // nothing was made on the way
+    EXPECT_EQ(files.created(), (std::vector<std::string>{"empty.gpc", "ply1.gpc"}));
 }
 
 TEST_F(Steps, ClipReadsMissingOperandsAsEmptyAndAlwaysWritesItsResult) {
@@ -57,7 +78,9 @@ TEST_F(Steps, ClipReadsMissingOperandsAsEmptyAndAlwaysWritesItsResult) {
     clip_layers(files, GPC_DIFF, "CPS", "b", "CPS");
     EXPECT_EQ(read_file("CPS.gpc"), "1\n" + quad_text(8, 4, 10, 6));
     files.release("empty.gpc");
-    EXPECT_EXIT(clip_layers(files, GPC_DIFF, "CPS", "CHO", "x"), testing::ExitedWithCode(1), "^Error opening file empty\\.gpc\n$");
+    EXPECT_EQ(run_error_of([&] { clip_layers(files, GPC_DIFF, "CPS", "CHO", "x"); }),
+              Error("Error opening file empty.gpc\n", 1));
+    EXPECT_EQ(files.find("x.gpc"), nullptr);
 }
 
 TEST_F(Steps, GrowWidensInSinglePrecisionThroughBothScratchFiles) {
@@ -113,7 +136,7 @@ TEST_F(Steps, UniteRoundsThroughTwoAndThenFiveDecimals) {
     // 2.00 and 3.00, and the "%.5f" of those keeps them
     const std::vector<grow::FloatBox> boxes = {{0, 1, 0, 1}, {0.125f, 3, 2.004f, 3.0049f}};
     gpc_polygon acc{0, nullptr, nullptr};
-    unite_contours(boxes, &acc, true);
+    unite_contours(boxes, &acc, &trace);
     EXPECT_EQ(read_file("tmpdata2.file"), "1\n4\n0.12000 2.00000\n3.00000 2.00000\n3.00000 3.00000\n0.12000 3.00000\n");
     EXPECT_EQ(acc.num_contours, 2);
     for (int c = 0; c < acc.num_contours; ++c)
@@ -126,7 +149,7 @@ TEST_F(Steps, UniteRoundsThroughTwoAndThenFiveDecimals) {
     // A corner that prints as "-inf" reads back as nothing: the reading stops
     // there, before the box, as a read of the scratch file would.
     const float inf = std::numeric_limits<float>::infinity();
-    unite_contours({{0, 1, 0, 1}, {-inf, 3, 2, 3}, {5, 6, 5, 6}}, &acc, true);
+    unite_contours({{0, 1, 0, 1}, {-inf, 3, 2, 3}, {5, 6, 5, 6}}, &acc, &trace);
     EXPECT_EQ(read_file("tmpdata2.file"), "1\n4\n0.00000 0.00000\n1.00000 0.00000\n1.00000 1.00000\n0.00000 1.00000\n");
     EXPECT_EQ(acc.num_contours, 1);
     gpc_free_polygon(&acc);

@@ -12,6 +12,7 @@
 #include "output/output_structures.h"
 #include "reference_output.h"
 #include "scratch_dir.h"
+#include "tests/common/test_traces.h"
 
 // The grouped boxes that a postmason.file text lists: a box per line, an empty
 // line after each structure (boxes after the last one belong to none).
@@ -44,9 +45,9 @@ inline StageResult run_output_stage(const std::string& postmason, const referenc
     options.summary = flags.summary != 0;
     options.group = flags.group != 0;
     options.linkage = flags.linkage != 0;
-    options.keep_intermediates = true;
+    test_traces::WritingTrace trace;
     common::Output out(std::fopen("out.txt", "w"), "out.txt");
-    output::output_structures(options, grouped_from_text(postmason), out);
+    output::output_structures(options, grouped_from_text(postmason), out, &trace);
     std::fclose(out.release());
     return StageResult{read_file("out.txt"), read_file("tmpdata1.file")};
 }
