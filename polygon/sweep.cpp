@@ -410,7 +410,7 @@ PHASE void Sweep::carry_and_retire(SweepBuilder& builder, bool carries) {
             if (slot.ending) {
                 (slot.prev_at_rank >= 0 ? slots_[slot.prev_at_rank].next_at_rank : rank.first) = next;
                 (next >= 0 ? slots_[next].prev_at_rank : rank.last) = slot.prev_at_rank;
-#ifdef POLYCLIP_CHECK_FREED_SLOTS
+#ifdef POLYGON_CHECK_FREED_SLOTS
                 // Checking builds: a freed slot is never taken again, and any
                 // later use of it fails.
                 slot.edge = -1;
