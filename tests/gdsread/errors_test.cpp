@@ -3,6 +3,7 @@
 // with a crash, a hang or the memory filled.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,140 +34,65 @@ struct Bad {
     std::string message;
 };
 
-// The bytes so far, with `at` set to where the next record starts.
-std::string with_mark(Gds& g, long long& at) {
-    at = static_cast<long long>(g.bytes.size());
-    return g.bytes;
+// A file written by `before` and then `after`: the error is expected at the
+// offset of the record `after` begins with.
+using Step = std::function<void(Gds&)>;
+Bad bad(const char* name, Gds g, const Step& before, const Step& after, const std::string& message) {
+    before(g);
+    const long long at = static_cast<long long>(g.bytes.size());
+    after(g);
+    return {name, g.bytes, at, message};
 }
 
+// Cell A of one box, and T begun.
+void a_then_t(Gds& g) { g.begin("A").rect(1, 0, 0, 0, 1, 1).end().begin("T"); }
+
 std::vector<Bad> bad_files() {
-    std::vector<Bad> cases;
-    long long at = 0;
-    {
-        Gds g = Gds::library(1e-9);
-        with_mark(g, at);
-        g.bytes += std::string("\x00\x05\x05\x02\x00", 5);
-        cases.push_back({"odd record length", g.bytes, at, "record length 5 is odd"});
-    }
-    {
-        Gds g = Gds::library(1e-9);
-        with_mark(g, at);
-        g.bytes += std::string("\x00\x02\x05\x02", 4);
-        cases.push_back({"record length below 4", g.bytes, at, "record length 2 is below 4"});
-    }
-    {
-        Gds g = Gds::library(1e-9);
-        with_mark(g, at);
-        g.bytes += std::string("\xff\xfe\x05\x02\x00\x00", 6);
-        cases.push_back({"length past the end", g.bytes, at,
-                         "record BGNSTR of length 65534 reaches past the end of the file (truncated file)"});
-    }
-    {
-        Gds g = Gds::library(1e-9);
-        g.begin("A").rect(1, 0, 0, 0, 1, 1).end();
-        with_mark(g, at);
-        cases.push_back({"no ENDLIB", g.bytes, at, "the file ends before ENDLIB (truncated file)"});
-    }
-    {
-        Gds g = Gds::library(1e-9);
-        g.begin("A");
-        with_mark(g, at);
-        g.sref("B", {0, 0}).end().end_library();
-        cases.push_back({"undefined structure", g.bytes, at, "reference to undefined structure B"});
-    }
-    {
-        Gds g = Gds::library(1e-9);
-        g.begin("A").rect(1, 0, 0, 0, 1, 1);
-        with_mark(g, at);
-        g.sref("A", {5, 0}).end().end_library();
-        cases.push_back({"direct self reference", g.bytes, at, "structure A references itself (A -> A)"});
-    }
-    {
-        Gds g = Gds::library(1e-9);
-        g.begin("A").sref("B", {0, 0}).end();
-        g.begin("B").sref("C", {0, 0}).end();
-        g.begin("C");
-        with_mark(g, at);
-        g.sref("A", {0, 0}).end().end_library();
-        cases.push_back({"reference through others", g.bytes, at, "structure A references itself (A -> B -> C -> A)"});
-    }
-    {
-        Gds g = Gds::library(1e-9);
-        g.begin("A").end();
-        const long long first = static_cast<long long>(g.bytes.size()) - 4 - 28 - 6;
-        with_mark(g, at);
-        g.begin("A").end().end_library();
-        cases.push_back({"defined twice", g.bytes, at, "structure A defined twice (first at offset " +
-                                                           std::to_string(first) + ")"});
-    }
-    {
-        Gds g = Gds::library(1e-9);
-        g.begin("A").rect(1, 0, 0, 0, 1, 1).end().begin("T");
-        with_mark(g, at);
-        g.aref("A", 0, 3, {0, 0}, {0, 0}, {0, 30}).end().end_library();
-        cases.push_back({"AREF without columns", g.bytes, at,
-                         "AREF with 0 columns and 3 rows (both must be at least 1)"});
-    }
-    {
-        Gds g = Gds::library(1e-9);
-        g.begin("A").rect(1, 0, 0, 0, 1, 1).end().begin("T");
-        with_mark(g, at);
-        g.aref("A", 2, 0, {0, 0}, {20, 0}, {0, 0}).end().end_library();
-        cases.push_back({"AREF without rows", g.bytes, at, "AREF with 2 columns and 0 rows (both must be at least 1)"});
-    }
-    {
-        Gds g = Gds::library(1e-9);
-        g.begin("A");
-        with_mark(g, at);
-        g.none(0x08).int16(0x0D, {1}).none(0x11).end().end_library();
-        cases.push_back({"boundary without XY", g.bytes, at, "BOUNDARY element without XY"});
-    }
-    {
-        Gds g = Gds::library(1e-9);
-        g.begin("A").none(0x08).int16(0x0D, {1});
-        with_mark(g, at);
-        g.record(0x10, 3, "abcdefghij").none(0x11).end().end_library();
-        cases.push_back({"XY of broken points", g.bytes, at, "XY record of 10 bytes does not hold whole points"});
-    }
-    {
-        Gds g = Gds::library(1e-9);
-        g.begin("A").none(0x08);
-        with_mark(g, at);
-        g.begin("B");
-        cases.push_back({"ENDEL missing", g.bytes, at, "BGNSTR record inside an element (ENDEL missing)"});
-    }
-    {
-        Gds g = Gds::library(1e-9);
-        g.begin("A");
-        with_mark(g, at);
-        g.path(1, 3, 10, {{0, 0}, {10, 0}}).end().end_library();
-        cases.push_back({"path type 3", g.bytes, at, "PATHTYPE 3 is none of 0, 1, 2 and 4"});
-    }
-    {
-        Gds g;
-        g.int16(0x00, {600}).int16(0x01, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-        with_mark(g, at);
-        g.begin("A").end().end_library();
-        cases.push_back({"no UNITS", g.bytes, at, "BGNSTR before the UNITS record"});
-    }
-    {
-        Gds g = Gds::library(1e-9);
-        g.begin("A").rect(1, 0, 0, 0, 1, 1).end().begin("T");
-        with_mark(g, at);
-        g.sref("A", {0, 0}, 0, -2).end().end_library();
-        cases.push_back({"negative magnification", g.bytes, at,
-                         "SREF with a magnification that is not a positive number"});
-    }
-    {
+    const Gds nm = Gds::library(1e-9);
+    const auto raw = [](std::string bytes) { return [bytes](Gds& g) { g.bytes += bytes; }; };
+    const auto nothing = [](Gds&) {};
+    // The first BGNSTR of A: after the library's records.
+    const long long first_a = static_cast<long long>(nm.bytes.size());
+    return {
+        bad("odd record length", nm, nothing, raw(std::string("\x00\x05\x05\x02\x00", 5)), "record length 5 is odd"),
+        bad("record length below 4", nm, nothing, raw(std::string("\x00\x02\x05\x02", 4)), "record length 2 is below 4"),
+        bad("length past the end", nm, nothing, raw(std::string("\xff\xfe\x05\x02\x00\x00", 6)),
+            "record BGNSTR of length 65534 reaches past the end of the file (truncated file)"),
+        bad("no ENDLIB", nm, [](Gds& g) { g.begin("A").rect(1, 0, 0, 0, 1, 1).end(); }, nothing,
+            "the file ends before ENDLIB (truncated file)"),
+        bad("undefined structure", nm, [](Gds& g) { g.begin("A"); },
+            [](Gds& g) { g.sref("B", {0, 0}).end().end_library(); }, "reference to undefined structure B"),
+        bad("direct self reference", nm, [](Gds& g) { g.begin("A").rect(1, 0, 0, 0, 1, 1); },
+            [](Gds& g) { g.sref("A", {5, 0}).end().end_library(); }, "structure A references itself (A -> A)"),
+        bad("reference through others", nm,
+            [](Gds& g) { g.begin("A").sref("B", {0, 0}).end().begin("B").sref("C", {0, 0}).end().begin("C"); },
+            [](Gds& g) { g.sref("A", {0, 0}).end().end_library(); }, "structure A references itself (A -> B -> C -> A)"),
+        bad("defined twice", nm, [](Gds& g) { g.begin("A").end(); }, [](Gds& g) { g.begin("A").end().end_library(); },
+            "structure A defined twice (first at offset " + std::to_string(first_a) + ")"),
+        bad("AREF without columns", nm, a_then_t,
+            [](Gds& g) { g.aref("A", 0, 3, {0, 0}, {0, 0}, {0, 30}).end().end_library(); },
+            "AREF with 0 columns and 3 rows (both must be at least 1)"),
+        bad("AREF without rows", nm, a_then_t,
+            [](Gds& g) { g.aref("A", 2, 0, {0, 0}, {20, 0}, {0, 0}).end().end_library(); },
+            "AREF with 2 columns and 0 rows (both must be at least 1)"),
+        bad("boundary without XY", nm, [](Gds& g) { g.begin("A"); },
+            [](Gds& g) { g.none(0x08).int16(0x0D, {1}).none(0x11).end().end_library(); }, "BOUNDARY element without XY"),
+        bad("XY of broken points", nm, [](Gds& g) { g.begin("A").none(0x08).int16(0x0D, {1}); },
+            [](Gds& g) { g.record(0x10, 3, "abcdefghij").none(0x11).end().end_library(); },
+            "XY record of 10 bytes does not hold whole points"),
+        bad("ENDEL missing", nm, [](Gds& g) { g.begin("A").none(0x08); }, [](Gds& g) { g.begin("B"); },
+            "BGNSTR record inside an element (ENDEL missing)"),
+        bad("path type 3", nm, [](Gds& g) { g.begin("A"); },
+            [](Gds& g) { g.path(1, 3, 10, {{0, 0}, {10, 0}}).end().end_library(); }, "PATHTYPE 3 is none of 0, 1, 2 and 4"),
+        bad("no UNITS", Gds{}, [](Gds& g) { g.int16(0x00, {600}).int16(0x01, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}); },
+            [](Gds& g) { g.begin("A").end().end_library(); }, "BGNSTR before the UNITS record"),
+        bad("negative magnification", nm, a_then_t, [](Gds& g) { g.sref("A", {0, 0}, 0, -2).end().end_library(); },
+            "SREF with a magnification that is not a positive number"),
         // 2^31 - 1 micrometres: far beyond the 32-bit CIF range once in 10 nm units.
-        Gds g = Gds::library(1e-6);
-        g.begin("A");
-        with_mark(g, at);
-        g.rect(1, 0, -2147483647 - 1, 0, 2147483647, 10).end().end_library();
-        cases.push_back({"2^31 coordinates", g.bytes, at,
-                         "coordinates out of range (beyond 32-bit CIF numbers once placed)"});
-    }
-    return cases;
+        bad("2^31 coordinates", Gds::library(1e-6), [](Gds& g) { g.begin("A"); },
+            [](Gds& g) { g.rect(1, 0, -2147483647 - 1, 0, 2147483647, 10).end().end_library(); },
+            "coordinates out of range (beyond 32-bit CIF numbers once placed)"),
+    };
 }
 
 TEST(GdsErrors, EachWithItsOffsetAndMessage) {
