@@ -45,6 +45,17 @@ bool same_strips(const gpc_tristrip& a, const gpc_tristrip& b) {
     return true;
 }
 
+// Whether the grouped unions give, bit for bit, the strips of uniting one
+// contour at a time.
+bool grouped_union_matches(const Contours& contours) {
+    gpc_tristrip a = united_strips(contours, false);
+    gpc_tristrip b = united_strips(contours, true);
+    const bool same = same_strips(a, b);
+    gpc_free_tristrip(&a);
+    gpc_free_tristrip(&b);
+    return same;
+}
+
 }  // namespace
 
 // Grouping the unions must give exactly the strips of uniting one contour at a
@@ -62,11 +73,7 @@ TEST(OrderedUnion, GroupedUnionsGiveTheStripsOfOneByOneUnions) {
             const double x1 = x0 + 1 + rng() % 4, y1 = y0 + 1 + rng() % 4;
             boxes.push_back({{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}});
         }
-        gpc_tristrip a = united_strips(boxes, false);
-        gpc_tristrip b = united_strips(boxes, true);
-        EXPECT_TRUE(same_strips(a, b)) << "round " << round;
-        gpc_free_tristrip(&a);
-        gpc_free_tristrip(&b);
+        EXPECT_TRUE(grouped_union_matches(boxes)) << "round " << round;
     }
 }
 
@@ -93,11 +100,7 @@ TEST(OrderedUnion, LargeGroupsWithFramesGiveTheStripsOfOneByOneUnions) {
                 box(x0, y0, x0 + 1 + rng() % 3, y0 + 1 + rng() % 3);
         }
         std::shuffle(boxes.begin(), boxes.end(), rng);
-        gpc_tristrip a = united_strips(boxes, false);
-        gpc_tristrip b = united_strips(boxes, true);
-        EXPECT_TRUE(same_strips(a, b)) << "round " << round;
-        gpc_free_tristrip(&a);
-        gpc_free_tristrip(&b);
+        EXPECT_TRUE(grouped_union_matches(boxes)) << "round " << round;
     }
 }
 
@@ -133,11 +136,7 @@ TEST(OrderedUnion, LongChainsCutOnTheWayGiveTheStripsOfOneByOneUnions) {
                 const double u = c.unit;
                 boxes.push_back({{x0 * u, y0 * u}, {x1 * u, y0 * u}, {x1 * u, y1 * u}, {x0 * u, y1 * u}});
             }
-            gpc_tristrip a = united_strips(boxes, false);
-            gpc_tristrip b = united_strips(boxes, true);
-            EXPECT_TRUE(same_strips(a, b)) << "unit " << c.unit << ", round " << round;
-            gpc_free_tristrip(&a);
-            gpc_free_tristrip(&b);
+            EXPECT_TRUE(grouped_union_matches(boxes)) << "unit " << c.unit << ", round " << round;
         }
     }
 }
@@ -154,11 +153,7 @@ TEST(OrderedUnion, ContoursThatAreNotFiniteGiveWhatTheLibraryGives) {
         {{{0, 0}, {1, 0}, {1, 1}, {0, 1}}, {{0, 0}, {2, 1}, {2, 3}, {0, 3}}, {{5, 5}, {6, 5}, {6, 6}, {5, 6}}},
     };
     for (const Contours& boxes : cases) {
-        gpc_tristrip a = united_strips(boxes, false);
-        gpc_tristrip b = united_strips(boxes, true);
-        EXPECT_TRUE(same_strips(a, b));
-        gpc_free_tristrip(&a);
-        gpc_free_tristrip(&b);
+        EXPECT_TRUE(grouped_union_matches(boxes));
     }
 }
 
