@@ -103,28 +103,30 @@ TEST(HostileInput, JunkMadeOfCommandCharacters) {
     EXPECT_FALSE(r.has_file("CPS.gpc"));
 }
 
-TEST(HostileInput, TenMegabyteLines) {
-    const std::string big(10 * 1024 * 1024, '4');
-    expect_clean_conversion(convert("L CPS;\nB " + big + " 200 1000 500;\nB 400 200 1000 500;\nE\n"));
-    expect_clean_conversion(convert("(" + big + "\nL CPS;\nB 400 200 1000 500;\nE\n"));
-    expect_clean_conversion(convert("L CPS;\nB 400 200 1000 500;\nE " + big + "\n"));
-    expect_clean_conversion(convert("P " + big + "\n"));
-    expect_clean_conversion(convert("L " + std::string(10 * 1024 * 1024, 'N')));  // no ';' ever
-}
-
-TEST(HostileInput, ByteTwoFiftyFive) {
+// Lines of ten megabytes, numbers of two hundred digits, bytes of 255 and
+// files that end before their commands do.
+TEST(HostileInput, LongLinesHugeNumbersAndFilesCutShort) {
+    const std::string big(10 * 1024 * 1024, '4'), digits(200, '9'), negative = "-" + digits;
+    const std::vector<std::string> inputs = {
+        "L CPS;\nB " + big + " 200 1000 500;\nB 400 200 1000 500;\nE\n",
+        "(" + big + "\nL CPS;\nB 400 200 1000 500;\nE\n",
+        "L CPS;\nB 400 200 1000 500;\nE " + big + "\n",
+        "P " + big + "\n",
+        "L " + std::string(10 * 1024 * 1024, 'N'),  // no ';' ever
+        "L CPS;\nB " + digits + " " + digits + " " + negative + " " + digits + ";\nB 400 200 1000 500;\nP " + digits +
+            " " + negative + " 1e" + digits + " 2;\nW " + digits + " 1 1 2 2;\nE\n",
+        std::string(100000, '\xff'),
+        "",
+        "L CPS;\nB 400 200 1000 500;\n",  // no end command: file closed all the same
+        "L CPS;\nB 400 200",
+    };
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        SCOPED_TRACE(i);
+        expect_clean_conversion(convert(inputs[i]));
+    }
     auto r = convert("L CPS;\nB 400 200 1000 500;\n\xff\xff" "E after\n");
     expect_clean_conversion(r);
     EXPECT_EQ(before_header(*r.output_file), "");  // the scan ended at the first 255
-    expect_clean_conversion(convert(std::string(100000, '\xff')));
-}
-
-TEST(HostileInput, NumbersOfTwoHundredDigits) {
-    const std::string digits(200, '9');
-    const std::string negative = "-" + digits;
-    expect_clean_conversion(convert("L CPS;\nB " + digits + " " + digits + " " + negative + " " + digits +
-                                    ";\nB 400 200 1000 500;\nP " + digits + " " + negative + " 1e" + digits +
-                                    " 2;\nW " + digits + " 1 1 2 2;\nE\n"));
 }
 
 TEST(HostileInput, FiveThousandCharacterLayerName) {
@@ -149,12 +151,6 @@ TEST(HostileInput, FilesOfOneLetter) {
         EXPECT_EQ(r.exit_status, 0) << letter;
         EXPECT_EQ(r.file_names(), (Names{"in.cif", "out.kav"})) << letter;
     }
-}
-
-TEST(HostileInput, EmptyFileAndLayerCommandsWithoutEnd) {
-    expect_clean_conversion(convert(""));
-    expect_clean_conversion(convert("L CPS;\nB 400 200 1000 500;\n"));  // no end command: file closed all the same
-    expect_clean_conversion(convert("L CPS;\nB 400 200"));
 }
 
 }  // namespace

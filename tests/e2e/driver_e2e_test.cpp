@@ -132,36 +132,30 @@ TEST(Conversion, FixedIntermediateFilesAreRemovedAtTheEnd) {
     EXPECT_EQ(r.file_names(), (Names{"a.cif", "out.kav", "tmpdata3.file", "notes.gpc.txt"}));
 }
 
-TEST(Failure, MissingInputEndsWithStatusOneAndNoOutputFile) {
-    auto r = run_cif2kavrit({"-o", "out.kav", "missing.cif"});
-    EXPECT_EQ(r.exit_status, 1);
-    EXPECT_EQ(r.err, "Error opening file missing.cif\n");
-    EXPECT_EQ(r.out, "");
-    EXPECT_TRUE(r.files.empty());
-}
-
-TEST(Failure, NoCifNameAmongTheArguments) {
-    auto r = run_cif2kavrit({"-s", "-r"});
-    EXPECT_EQ(r.exit_status, 1);
-    EXPECT_EQ(r.err, "Error opening file \n");
-
-    auto after_o = run_cif2kavrit({"-s", "-o", "a.cif"}, {kTraced});
-    EXPECT_EQ(after_o.exit_status, 1);
-    EXPECT_EQ(after_o.err, "Error opening file \n");
-    EXPECT_EQ(after_o.file_names(), Names{"a.cif"});
-}
-
-TEST(Failure, CifNameThatIsNotLast) {
-    auto r = run_cif2kavrit({"a.cif", "-s"}, {kTraced});
-    EXPECT_EQ(r.exit_status, 1);
-    EXPECT_EQ(r.err, "Error opening file -s\n");
-}
-
-TEST(Failure, OutputThatCannotBeCreated) {
-    auto r = run_cif2kavrit({"-o", "no/such/dir.kav", "a.cif"}, {kTraced});
-    EXPECT_EQ(r.exit_status, 1);
-    EXPECT_EQ(r.err, "Error opening file no/such/dir.kav\n");
-    EXPECT_EQ(r.out, "");
+// A run that cannot open its CIF file or its output names the file, ends with
+// status 1 and leaves the directory as it found it.
+TEST(Failure, StatusOneNamesTheFileThatCannotBeOpened) {
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<InputFile> inputs;
+        std::string err;
+    };
+    const Case cases[] = {
+        {{"-o", "out.kav", "missing.cif"}, {}, "Error opening file missing.cif\n"},
+        {{"-s", "-r"}, {}, "Error opening file \n"},  // no CIF name among the arguments
+        {{"-s", "-o", "a.cif"}, {kTraced}, "Error opening file \n"},
+        {{"a.cif", "-s"}, {kTraced}, "Error opening file -s\n"},  // the CIF name is the last argument
+        {{"-o", "no/such/dir.kav", "a.cif"}, {kTraced}, "Error opening file no/such/dir.kav\n"},
+    };
+    for (const Case& c : cases) {
+        auto r = run_cif2kavrit(c.args, c.inputs);
+        EXPECT_EQ(r.exit_status, 1) << c.err;
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out, "") << c.err;
+        Names left;
+        for (const InputFile& f : c.inputs) left.insert(f.name);
+        EXPECT_EQ(r.file_names(), left) << c.err;
+    }
 }
 
 TEST(Harness, TimeLinePattern) {
