@@ -26,7 +26,8 @@ long long count_quads(const gpc_tristrip* strips);
 common::PolygonFile write_quads(const gpc_tristrip* strips);
 
 // Reads `file` as the polygon library reads a polygon file without hole
-// flags: the count, then per contour the vertex count and "%lf %lf" pairs.
+// flags: the count, then per contour the vertex count and "%lf %lf" pairs;
+// the contours before the first one cut short, empty ones included.
 void read_polygon(const common::PolygonFile& file, gpc_polygon* polygon);
 
 // A polygon read from a file for the clipping calls, which only read their
@@ -34,7 +35,6 @@ void read_polygon(const common::PolygonFile& file, gpc_polygon* polygon);
 class ReadPolygon {
 public:
     explicit ReadPolygon(const common::PolygonFile& file);
-    ~ReadPolygon();
     ReadPolygon(const ReadPolygon&) = delete;
     ReadPolygon& operator=(const ReadPolygon&) = delete;
 
@@ -42,13 +42,12 @@ public:
 
 private:
     gpc_polygon polygon_{0, nullptr, nullptr};
-    bool owned_ = false;  // read from text by the library, released by it
     std::vector<gpc_vertex> vertices_;
     std::vector<gpc_vertex_list> lists_;
     std::vector<int> holes_;
 };
 
-// A file of this program's writers (not kept as text) as an operand of the
+// A file of this program's writers (not read from a text) as an operand of the
 // clipping engine, read contour by contour: each contour is the four vertices
 // read_quad gives, the values ReadPolygon would hold.
 class PolygonFileSource final : public polygon::ContourSource {
@@ -79,10 +78,5 @@ private:
     bool have_previous_ = false;
     double xl_ = 0, xr_ = 0, y_ = 0;  // the pair before, in this strip
 };
-
-// A std::FILE* over the bytes of a file kept as text, for the readers that
-// scan text (closed by the caller); null for an empty text, which holds
-// nothing to read.
-std::FILE* open_text(const common::PolygonFile& file);
 
 }  // namespace layers
