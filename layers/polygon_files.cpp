@@ -45,10 +45,27 @@ common::PolygonFile write_quads(const gpc_tristrip* strips) {
     return writer.finish(total);
 }
 
-PolygonFileSource::PolygonFileSource(const common::PolygonFile& file)
-    : file_(file), count_(static_cast<int>(file.contours_read())) {}
+PolygonFileSource::PolygonFileSource(const common::PolygonFile& file) : file_(file) {
+    if (!file.is_text()) {
+        count_ = static_cast<int>(file.contours_read());
+        vertices_ = 4 * static_cast<size_t>(count_);
+        return;
+    }
+    for (const common::TextContour& c : file.text_contours().contours) {
+        if (!c.complete) break;
+        ++count_;
+        vertices_ += c.held();
+    }
+}
 
 void PolygonFileSource::contour(int i, std::vector<polygon::Point>& out) const {
+    if (file_.is_text()) {
+        const common::TextContours& text = file_.text_contours();
+        const common::TextContour& c = text.contours[static_cast<std::size_t>(i)];
+        out.resize(c.held());
+        for (std::size_t k = 0; k < out.size(); ++k) out[k] = {text.wide[c.first + k].x, text.wide[c.first + k].y};
+        return;
+    }
     common::Vertex v[4];
     file_.read_quad(static_cast<std::size_t>(i), v);
     out.resize(4);

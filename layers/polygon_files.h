@@ -47,19 +47,21 @@ private:
     std::vector<int> holes_;
 };
 
-// A file of this program's writers (not read from a text) as an operand of the
-// clipping engine, read contour by contour: each contour is the four vertices
-// read_quad gives, the values ReadPolygon would hold.
+// A polygon file as an operand of the clipping engine, read contour by
+// contour: the contours ReadPolygon would hold, with the same values (the
+// four vertices read_quad gives for a file of this program's writers; the
+// complete contours of a file read from a text).
 class PolygonFileSource final : public polygon::ContourSource {
 public:
     explicit PolygonFileSource(const common::PolygonFile& file);
     int count() const override { return count_; }
-    size_t vertices() const override { return 4 * static_cast<size_t>(count_); }
+    size_t vertices() const override { return vertices_; }
     void contour(int i, std::vector<polygon::Point>& out) const override;
 
 private:
     const common::PolygonFile& file_;
     int count_ = 0;
+    size_t vertices_ = 0;
 };
 
 // Cuts the strips it is given into quads, as write_quads cuts the strips of a

@@ -41,26 +41,14 @@ void clip_layers(common::PolygonFiles& files, int op, const std::string& first, 
     // Only the library's operation codes name an operation; any other value
     // gives no strips (and is never converted to the enumeration).
     const bool known_op = op >= GPC_DIFF && op <= GPC_UNION;
-    if (!first_file->is_text() && !second_file->is_text()) {
-        // The operands are read from their compact files as the sweep goes,
-        // and the strips go straight into the result's quads.
-        QuadFileSink quads;
-        const PolygonFileSource subject(*first_file);
-        const PolygonFileSource clip(*second_file);
-        if (known_op) polygon::clip_to_sink(polygon::to_operation(static_cast<gpc_op>(op)), subject, clip, quads);
-        files.create(common::polygon_file_name(result), quads.finish());
-        return;
-    }
-    gpc_tristrip strips{0, nullptr};
-    {
-        ReadPolygon subject(*first_file);
-        ReadPolygon clip(*second_file);
-        if (known_op) gpc_tristrip_clip(static_cast<gpc_op>(op), subject.get(), clip.get(), &strips);
-    }
-
-    // The result is created only now, after both operands have been read.
-    files.create(common::polygon_file_name(result), write_quads(&strips));
-    gpc_free_tristrip(&strips);
+    // The operands are read from their files as the sweep goes, and the
+    // strips go straight into the result's quads, which is created only now,
+    // after both operands have been read.
+    QuadFileSink quads;
+    const PolygonFileSource subject(*first_file);
+    const PolygonFileSource clip(*second_file);
+    if (known_op) polygon::clip_to_sink(polygon::to_operation(static_cast<gpc_op>(op)), subject, clip, quads);
+    files.create(common::polygon_file_name(result), quads.finish());
 }
 
 void copy_layer(common::PolygonFiles& files, const std::string& source, const std::string& destination) {
