@@ -101,6 +101,7 @@ PolygonFile::PolygonFile(VertexFormat format, long long count_line, const std::v
 PolygonFile PolygonFile::from_text(std::string text) {
     PolygonFile f;
     f.is_text_ = true;
+    f.text_contours_ = read_text_contours(text);
     f.text_ = std::move(text);
     return f;
 }
@@ -265,12 +266,10 @@ PolygonFile PolygonFileWriter::finish(long long count_line) {
     f.count_line_ = count_line;
     if (pending_ != 0) give_up_rectangles();
     if (!finite_) {
-        render_vertices(f.text_, f.format_, f.count_line_, f.vertex_count_, [&f](std::size_t i) { return f.value(i); });
-        f.is_text_ = true;
-        f.count_line_ = 0;
-        f.vertex_count_ = 0;
-        std::vector<Vertex>().swap(f.values_);
-        std::vector<std::int32_t>().swap(f.digits_);
+        // The readers take from the printed text what it reads as.
+        std::string text;
+        render_vertices(text, f.format_, f.count_line_, f.vertex_count_, [&f](std::size_t i) { return f.value(i); });
+        return PolygonFile::from_text(std::move(text));
     }
     // The reserve was made for rectangles; files of other contours outgrew it.
     if (f.digits_.capacity() > f.digits_.size() + f.digits_.size() / 4 + 64) f.digits_.shrink_to_fit();

@@ -15,19 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "common/polygon_text.h"
 #include "common/trace.h"
 
 namespace common {
-
-struct Vertex {
-    double x;
-    double y;
-};
-
-struct FloatVertex {
-    float x;
-    float y;
-};
 
 // How a writer printed each vertex line of its four-vertex contours.
 enum class VertexFormat {
@@ -41,16 +32,21 @@ public:
     PolygonFile() = default;
 
     // The count line `count_line`, then one contour of four vertex lines for
-    // every four entries of `vertices`. A non-finite value makes the file keep
-    // its text instead (none of this program's writers prints one).
+    // every four entries of `vertices`. A non-finite value makes the file one
+    // read from its text instead (none of this program's writers prints one):
+    // "-nan" or "-inf" is no number to "%lf", so the readers stop there.
     PolygonFile(VertexFormat format, long long count_line, const std::vector<Vertex>& vertices);
 
     // A file given as its bytes (for files that do not come from this
-    // program's writers); readers then scan the text itself.
+    // program's writers), read once into what every reader takes from it.
     static PolygonFile from_text(std::string text);
 
+    // Whether the file was read from a text; its readers then take
+    // text_contours() (which may hold contours of any vertex count) and
+    // nothing below applies but render.
     bool is_text() const { return is_text_; }
-    const std::string& text() const { return text_; }
+    const TextContours& text_contours() const { return text_contours_; }
+    std::size_t text_size() const { return text_.size(); }
 
     VertexFormat format() const { return format_; }
     long long count_line() const { return count_line_; }
@@ -83,7 +79,8 @@ private:
     void read_quad_as(std::size_t c, V out[4]) const;  // both read_quad, in V's precision
 
     bool is_text_ = false;
-    std::string text_;
+    std::string text_;  // the bytes of a file read from a text, for render
+    TextContours text_contours_;
     VertexFormat format_ = VertexFormat::Quad;
     long long count_line_ = 0;
     std::size_t vertex_count_ = 0;

@@ -7,8 +7,6 @@
 #include <string>
 
 #include "common/file_names.h"
-#include "layers/polygon_files.h"
-#include "polygon/polygon_io.h"
 
 namespace layers {
 
@@ -49,48 +47,39 @@ struct IntBox {
     int xmin, xmax, ymin, ymax;
 };
 
-// Reads four "%f %f" vertices and takes the bounding box of their truncated
-// coordinates. False when the file ends or holds no number first.
-bool read_truncated_box(std::FILE* in, IntBox& box) {
-    for (int i = 0; i < 4; ++i) {
-        float fx = 0, fy = 0;
-        if (!scan_float(in, fx) || !scan_float(in, fy)) return false;
-        const int x = truncate_coordinate(fx);
-        const int y = truncate_coordinate(fy);
-        if (i == 0) {
-            box = {x, x, y, y};
+// The bounding box of four vertices' truncated coordinates.
+IntBox truncated_box(const common::FloatVertex v[4]) {
+    IntBox b{};
+    for (std::size_t k = 0; k < 4; ++k) {
+        const int x = truncate_coordinate(v[k].x);
+        const int y = truncate_coordinate(v[k].y);
+        if (k == 0) {
+            b = {x, x, y, y};
             continue;
         }
-        if (x < box.xmin) box.xmin = x;
-        if (x > box.xmax) box.xmax = x;
-        if (y < box.ymin) box.ymin = y;
-        if (y > box.ymax) box.ymax = y;
+        if (x < b.xmin) b.xmin = x;
+        if (x > b.xmax) b.xmax = x;
+        if (y < b.ymin) b.ymin = y;
+        if (y > b.ymax) b.ymax = y;
     }
-    return true;
+    return b;
 }
 
 constexpr const char* VERTICES_SHOULD_BE_4 = "processlayers(509): number of vertices should be 4.\n";
 
-// Lifts a body file kept as text. A truncated or malformed file gives the
-// boxes of the contours read completely before the fault.
-void lift_text(std::FILE* in, const LayerHeight& h, std::vector<common::Box>& out, std::string& messages) {
-    int contours = 0;
-    if (!scan_int(in, contours)) return;
-    for (int c = 0; c < contours; ++c) {
-        int vertices = 0;
-        if (!scan_int(in, vertices)) return;
-        if (vertices == 4) {
-            IntBox b{};
-            if (!read_truncated_box(in, b)) return;
-            out.push_back({b.xmin, b.xmax, b.ymin, b.ymax, h.z_base, h.top});
+// Lifts a body file read from a text: reading ends at the first contour cut
+// short (a contour of another vertex count is reported even then).
+void lift_text(const common::TextContours& text, const LayerHeight& h, std::vector<common::Box>& out,
+               std::string& messages) {
+    for (const common::TextContour& c : text.contours) {
+        if (c.vertex_count != 4) {
+            messages += VERTICES_SHOULD_BE_4;
+            if (!c.complete) return;
             continue;
         }
-        messages += VERTICES_SHOULD_BE_4;
-        // Pass over the contour's vertices so that the next contour is read in step.
-        for (int v = 0; v < vertices; ++v) {
-            float x = 0, y = 0;
-            if (!scan_float(in, x) || !scan_float(in, y)) return;
-        }
+        if (!c.complete) return;
+        const IntBox b = truncated_box(&text.narrow[c.first]);
+        out.push_back({b.xmin, b.xmax, b.ymin, b.ymax, h.z_base, h.top});
     }
 }
 
@@ -99,30 +88,15 @@ void lift_text(std::FILE* in, const LayerHeight& h, std::vector<common::Box>& ou
 std::vector<common::Box> lift_body(const common::PolygonFile& file, const LayerHeight& h, std::string& messages) {
     std::vector<common::Box> out;
     if (file.is_text()) {
-        if (std::FILE* in = open_text(file)) {
-            lift_text(in, h, out, messages);
-            std::fclose(in);
-        }
+        lift_text(file.text_contours(), h, out, messages);
         return out;
     }
     const std::size_t contours = file.contours_read();
     out.reserve(contours);
     for (std::size_t c = 0; c < contours; ++c) {
-        IntBox b{};
         common::FloatVertex v[4];
         file.read_quad(c, v);
-        for (std::size_t k = 0; k < 4; ++k) {
-            const int x = truncate_coordinate(v[k].x);
-            const int y = truncate_coordinate(v[k].y);
-            if (k == 0) {
-                b = {x, x, y, y};
-                continue;
-            }
-            if (x < b.xmin) b.xmin = x;
-            if (x > b.xmax) b.xmax = x;
-            if (y < b.ymin) b.ymin = y;
-            if (y > b.ymax) b.ymax = y;
-        }
+        const IntBox b = truncated_box(v);
         out.push_back({b.xmin, b.xmax, b.ymin, b.ymax, h.z_base, h.top});
     }
     return out;

@@ -45,10 +45,27 @@ common::PolygonFile write_quads(const gpc_tristrip* strips) {
     return writer.finish(total);
 }
 
-PolygonFileSource::PolygonFileSource(const common::PolygonFile& file)
-    : file_(file), count_(static_cast<int>(file.contours_read())) {}
+PolygonFileSource::PolygonFileSource(const common::PolygonFile& file) : file_(file) {
+    if (!file.is_text()) {
+        count_ = static_cast<int>(file.contours_read());
+        vertices_ = 4 * static_cast<size_t>(count_);
+        return;
+    }
+    for (const common::TextContour& c : file.text_contours().contours) {
+        if (!c.complete) break;
+        ++count_;
+        vertices_ += c.held();
+    }
+}
 
 void PolygonFileSource::contour(int i, std::vector<polygon::Point>& out) const {
+    if (file_.is_text()) {
+        const common::TextContours& text = file_.text_contours();
+        const common::TextContour& c = text.contours[static_cast<std::size_t>(i)];
+        out.resize(c.held());
+        for (std::size_t k = 0; k < out.size(); ++k) out[k] = {text.wide[c.first + k].x, text.wide[c.first + k].y};
+        return;
+    }
     common::Vertex v[4];
     file_.read_quad(static_cast<std::size_t>(i), v);
     out.resize(4);
@@ -87,59 +104,56 @@ common::PolygonFile QuadFileSink::finish() {
     return file;
 }
 
-std::FILE* open_text(const common::PolygonFile& file) {
-    // fmemopen reads the bytes in place. An empty text has nothing to read.
-    const std::string& text = file.text();
-    if (text.empty()) return nullptr;
-    return fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+namespace {
+
+// The complete contours of a file read from a text, as "%lf" reads them: the
+// contours before the first one that was cut short, any vertex count.
+void read_text_polygon(const common::TextContours& text, std::vector<gpc_vertex_list>& lists,
+                       std::vector<gpc_vertex>& vertices) {
+    vertices.reserve(text.wide.size());
+    for (const common::Vertex& v : text.wide) vertices.push_back({v.x, v.y});
+    for (const common::TextContour& c : text.contours) {
+        if (!c.complete) break;
+        lists.push_back({static_cast<int>(c.held()), c.held() > 0 ? vertices.data() + c.first : nullptr});
+    }
 }
+
+}  // namespace
 
 void read_polygon(const common::PolygonFile& file, gpc_polygon* polygon) {
     *polygon = gpc_polygon{0, nullptr, nullptr};
-    if (file.is_text()) {
-        std::FILE* in = open_text(file);
-        if (in == nullptr) return;
-        gpc_read_polygon(in, 0, polygon);
-        std::fclose(in);
-        return;
-    }
-    const std::size_t contours = file.contours_read();
-    if (contours == 0) return;
-    polygon->num_contours = static_cast<int>(contours);
-    polygon->hole = new int[contours]();
-    polygon->contour = new gpc_vertex_list[contours];
-    for (std::size_t c = 0; c < contours; ++c) {
+    ReadPolygon read(file);
+    const gpc_polygon* p = read.get();
+    if (p->num_contours == 0) return;
+    polygon->num_contours = p->num_contours;
+    polygon->hole = new int[static_cast<std::size_t>(p->num_contours)]();
+    polygon->contour = new gpc_vertex_list[static_cast<std::size_t>(p->num_contours)];
+    for (int c = 0; c < p->num_contours; ++c) {
+        const gpc_vertex_list& from = p->contour[c];
         gpc_vertex_list& list = polygon->contour[c];
-        list.num_vertices = 4;
-        list.vertex = new gpc_vertex[4];
-        common::Vertex v[4];
-        file.read_quad(c, v);
-        for (std::size_t k = 0; k < 4; ++k) list.vertex[k] = {v[k].x, v[k].y};
+        list.num_vertices = from.num_vertices;
+        list.vertex = from.num_vertices > 0 ? new gpc_vertex[static_cast<std::size_t>(from.num_vertices)] : nullptr;
+        for (int k = 0; k < from.num_vertices; ++k) list.vertex[k] = from.vertex[k];
     }
 }
 
 ReadPolygon::ReadPolygon(const common::PolygonFile& file) {
     if (file.is_text()) {
-        read_polygon(file, &polygon_);
-        owned_ = true;
-        return;
+        read_text_polygon(file.text_contours(), lists_, vertices_);
+    } else {
+        const std::size_t contours = file.contours_read();
+        vertices_.resize(4 * contours);
+        for (std::size_t c = 0; c < contours; ++c) {
+            common::Vertex v[4];
+            file.read_quad(c, v);
+            for (std::size_t k = 0; k < 4; ++k) vertices_[4 * c + k] = {v[k].x, v[k].y};
+        }
+        lists_.resize(contours);
+        for (std::size_t c = 0; c < contours; ++c) lists_[c] = {4, vertices_.data() + 4 * c};
     }
-    const std::size_t contours = file.contours_read();
-    if (contours == 0) return;
-    vertices_.resize(4 * contours);
-    for (std::size_t c = 0; c < contours; ++c) {
-        common::Vertex v[4];
-        file.read_quad(c, v);
-        for (std::size_t k = 0; k < 4; ++k) vertices_[4 * c + k] = {v[k].x, v[k].y};
-    }
-    lists_.resize(contours);
-    for (std::size_t c = 0; c < contours; ++c) lists_[c] = {4, vertices_.data() + 4 * c};
-    holes_.assign(contours, 0);
-    polygon_ = {static_cast<int>(contours), holes_.data(), lists_.data()};
-}
-
-ReadPolygon::~ReadPolygon() {
-    if (owned_) gpc_free_polygon(&polygon_);
+    if (lists_.empty()) return;
+    holes_.assign(lists_.size(), 0);
+    polygon_ = {static_cast<int>(lists_.size()), holes_.data(), lists_.data()};
 }
 
 }  // namespace layers

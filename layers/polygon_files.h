@@ -26,7 +26,8 @@ long long count_quads(const gpc_tristrip* strips);
 common::PolygonFile write_quads(const gpc_tristrip* strips);
 
 // Reads `file` as the polygon library reads a polygon file without hole
-// flags: the count, then per contour the vertex count and "%lf %lf" pairs.
+// flags: the count, then per contour the vertex count and "%lf %lf" pairs;
+// the contours before the first one cut short, empty ones included.
 void read_polygon(const common::PolygonFile& file, gpc_polygon* polygon);
 
 // A polygon read from a file for the clipping calls, which only read their
@@ -34,7 +35,6 @@ void read_polygon(const common::PolygonFile& file, gpc_polygon* polygon);
 class ReadPolygon {
 public:
     explicit ReadPolygon(const common::PolygonFile& file);
-    ~ReadPolygon();
     ReadPolygon(const ReadPolygon&) = delete;
     ReadPolygon& operator=(const ReadPolygon&) = delete;
 
@@ -42,25 +42,26 @@ public:
 
 private:
     gpc_polygon polygon_{0, nullptr, nullptr};
-    bool owned_ = false;  // read from text by the library, released by it
     std::vector<gpc_vertex> vertices_;
     std::vector<gpc_vertex_list> lists_;
     std::vector<int> holes_;
 };
 
-// A file of this program's writers (not kept as text) as an operand of the
-// clipping engine, read contour by contour: each contour is the four vertices
-// read_quad gives, the values ReadPolygon would hold.
+// A polygon file as an operand of the clipping engine, read contour by
+// contour: the contours ReadPolygon would hold, with the same values (the
+// four vertices read_quad gives for a file of this program's writers; the
+// complete contours of a file read from a text).
 class PolygonFileSource final : public polygon::ContourSource {
 public:
     explicit PolygonFileSource(const common::PolygonFile& file);
     int count() const override { return count_; }
-    size_t vertices() const override { return 4 * static_cast<size_t>(count_); }
+    size_t vertices() const override { return vertices_; }
     void contour(int i, std::vector<polygon::Point>& out) const override;
 
 private:
     const common::PolygonFile& file_;
     int count_ = 0;
+    size_t vertices_ = 0;
 };
 
 // Cuts the strips it is given into quads, as write_quads cuts the strips of a
@@ -79,10 +80,5 @@ private:
     bool have_previous_ = false;
     double xl_ = 0, xr_ = 0, y_ = 0;  // the pair before, in this strip
 };
-
-// A std::FILE* over the bytes of a file kept as text, for the readers that
-// scan text (closed by the caller); null for an empty text, which holds
-// nothing to read.
-std::FILE* open_text(const common::PolygonFile& file);
 
 }  // namespace layers

@@ -99,7 +99,7 @@ public:
 };
 
 // The vertices of a file (of a text, about as many as its lines).
-std::size_t vertices_of(const common::PolygonFile& f) { return f.is_text() ? f.text().size() / 8 : f.vertex_count(); }
+std::size_t vertices_of(const common::PolygonFile& f) { return f.is_text() ? f.text_size() / 8 : f.vertex_count(); }
 
 std::size_t layout_vertices(const common::PolygonFiles& files) {
     std::size_t total = 0;

@@ -6,7 +6,6 @@
 #include "common/run_error.h"
 #include "layers/polygon_files.h"
 #include "polygon/ordered_union.h"
-#include "polygon/polygon_io.h"
 
 namespace layers {
 
@@ -42,26 +41,14 @@ void clip_layers(common::PolygonFiles& files, int op, const std::string& first, 
     // Only the library's operation codes name an operation; any other value
     // gives no strips (and is never converted to the enumeration).
     const bool known_op = op >= GPC_DIFF && op <= GPC_UNION;
-    if (!first_file->is_text() && !second_file->is_text()) {
-        // The operands are read from their compact files as the sweep goes,
-        // and the strips go straight into the result's quads.
-        QuadFileSink quads;
-        const PolygonFileSource subject(*first_file);
-        const PolygonFileSource clip(*second_file);
-        if (known_op) polygon::clip_to_sink(polygon::to_operation(static_cast<gpc_op>(op)), subject, clip, quads);
-        files.create(common::polygon_file_name(result), quads.finish());
-        return;
-    }
-    gpc_tristrip strips{0, nullptr};
-    {
-        ReadPolygon subject(*first_file);
-        ReadPolygon clip(*second_file);
-        if (known_op) gpc_tristrip_clip(static_cast<gpc_op>(op), subject.get(), clip.get(), &strips);
-    }
-
-    // The result is created only now, after both operands have been read.
-    files.create(common::polygon_file_name(result), write_quads(&strips));
-    gpc_free_tristrip(&strips);
+    // The operands are read from their files as the sweep goes, and the
+    // strips go straight into the result's quads, which is created only now,
+    // after both operands have been read.
+    QuadFileSink quads;
+    const PolygonFileSource subject(*first_file);
+    const PolygonFileSource clip(*second_file);
+    if (known_op) polygon::clip_to_sink(polygon::to_operation(static_cast<gpc_op>(op)), subject, clip, quads);
+    files.create(common::polygon_file_name(result), quads.finish());
 }
 
 void copy_layer(common::PolygonFiles& files, const std::string& source, const std::string& destination) {
@@ -75,30 +62,23 @@ void copy_layer(common::PolygonFiles& files, const std::string& source, const st
 
 namespace {
 
-// Reads the widened boxes from a file kept as text, with "%d" counts and
-// "%f %f" vertices. A truncated or malformed file gives the boxes of the
-// contours read completely before the fault.
-void read_widened_text(std::FILE* in, int amount, std::vector<grow::FloatBox>& boxes) {
-    int contours = 0;
-    if (!scan_int(in, contours)) return;
-    for (int c = 0; c < contours; ++c) {
-        int vertices = 0;
-        if (!scan_int(in, vertices)) break;
-        if (vertices == 4) {
-            float x[4], y[4];
-            bool complete = true;
-            for (int i = 0; i < 4 && complete; ++i) complete = scan_float(in, x[i]) && scan_float(in, y[i]);
-            if (!complete) break;
-            boxes.push_back(grow::widen(grow::bounding_box(x, y), amount));
+// The widened boxes of a file read from a text: its four-vertex contours as
+// "%f %f" reads them. A contour with another vertex count is reported and
+// passed over; reading ends at the first contour cut short.
+void widen_text_contours(const common::TextContours& text, int amount, std::vector<grow::FloatBox>& boxes) {
+    for (const common::TextContour& c : text.contours) {
+        if (c.vertex_count != 4) {
+            std::fprintf(stderr, "%s(%d): Error: nuber of vertices != 4.\n", SOURCE_NAME, GROW_NOT_FOUR_VERTICES_PLACE);
+            if (!c.complete) break;
             continue;
         }
-        std::fprintf(stderr, "%s(%d): Error: nuber of vertices != 4.\n", SOURCE_NAME, GROW_NOT_FOUR_VERTICES_PLACE);
-        bool complete = true;
-        for (int v = 0; v < vertices && complete; ++v) {
-            float px = 0, py = 0;
-            complete = scan_float(in, px) && scan_float(in, py);
+        if (!c.complete) break;
+        float x[4], y[4];
+        for (std::size_t k = 0; k < 4; ++k) {
+            x[k] = text.narrow[c.first + k].x;
+            y[k] = text.narrow[c.first + k].y;
         }
-        if (!complete) break;
+        boxes.push_back(grow::widen(grow::bounding_box(x, y), amount));
     }
 }
 
@@ -107,10 +87,7 @@ void read_widened_text(std::FILE* in, int amount, std::vector<grow::FloatBox>& b
 std::vector<grow::FloatBox> read_widened_boxes(const common::PolygonFile& file, int amount) {
     std::vector<grow::FloatBox> boxes;
     if (file.is_text()) {
-        if (std::FILE* in = open_text(file)) {
-            read_widened_text(in, amount, boxes);
-            std::fclose(in);
-        }
+        widen_text_contours(file.text_contours(), amount, boxes);
         return boxes;
     }
     // Files of this program's writers hold four-vertex contours only.

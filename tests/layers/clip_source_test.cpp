@@ -141,3 +141,39 @@ TEST(ClipLayers, SameFileAsTheGpcPath) {
         }
     }
 }
+
+// Files read from a text are clipped through the same source: contours of
+// any vertex count, empty ones, a cut-short last contour, and operands of
+// either kind against each other.
+TEST(ClipLayers, TextOperandsSameFileAsTheGpcPath) {
+    const std::vector<std::string> texts = {
+        "",
+        "2\n3\n0 0\n4 0\n0 4\n0\n",
+        "3\n5\n0 0\n3 0\n3 3\n1 3\n0 1\n4\n1 1\n2 1\n2 2\n1 2\n6\n5 5\n6",
+        "1\n4\n-1.5 0.25\n2.125 0.25\n2.125 1e0\n-1.5 1\n",
+        "2\n4\n0 0 1 0 1 1 0 1\n-2\n",
+        "1\n4\n0 0 nan 0 1 1 0 1\n",
+    };
+    const common::PolygonFile compact = file_of(common::VertexFormat::Quad, 1, rect(0.5, 0.5, 2.5, 1.5));
+    for (const std::string& t : texts) {
+        SCOPED_TRACE(t);
+        const common::PolygonFile text = common::PolygonFile::from_text(t);
+        PolygonFileSource source(text);
+        std::vector<polygon::Point> points;
+        ReadPolygon read(text);
+        ASSERT_EQ(source.count(), read.get()->num_contours);
+        for (int c = 0; c < source.count(); ++c) {
+            source.contour(c, points);
+            ASSERT_EQ(static_cast<int>(points.size()), read.get()->contour[c].num_vertices);
+        }
+        for (const int op : {GPC_DIFF, GPC_INT, GPC_XOR, GPC_UNION}) {
+            EXPECT_EQ(clip_text(op, text, compact), reference_clip(op, text, compact)) << op;
+            EXPECT_EQ(clip_text(op, compact, text), reference_clip(op, compact, text)) << op;
+            EXPECT_EQ(clip_text(op, text, text), reference_clip(op, text, text)) << op;
+        }
+    }
+    // the L of five vertices less the square: what stays of it, by hand
+    EXPECT_EQ(clip_text(GPC_DIFF, common::PolygonFile::from_text("1\n6\n0 0\n2 0\n2 1\n1 1\n1 2\n0 2\n"),
+                        common::PolygonFile::from_text("1\n4\n0 0\n1 0\n1 1\n0 1\n")),
+              "2\n" + layers_test::quad_text(1, 0, 2, 1) + layers_test::quad_text(0, 1, 1, 2));
+}
