@@ -1,6 +1,9 @@
 # Writes OUTPUT, a C++ source that defines kavrit::NAME (default
 # EMBEDDED_THREE_JS) as the text of the JavaScript files INPUTS (a |-list),
-# one after another.
+# one after another.  A comment "// @insert FILE" at the end of a line of an
+# input (with the spaces before it, and any words after FILE but no
+# semicolon) stands for the text of FILE from the input's own folder, put in
+# its place as it is; markers in the inserted text are left alone.
 if(NOT NAME)
   set(NAME EMBEDDED_THREE_JS)
 endif()
@@ -8,6 +11,13 @@ string(REPLACE "|" ";" INPUTS "${INPUTS}")
 set(text "")
 foreach(f ${INPUTS})
   file(READ "${f}" part)
+  get_filename_component(folder "${f}" DIRECTORY)
+  string(REGEX MATCHALL "[ ]*// @insert [A-Za-z0-9_.-]+[^\n;]*\n" markers "${part}")
+  foreach(marker ${markers})
+    string(REGEX REPLACE "^[ ]*// @insert ([A-Za-z0-9_.-]+).*$" "\\1" inserted_name "${marker}")
+    file(READ "${folder}/${inserted_name}" inserted)
+    string(REPLACE "${marker}" "${inserted}" part "${part}")
+  endforeach()
   string(APPEND text "${part}\n")
 endforeach()
 string(FIND "${text}" ")kavrit_js\"" clash)

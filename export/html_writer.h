@@ -21,7 +21,7 @@ namespace kavrit {
 std::string make_html(const Layout& layout, const Pose& pose);
 
 // The JavaScript embedded at build time: three.js, its controls and loader;
-// and the page's own script (export/viewer/page.js).
+// and the page's own script (export/viewer/page.js with geometry.js put in).
 extern const char* const EMBEDDED_THREE_JS;
 extern const char* const VIEWER_JS;
 

@@ -1,11 +1,11 @@
-// The geometry of the viewer page (export/viewer/page.js) on its own, under
+// The geometry of the viewer page (export/viewer/geometry.js) on its own, under
 // node: posing, collisions and hinge ranges on small layouts whose answers
 // are worked out here from their geometry.
 "use strict";
 const test = require("node:test");
 const assert = require("node:assert");
 const path = require("path");
-const G = require(path.join(__dirname, "..", "..", "..", "export", "viewer", "page.js"));
+const G = require(path.join(__dirname, "..", "..", "..", "export", "viewer", "geometry.js"));
 
 const DEG = 180 / Math.PI;
 const H = 10;  // hinge axes at this height; plates 2 thick about them
