@@ -11,6 +11,25 @@ namespace layers {
 
 namespace {
 
+// Owners of a polygon and of a strip set that free them on every way out of
+// a step, a thrown error included (freeing twice is harmless: the free
+// functions leave them empty).
+struct PolygonOwner {
+    gpc_polygon value{0, nullptr, nullptr};
+    PolygonOwner() = default;
+    PolygonOwner(const PolygonOwner&) = delete;
+    PolygonOwner& operator=(const PolygonOwner&) = delete;
+    ~PolygonOwner() { gpc_free_polygon(&value); }
+};
+
+struct StripsOwner {
+    gpc_tristrip value{0, nullptr};
+    StripsOwner() = default;
+    StripsOwner(const StripsOwner&) = delete;
+    StripsOwner& operator=(const StripsOwner&) = delete;
+    ~StripsOwner() { gpc_free_tristrip(&value); }
+};
+
 // The messages of the steps name the place in the layer processing that
 // found the fault, as "processlayers(N)"; users and scripts know them by
 // these numbers, so they stay as they are.
@@ -121,13 +140,14 @@ void grow_layer(common::PolygonFiles& files, const std::string& source, const st
         trace->made(common::TMPDATA1_FILE, text);
     }
 
-    gpc_polygon accumulator{0, nullptr, nullptr};
-    unite_contours(boxes, &accumulator, trace);
-    gpc_tristrip strips{0, nullptr};
-    gpc_polygon_to_tristrip(&accumulator, &strips);
-    gpc_free_polygon(&accumulator);
-    files.create(common::polygon_file_name(destination), write_quads(&strips));
-    gpc_free_tristrip(&strips);
+    // Both are freed when they leave scope: the trace may throw a write
+    // error while they hold the union.
+    PolygonOwner accumulator;
+    unite_contours(boxes, &accumulator.value, trace);
+    StripsOwner strips;
+    gpc_polygon_to_tristrip(&accumulator.value, &strips.value);
+    gpc_free_polygon(&accumulator.value);
+    files.create(common::polygon_file_name(destination), write_quads(&strips.value));
 }
 
 void unite_contours(const std::vector<grow::FloatBox>& boxes, gpc_polygon* accumulator, common::Trace* trace) {
