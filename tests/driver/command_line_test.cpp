@@ -18,6 +18,21 @@ namespace {
 using namespace driver;
 using Action = CommandLineAction;
 
+// The argument vector of `cif2kavrit ARGS...` (null-terminated, as main gets
+// it) and a label naming the line, each argument cut at `shown` characters.
+struct Line {
+    std::vector<const char*> argv{"cif2kavrit"};
+    std::string label = "cif2kavrit";
+    explicit Line(const std::vector<std::string>& args, std::size_t shown = std::string::npos) {
+        for (const std::string& a : args) {
+            argv.push_back(a.c_str());
+            label.append(" ").append(a, 0, shown);
+        }
+        argv.push_back(nullptr);
+    }
+    int argc() const { return static_cast<int>(argv.size()) - 1; }
+};
+
 struct Case {
     std::vector<std::string> args;  // argument 0 excluded
     Action action;
@@ -62,14 +77,10 @@ TEST(CommandLine, OptionWalk) {
         {{"--keep-intermediates"}, Action::Usage, "", ""},
     };
     for (const Case& c : cases) {
-        std::string label = "cif2kavrit";
-        for (const std::string& a : c.args) label.append(" ").append(a, 0, 20);
-        SCOPED_TRACE(label);
+        const Line line(c.args, 20);
+        SCOPED_TRACE(line.label);
         common::Options options;
-        std::vector<const char*> argv{"cif2kavrit"};
-        for (const std::string& a : c.args) argv.push_back(a.c_str());
-        argv.push_back(nullptr);
-        EXPECT_EQ(read_command_line(static_cast<int>(argv.size()) - 1, argv.data(), options), c.action);
+        EXPECT_EQ(read_command_line(line.argc(), line.argv.data(), options), c.action);
         EXPECT_EQ(options.program_name, "cif2kavrit");
         EXPECT_EQ(options.cif_name, c.cif);
         EXPECT_EQ(options.out_name, c.out);
@@ -117,14 +128,10 @@ TEST(CommandLine, LayerMapAndTopTakeTheNextArgument) {
         {{"a.gds", "--top"}, CommandLineAction::Usage, "a.gds", "", "", ""},
     };
     for (const MapCase& c : cases) {
-        std::string label = "cif2kavrit";
-        for (const std::string& a : c.args) label.append(" ").append(a);
-        SCOPED_TRACE(label);
+        const Line line(c.args);
+        SCOPED_TRACE(line.label);
         common::Options options;
-        std::vector<const char*> argv{"cif2kavrit"};
-        for (const std::string& a : c.args) argv.push_back(a.c_str());
-        argv.push_back(nullptr);
-        EXPECT_EQ(read_command_line(static_cast<int>(argv.size()) - 1, argv.data(), options), c.action);
+        EXPECT_EQ(read_command_line(line.argc(), line.argv.data(), options), c.action);
         if (c.action != CommandLineAction::Convert) continue;
         EXPECT_EQ(options.cif_name, c.cif);
         EXPECT_EQ(options.layers_name, c.layers);
@@ -166,15 +173,11 @@ TEST(CommandLine, ThreadCount) {
         {{"--threadsx", "a.cif"}, 0, "a.cif", ""},
     };
     for (const ThreadCase& c : cases) {
-        std::string label = "cif2kavrit";
-        for (const std::string& a : c.args) label.append(" ").append(a);
-        SCOPED_TRACE(label);
+        const Line line(c.args);
+        SCOPED_TRACE(line.label);
         common::Options options;
-        std::vector<const char*> argv{"cif2kavrit"};
-        for (const std::string& a : c.args) argv.push_back(a.c_str());
-        argv.push_back(nullptr);
         try {
-            const CommandLineAction action = read_command_line(static_cast<int>(argv.size()) - 1, argv.data(), options);
+            const CommandLineAction action = read_command_line(line.argc(), line.argv.data(), options);
             EXPECT_NE(c.threads, -1) << "not refused";
             EXPECT_EQ(options.threads, c.threads);
             EXPECT_EQ(action, c.cif.empty() ? CommandLineAction::Usage : CommandLineAction::Convert);
