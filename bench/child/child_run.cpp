@@ -3,6 +3,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -59,6 +61,18 @@ std::string figures_text(const ChildFigures& f) {
     std::snprintf(text, sizeof text, "%8.2f s wall %8.2f s CPU %8.1f MiB peak%s", f.wall, f.cpu, f.peak_mib,
                   f.ok ? "" : (f.stopped ? "  STOPPED" : "  FAILED"));
     return text;
+}
+
+std::string file_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string without_time_line(const std::string& text) {
+    const std::size_t at = text.find("# generated on ");
+    if (at == std::string::npos) return text;
+    const std::size_t end = text.find('\n', at);
+    return text.substr(0, at) + text.substr(end == std::string::npos ? text.size() : end + 1);
 }
 
 }  // namespace bench

@@ -29,4 +29,11 @@ ChildFigures run_program(const std::vector<std::string>& argv, const std::string
 // " STOPPED" when it did not end well: the figures as every benchmark prints them.
 std::string figures_text(const ChildFigures& f);
 
+// The whole content of a file the program wrote ("" when it cannot be read).
+std::string file_text(const std::string& path);
+
+// A kavrit text without its "# generated on" line, which differs from run to
+// run, so that two runs' outputs can be compared byte for byte.
+std::string without_time_line(const std::string& text);
+
 }  // namespace bench

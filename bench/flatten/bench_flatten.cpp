@@ -18,10 +18,6 @@
 //   bench-flatten [--binary PATH] [--baseline PATH] [--levels K] [--chip ROWS COLUMNS] [--chip-only]
 //   bench-flatten --write DIR   (only writes the layouts)
 // (default: cif2kavrit next to bench-flatten, K = 5, a chip of 80 x 50 tiles)
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -30,7 +26,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -112,44 +107,13 @@ void write_flat_layout(const fs::path& path, int levels) {
     std::fclose(out);
 }
 
-struct Figures {
-    bool ok = false;
-    double wall = 0;
-    double cpu = 0;
-    double peak = 0;  // MiB
-};
-
-// Runs `child` in a process of its own; its exit status 0 counts as success.
-template <typename F>
-Figures measure(F child) {
-    const bench::ChildFigures c = bench::measure(child);
-    return {c.ok, c.wall, c.cpu, c.peak_mib};
+bench::ChildFigures run_binary(const std::string& binary, const fs::path& dir, bool flatten) {
+    std::vector<std::string> argv = {binary, "-s", "-o", "out.kav", "layout.cif"};
+    if (flatten) argv.insert(argv.begin() + 1, "--flatten");
+    return bench::run_program(argv, dir.string());
 }
 
-Figures run_binary(const std::string& binary, const fs::path& dir, bool flatten) {
-    return measure([&] {
-        if (chdir(dir.c_str()) != 0) return 126;
-        const int null = open("/dev/null", O_WRONLY);
-        if (null >= 0) dup2(null, STDERR_FILENO);
-        if (flatten)
-            execl(binary.c_str(), binary.c_str(), "--flatten", "-s", "-o", "out.kav", "layout.cif", static_cast<char*>(nullptr));
-        else
-            execl(binary.c_str(), binary.c_str(), "-s", "-o", "out.kav", "layout.cif", static_cast<char*>(nullptr));
-        return 127;
-    });
-}
 
-std::string read_file(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string without_time_line(const std::string& text) {
-    const std::size_t at = text.find("# generated on ");
-    if (at == std::string::npos) return text;
-    const std::size_t end = text.find('\n', at);
-    return text.substr(0, at) + text.substr(end == std::string::npos ? text.size() : end + 1);
-}
 
 std::vector<std::string> sorted_lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -160,9 +124,7 @@ std::vector<std::string> sorted_lines(const std::string& text) {
     return lines;
 }
 
-void print(const char* what, const Figures& f) {
-    std::printf("%-50s %8.2f s wall %8.2f s CPU %8.1f MiB peak%s\n", what, f.wall, f.cpu, f.peak, f.ok ? "" : "  FAILED");
-}
+void print(const char* what, const bench::ChildFigures& f) { std::printf("%-50s %s\n", what, bench::figures_text(f).c_str()); }
 
 // The test chip in whole units and in nanometres, each read with --flatten
 // by the binary and, when given, by the baseline; both must agree.
@@ -178,7 +140,7 @@ bool chip_figures(const std::string& binary, const std::string& baseline, int ro
     };
     Version versions[] = {{"whole units", &chip.whole}, {"nanometres, DS n 1 10", &chip.nanometres}};
     for (Version& v : versions) {
-        const Figures r = measure([&] { return cifread::read_layout(*v.text).ok ? 0 : 1; });
+        const bench::ChildFigures r = bench::measure([&] { return cifread::read_layout(*v.text).ok ? 0 : 1; });
         print((std::string("read_layout (") + v.name + ", in process)").c_str(), r);
         std::string outs[2];
         for (int b = 0; b < 2; ++b) {
@@ -187,11 +149,11 @@ bool chip_figures(const std::string& binary, const std::string& baseline, int ro
             const fs::path dir = root / (std::string(b == 0 ? "chip-" : "chip-baseline-") + (v.text == &chip.whole ? "whole" : "nm"));
             fs::create_directory(dir);
             std::ofstream(dir / "layout.cif", std::ios::binary) << *v.text;
-            const Figures f = run_binary(bin, dir, true);
+            const bench::ChildFigures f = run_binary(bin, dir, true);
             print((std::string(b == 0 ? "cif2kavrit --flatten (" : "baseline --flatten (") + v.name + ")").c_str(), f);
             ok = ok && f.ok;
             v.cpu[b] = f.cpu;
-            outs[b] = without_time_line(read_file(dir / "out.kav"));
+            outs[b] = bench::without_time_line(bench::file_text(dir / "out.kav"));
         }
         if (!baseline.empty()) {
             std::printf("  kavrit files of the binary and the baseline: %s\n", outs[0] == outs[1] ? "identical" : "DIFFER");
@@ -278,7 +240,7 @@ int main(int argc, char** argv) {
                     static_cast<long>(fs::file_size(flat / "layout.cif")));
         {
             // The reader alone, in process; its cut must hold one box per placed box.
-            const Figures f = measure([&] {
+            const bench::ChildFigures f = bench::measure([&] {
                 const cifread::ReadResult r = cifread::read_layout(text);
                 long n = 0;
                 for (const auto& l : r.layout.layers) n += static_cast<long>(l.boxes.size());
@@ -286,20 +248,20 @@ int main(int argc, char** argv) {
             });
             print("read_layout (hierarchical, in process)", f);
         }
-        const Figures a = run_binary(binary, hier, true);
+        const bench::ChildFigures a = run_binary(binary, hier, true);
         print("cif2kavrit --flatten (hierarchical)", a);
-        const Figures b = run_binary(binary, flat, true);
+        const bench::ChildFigures b = run_binary(binary, flat, true);
         print("cif2kavrit --flatten (flat copy)", b);
-        const Figures c = run_binary(binary, plain, false);
+        const bench::ChildFigures c = run_binary(binary, plain, false);
         print("baseline: cif2kavrit (flat copy, default reading)", c);
 
         // The default reading keeps the boxes in file order, the reader sorts
         // them: the same structures, numbered in another order.
-        const std::string out_a = without_time_line(read_file(hier / "out.kav"));
-        const std::string out_c = without_time_line(read_file(plain / "out.kav"));
-        same = out_a == without_time_line(read_file(flat / "out.kav")) && sorted_lines(out_a) == sorted_lines(out_c);
+        const std::string out_a = bench::without_time_line(bench::file_text(hier / "out.kav"));
+        const std::string out_c = bench::without_time_line(bench::file_text(plain / "out.kav"));
+        same = out_a == bench::without_time_line(bench::file_text(flat / "out.kav")) && sorted_lines(out_a) == sorted_lines(out_c);
         std::printf("kavrit files: --flatten on both files %s; the default reading %s\n",
-                    out_a == without_time_line(read_file(flat / "out.kav")) ? "identical" : "DIFFER",
+                    out_a == bench::without_time_line(bench::file_text(flat / "out.kav")) ? "identical" : "DIFFER",
                     out_a == out_c                              ? "identical"
                     : sorted_lines(out_a) == sorted_lines(out_c) ? "the same lines in another order"
                                                                  : "DIFFERS");

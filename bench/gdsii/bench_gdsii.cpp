@@ -13,10 +13,6 @@
 // Both conversions must give the same kavrit file.
 //
 //   bench-gdsii [--binary PATH]   (default: cif2kavrit next to bench-gdsii)
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -25,7 +21,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -154,50 +149,14 @@ std::string gds_layout() {
 }
 
 // -------------------------------------------------------------- figures --
-struct Figures {
-    bool ok = false;
-    double wall = 0;
-    double cpu = 0;
-    double peak = 0;  // MiB
-};
-
-// Runs `child` in a process of its own; its exit status 0 counts as success.
-template <typename F>
-Figures measure(F child) {
-    const bench::ChildFigures c = bench::measure(child);
-    return {c.ok, c.wall, c.cpu, c.peak_mib};
+bench::ChildFigures run_binary(const std::string& binary, const fs::path& dir, bool gds) {
+    if (gds) return bench::run_program({binary, "--layers", "process.map", "-s", "-o", "out.kav", "layout"}, dir.string());
+    return bench::run_program({binary, "--flatten", "-s", "-o", "out.kav", "layout"}, dir.string());
 }
 
-Figures run_binary(const std::string& binary, const fs::path& dir, bool gds) {
-    return measure([&] {
-        if (chdir(dir.c_str()) != 0) return 126;
-        const int null = open("/dev/null", O_WRONLY);
-        if (null >= 0) dup2(null, STDERR_FILENO);
-        if (gds)
-            execl(binary.c_str(), binary.c_str(), "--layers", "process.map", "-s", "-o", "out.kav", "layout",
-                  static_cast<char*>(nullptr));
-        else
-            execl(binary.c_str(), binary.c_str(), "--flatten", "-s", "-o", "out.kav", "layout",
-                  static_cast<char*>(nullptr));
-        return 127;
-    });
-}
 
-std::string read_file(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
-std::string without_time_line(const std::string& text) {
-    const std::size_t at = text.find("# generated on ");
-    if (at == std::string::npos) return text;
-    const std::size_t end = text.find('\n', at);
-    return text.substr(0, at) + text.substr(end == std::string::npos ? text.size() : end + 1);
-}
-
-void print(const char* what, const Figures& f) {
-    std::printf("%-50s %8.2f s wall %8.2f s CPU %8.1f MiB peak%s\n", what, f.wall, f.cpu, f.peak, f.ok ? "" : "  FAILED");
-}
+void print(const char* what, const bench::ChildFigures& f) { std::printf("%-50s %s\n", what, bench::figures_text(f).c_str()); }
 
 }  // namespace
 
@@ -228,7 +187,7 @@ int main(int argc, char** argv) {
     std::printf("layout: a cell of 10 boxes through three nested AREFs: %ld placed boxes; GDSII %zu bytes, CIF %zu bytes\n",
                 placed, gds.size(), cif.size());
 
-    const Figures read_gds = measure([&] {
+    const bench::ChildFigures read_gds = bench::measure([&] {
         gdsread::MemorySource source(reinterpret_cast<const std::uint8_t*>(gds.data()), gds.size());
         const gdsread::LayerMap map = gdsread::LayerMap::parse(MAP);
         const gdsread::GdsReadResult r = gdsread::read_gds(source, &map, "");
@@ -237,20 +196,20 @@ int main(int argc, char** argv) {
         return r.ok && n == placed ? 0 : 1;
     });
     print("gdsread::read_gds (nested AREFs, in process)", read_gds);
-    const Figures read_cif = measure([&] {
+    const bench::ChildFigures read_cif = bench::measure([&] {
         const cifread::ReadResult r = cifread::read_layout(cif);
         long n = 0;
         for (const auto& l : r.layout.layers) n += static_cast<long>(l.boxes.size());
         return r.ok && n == placed ? 0 : 1;
     });
     print("baseline: read_layout (bench-flatten's CIF file)", read_cif);
-    const Figures convert_gds = run_binary(binary, gds_dir, true);
+    const bench::ChildFigures convert_gds = run_binary(binary, gds_dir, true);
     print("cif2kavrit --layers (GDSII file)", convert_gds);
-    const Figures convert_cif = run_binary(binary, cif_dir, false);
+    const bench::ChildFigures convert_cif = run_binary(binary, cif_dir, false);
     print("baseline: cif2kavrit --flatten (CIF file)", convert_cif);
 
-    const std::string a = without_time_line(read_file(gds_dir / "out.kav"));
-    const std::string b = without_time_line(read_file(cif_dir / "out.kav"));
+    const std::string a = bench::without_time_line(bench::file_text(gds_dir / "out.kav"));
+    const std::string b = bench::without_time_line(bench::file_text(cif_dir / "out.kav"));
     const bool same = !a.empty() && a == b;
     std::printf("kavrit files: %s\n", same ? "identical" : "DIFFER");
     if (same) {

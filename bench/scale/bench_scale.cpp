@@ -66,19 +66,7 @@ double cpu_seconds(const rusage& u) {
 
 double peak_mib(const rusage& u) { return static_cast<double>(u.ru_maxrss) / 1024.0; }  // ru_maxrss is in KiB
 
-std::string read_file(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
-// The output without its time line, which differs from run to run.
-std::string without_time_line(const std::string& text) {
-    const std::string mark = "# generated on ";
-    const std::size_t at = text.find(mark);
-    if (at == std::string::npos) return text;
-    const std::size_t end = text.find('\n', at);
-    return text.substr(0, at) + text.substr(end == std::string::npos ? text.size() : end + 1);
-}
 
 // cif2kavrit -s -o <out> layout.cif in `dir`, timed from fork to wait4.
 struct WholeRun {
@@ -378,8 +366,8 @@ int main(int argc, char** argv) {
             if (!stages.ok || total < best_total) stages = s;
         }
         if (best.ok && stages.ok) {
-            const bool same = without_time_line(read_file(dir / "out.kav")) ==
-                              without_time_line(read_file(dir / "stages" / "out.kav"));
+            const bool same = bench::without_time_line(bench::file_text(dir / "out.kav")) ==
+                              bench::without_time_line(bench::file_text(dir / "stages" / "out.kav"));
             const double nlogn = static_cast<double>(n) * std::log2(static_cast<double>(std::max(2LL, n)));
             std::printf("%9lld %8.2f %9ld %8ld | %8.3f %8.3f %9.1f | %9.3f %9.3f %9.3f %9.3f %9.1f | %.3f%s\n", n,
                         static_cast<double>(cif_bytes) / (1024.0 * 1024.0), stages.boxes_3d, stages.structures,
@@ -391,8 +379,8 @@ int main(int argc, char** argv) {
                         stages.peak_after[SCAN], stages.peak_after[LAYERS], stages.peak_after[GROUPING],
                         stages.peak_after[OUTPUT]);
             if (base.ok) {
-                const bool same_as_base = without_time_line(read_file(dir / "out.kav")) ==
-                                          without_time_line(read_file(dir / "baseline.kav"));
+                const bool same_as_base = bench::without_time_line(bench::file_text(dir / "out.kav")) ==
+                                          bench::without_time_line(bench::file_text(dir / "baseline.kav"));
                 std::printf("%9s baseline: run %.3f s, cpu %.3f s, peak %.1f MiB; this binary %.2fx faster%s\n", "",
                             base.wall, base.cpu, base.peak, best.wall > 0 ? base.wall / best.wall : 0.0,
                             same_as_base ? "" : "  (baseline output differs)");

@@ -20,19 +20,15 @@
 //
 //   bench-staircase [--binary PATH] [--baseline PATH] [--layer NAME] [--limit SECONDS] [STEPS...]
 //                                                        (default 10000 20000 100000, limit 120 s)
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
+
 #include <unistd.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -75,39 +71,20 @@ std::string polygon_layout(long steps, const std::string& layer) {
     return s + ";\nE\n";
 }
 
-struct Figures {
-    bool ok = false;
-    bool stopped = false;  // CPU limit reached
-    double wall = 0;
-    double cpu = 0;
-    double peak = 0;  // MiB
-};
-
-Figures run_binary(const std::string& binary, const fs::path& dir, bool flatten, const char* input,
+bench::ChildFigures run_binary(const std::string& binary, const fs::path& dir, bool flatten, const char* input,
                    const char* output, long limit) {
     std::vector<std::string> argv = {binary, "-s", "-o", output, input};
     if (flatten) argv.insert(argv.begin() + 1, "--flatten");
-    const bench::ChildFigures c = bench::run_program(argv, dir.string(), limit);
-    return {c.ok, c.stopped, c.wall, c.cpu, c.peak_mib};
+    return bench::run_program(argv, dir.string(), limit);
 }
 
-std::string read_file(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
-std::string without_time_line(const std::string& text) {
-    const std::size_t at = text.find("# generated on ");
-    if (at == std::string::npos) return text;
-    const std::size_t end = text.find('\n', at);
-    return text.substr(0, at) + text.substr(end == std::string::npos ? text.size() : end + 1);
-}
 
-void print(const char* who, const Figures& f, long limit) {
+void print(const char* who, const bench::ChildFigures& f, long limit) {
     if (f.stopped)
         std::printf("  %-9s stopped at the CPU limit of %ld s (wall %.2f s)\n", who, limit, f.wall);
     else
-        std::printf("  %-9s %9.2f s wall %9.2f s CPU %8.1f MiB peak%s\n", who, f.wall, f.cpu, f.peak,
+        std::printf("  %-9s %9.2f s wall %9.2f s CPU %8.1f MiB peak%s\n", who, f.wall, f.cpu, f.peak_mib,
                     f.ok ? "" : "  FAILED");
 }
 
@@ -172,15 +149,15 @@ int main(int argc, char** argv) {
             const char* input = flatten ? "polygon.cif" : "boxes.cif";
             std::printf("%ld steps, %s:\n", steps,
                         flatten ? "--flatten, one polygon" : "default reading, one box per step");
-            const Figures a = run_binary(binary, dir, flatten, input, "out.kav", limit);
+            const bench::ChildFigures a = run_binary(binary, dir, flatten, input, "out.kav", limit);
             print("this", a, limit);
             all_ok = all_ok && a.ok;
             if (baseline.empty()) continue;
-            const Figures b = run_binary(baseline, dir, flatten, input, "baseline.kav", limit);
+            const bench::ChildFigures b = run_binary(baseline, dir, flatten, input, "baseline.kav", limit);
             print("baseline", b, limit);
             if (a.ok && b.ok) {
-                const bool same = without_time_line(read_file(dir / "out.kav")) ==
-                                  without_time_line(read_file(dir / "baseline.kav"));
+                const bool same = bench::without_time_line(bench::file_text(dir / "out.kav")) ==
+                                  bench::without_time_line(bench::file_text(dir / "baseline.kav"));
                 std::printf("  %-9s this binary %.2fx faster in CPU time; outputs %s\n", "", b.cpu / a.cpu,
                             same ? "identical" : "DIFFER");
                 all_ok = all_ok && same;
