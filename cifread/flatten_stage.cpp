@@ -15,21 +15,6 @@ namespace cifread {
 
 namespace {
 
-void print_diagnostic(const std::string& cif_name, const Diagnostic& d) {
-    if (d.line > 0)
-        std::fprintf(stderr, "cif2kavrit: %s:%ld: %s\n", cif_name.c_str(), d.line, d.text.c_str());
-    else
-        std::fprintf(stderr, "cif2kavrit: %s: %s\n", cif_name.c_str(), d.text.c_str());
-}
-
-std::string read_all(std::FILE* in) {
-    std::string text;
-    std::vector<char> piece(1 << 16);
-    std::size_t got = 0;
-    while ((got = std::fread(piece.data(), 1, piece.size(), in)) > 0) text.append(piece.data(), got);
-    return text;
-}
-
 // Polygon file coordinates as the byte scanner computes them: the CIF
 // distance in double, divided by 100, stored in single precision.
 float file_coordinate(std::int64_t half_units) {
@@ -37,6 +22,13 @@ float file_coordinate(std::int64_t half_units) {
 }
 
 }  // namespace
+
+void print_diagnostic(const std::string& file, const Diagnostic& d) {
+    if (d.line > 0)
+        std::fprintf(stderr, "cif2kavrit: %s:%ld: %s\n", file.c_str(), d.line, d.text.c_str());
+    else
+        std::fprintf(stderr, "cif2kavrit: %s: %s\n", file.c_str(), d.text.c_str());
+}
 
 void write_layer_files(const FlatLayout& layout, const std::string& cif_name, common::PolygonFiles& files) {
     for (const LayerBoxes& layer : layout.layers) {
@@ -63,7 +55,7 @@ void write_layer_files(const FlatLayout& layout, const std::string& cif_name, co
 
 common::PolygonFiles flatten_cif(const common::Options& options, std::FILE* cif, const common::Output& out,
                                  common::Trace* trace) {
-    const std::string text = read_all(cif);
+    const std::string text = common::read_rest(cif);
     if (std::ferror(cif) != 0) throw common::RunError("Error reading file " + options.cif_name + "\n");
     const ReadResult result = read_layout(text);
     if (!result.ok) {

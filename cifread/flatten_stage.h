@@ -19,6 +19,10 @@ namespace cifread {
 common::PolygonFiles flatten_cif(const common::Options& options, std::FILE* cif, const common::Output& out,
                                   common::Trace* trace = nullptr);
 
+// "cif2kavrit: FILE:LINE: TEXT" on standard error, without ":LINE" when the
+// diagnostic names no line.
+void print_diagnostic(const std::string& file, const Diagnostic& d);
+
 // One polygon file <layer>.gpc per layer that has boxes, each box one
 // four-vertex contour, lower left corner first and counter-clockwise, into
 // `files`. Layer names that cannot name a file in the current directory make

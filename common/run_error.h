@@ -41,4 +41,7 @@ std::FILE* open_file(const std::string& name, const char* mode);
 // that no reader takes a file cut short for a whole one.
 void close_written(std::FILE* file, const std::string& name);
 
+// The rest of an open stream, read to its end in pieces of 64 KiB.
+std::string read_rest(std::FILE* in);
+
 }  // namespace common

@@ -17,26 +17,11 @@ namespace gdsread {
 
 namespace {
 
-std::string read_all(std::FILE* in) {
-    std::string text;
-    std::vector<char> piece(1 << 16);
-    std::size_t got = 0;
-    while ((got = std::fread(piece.data(), 1, piece.size(), in)) > 0) text.append(piece.data(), got);
-    return text;
-}
-
 void print_message(const std::string& file, const GdsError& m) {
     if (m.offset >= 0)
         std::fprintf(stderr, "cif2kavrit: %s: offset %lld: %s\n", file.c_str(), m.offset, m.text.c_str());
     else
         std::fprintf(stderr, "cif2kavrit: %s: %s\n", file.c_str(), m.text.c_str());
-}
-
-void print_cif_message(const std::string& file, const cifread::Diagnostic& d) {
-    if (d.line > 0)
-        std::fprintf(stderr, "cif2kavrit: %s:%ld: %s\n", file.c_str(), d.line, d.text.c_str());
-    else
-        std::fprintf(stderr, "cif2kavrit: %s: %s\n", file.c_str(), d.text.c_str());
 }
 
 std::string plural(std::uint64_t n, const char* one, const char* many) {
@@ -45,7 +30,7 @@ std::string plural(std::uint64_t n, const char* one, const char* many) {
 
 LayerMap read_map(const common::Options& options) {
     std::FILE* f = common::open_file(options.layers_name, "rb");
-    const std::string text = read_all(f);
+    const std::string text = common::read_rest(f);
     std::fclose(f);
     try {
         return LayerMap::parse(text);
@@ -96,7 +81,7 @@ common::PolygonFiles read_gds_stage(const common::Options& options, std::FILE* g
     }
     for (const GdsError& w : result.warnings) print_message(options.cif_name, w);
     if (!has_map) ask_for_map(options, result.layers);
-    for (const cifread::Diagnostic& w : result.layout.warnings) print_cif_message(options.cif_name, w);
+    for (const cifread::Diagnostic& w : result.layout.warnings) cifread::print_diagnostic(options.cif_name, w);
     out.write(common::up_to_nul(result.layout.end_rest));
     common::PolygonFiles files(trace);
     cifread::write_layer_files(result.layout, options.cif_name, files);
@@ -106,7 +91,7 @@ common::PolygonFiles read_gds_stage(const common::Options& options, std::FILE* g
 common::PolygonFiles read_cif_mapped(const common::Options& options, std::FILE* cif, const common::Output& out,
                                      common::Trace* trace) {
     const LayerMap map = read_map(options);
-    const std::string text = read_all(cif);
+    const std::string text = common::read_rest(cif);
     const cifread::ReadLimits limits;
     cifread::SweepBudget budget{limits.max_sweep_steps};
     cifread::FlatLayout layout;
@@ -155,11 +140,11 @@ common::PolygonFiles read_cif_mapped(const common::Options& options, std::FILE* 
         parsed.layer_names = std::move(names);
         layout = cifread::flatten(parsed, limits, budget);
     } catch (const cifread::ReadError& e) {
-        print_cif_message(options.cif_name, {e.line, e.text});
+        cifread::print_diagnostic(options.cif_name, {e.line, e.text});
         throw common::RunError("");
     }
-    for (const std::string& u : unmapped) print_cif_message(options.cif_name, {0, u});
-    for (const cifread::Diagnostic& w : layout.warnings) print_cif_message(options.cif_name, w);
+    for (const std::string& u : unmapped) cifread::print_diagnostic(options.cif_name, {0, u});
+    for (const cifread::Diagnostic& w : layout.warnings) cifread::print_diagnostic(options.cif_name, w);
     if (layout.has_end) out.write(common::up_to_nul(layout.end_rest));
     common::PolygonFiles files(trace);
     cifread::write_layer_files(layout, options.cif_name, files);
