@@ -4,11 +4,14 @@
 #include <chrono>
 #include <cstdint>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <random>
+#include <vector>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -169,6 +172,42 @@ std::FILE* open_input(const std::string& name) {
     struct stat st {};
     if (fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode)) throw common::open_error(name);
     return file;
+}
+
+namespace {
+
+// An anonymous file: in memory where the system offers that, else a
+// temporary file that is gone once closed.
+std::FILE* anonymous_file() {
+    const int fd = memfd_create("cif2kavrit-input", MFD_CLOEXEC);
+    if (fd >= 0) {
+        if (std::FILE* f = fdopen(fd, "w+b")) return f;
+        close(fd);
+    }
+    return std::tmpfile();
+}
+
+}  // namespace
+
+std::FILE* rereadable_input(std::FILE* cif, const std::string& name) {
+    struct stat st {};
+    if (fstat(fileno(cif), &st) != 0 || !(S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))) return cif;
+    std::FILE* copy = anonymous_file();
+    const common::RunError read_error("Error reading file " + name + "\n");
+    if (copy == nullptr) throw read_error;
+    std::vector<char> piece(1 << 16);
+    std::size_t got = 0;
+    while ((got = std::fread(piece.data(), 1, piece.size(), cif)) > 0) {
+        if (std::fwrite(piece.data(), 1, got, copy) != got) break;
+    }
+    const bool failed = std::ferror(cif) != 0 || std::ferror(copy) != 0 || std::fflush(copy) != 0;
+    std::fclose(cif);
+    if (failed) {
+        std::fclose(copy);
+        throw read_error;
+    }
+    std::rewind(copy);
+    return copy;
 }
 
 void refuse_output_that_is_input(const std::string& out_name, std::FILE* cif, const std::string& cif_name) {

@@ -13,6 +13,14 @@ namespace driver {
 // a directory, throws a RunError "Error opening file NAME".
 std::FILE* open_input(const std::string& name);
 
+// The CIF file as a stream that can be read again from any point. The readers
+// step back over bytes they have read and look at the first bytes of the file
+// by position, which a pipe or a FIFO cannot do: such an input is read to its
+// end into an anonymous file, which is returned in its place (and `cif`
+// closed). Any other file is returned as it is (a device may never end, so it
+// is not copied). A failed read throws a RunError "Error reading file NAME".
+std::FILE* rereadable_input(std::FILE* cif, const std::string& name);
+
 // Throws a RunError (status 1) when `out_name` names the same
 // file (device and inode, after symbolic links) as the open CIF file, before
 // anything is opened for writing.

@@ -88,6 +88,8 @@ int convert(const common::Options& options) {
     if (options.keep_intermediates) kept.emplace(cif, options.cif_name);
     clean_up_on_signals(options.keep_intermediates);
     if (!options.out_name.empty()) out = common::Output(open_output(options.out_name), options.out_name);
+    // After the checks above, which need the input's own identity.
+    cif = rereadable_input(cif, options.cif_name);
 
     run_stages(options, cif, out, kept ? &*kept : nullptr);
 
