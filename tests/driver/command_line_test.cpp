@@ -124,6 +124,8 @@ TEST(CommandLine, LayerMapAndTopTakeTheNextArgument) {
         {{"--layers", "x.map", "--layers", "y.map", "a.gds"}, CommandLineAction::Convert, "a.gds", "y.map", "", ""},
         // Its argument last, or missing: no input is named.
         {{"a.gds", "--layers", "m.map"}, CommandLineAction::Usage, "a.gds", "m.map", "", ""},
+        {{"a.gds", "--layers"}, CommandLineAction::Usage, "", "", "", ""},
+        {{"-s", "a.gds", "--top", "TOP"}, CommandLineAction::Usage, "", "", "", ""},
         {{"-s", "--top"}, CommandLineAction::Usage, "", "", "", ""},
         {{"a.gds", "--top"}, CommandLineAction::Usage, "a.gds", "", "", ""},
     };
