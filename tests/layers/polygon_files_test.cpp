@@ -116,20 +116,12 @@ TEST(PolygonFileInMemory, ReadsAsItsText) {
             printed += '\n';
         }
         ASSERT_EQ(text, printed);
-        std::FILE* in = fmemopen(text.data(), text.size(), "r");
-        ASSERT_NE(in, nullptr);
-        gpc_polygon from_text{0, nullptr, nullptr}, in_memory{0, nullptr, nullptr};
-        gpc_read_polygon(in, 0, &from_text);
-        read_polygon(file, &in_memory);
-        ASSERT_EQ(in_memory.num_contours, from_text.num_contours);
-        for (int c = 0; c < from_text.num_contours; ++c) {
-            ASSERT_EQ(in_memory.contour[c].num_vertices, 4);
+        // "%lf", as the polygon library's reader takes it from the text
+        const int contours_read = expect_reads_as_gpc_read_polygon(file, text);
+        for (int c = 0; c < contours_read; ++c) {
             common::FloatVertex as_float[4];
             file.read_quad(static_cast<std::size_t>(c), as_float);
             for (int k = 0; k < 4; ++k) {
-                EXPECT_EQ(std::signbit(in_memory.contour[c].vertex[k].x), std::signbit(from_text.contour[c].vertex[k].x));
-                EXPECT_EQ(in_memory.contour[c].vertex[k].x, from_text.contour[c].vertex[k].x);
-                EXPECT_EQ(in_memory.contour[c].vertex[k].y, from_text.contour[c].vertex[k].y);
                 // and single precision, as the growing step and the box list read it
                 for (const auto& [written, read] : {std::pair{v[4 * c + k].x, as_float[k].x}, {v[4 * c + k].y, as_float[k].y}}) {
                     std::string t;
@@ -140,8 +132,5 @@ TEST(PolygonFileInMemory, ReadsAsItsText) {
                 }
             }
         }
-        gpc_free_polygon(&from_text);
-        gpc_free_polygon(&in_memory);
-        std::fclose(in);
     }
 }
