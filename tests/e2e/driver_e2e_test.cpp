@@ -102,13 +102,6 @@ TEST(Conversion, OutputPlaceAndCifName) {
     }
 }
 
-TEST(Conversion, SameResultWhateverTheOptionSpelling) {
-    auto plain = run_cif2kavrit({"-o", "out.kav", "-s", "a.cif"}, {kTraced});
-    auto spelled = run_cif2kavrit({"-output", "out.kav", "-summary", "a.cif"}, {kTraced});
-    ASSERT_TRUE(plain.output_file && spelled.output_file);
-    EXPECT_EQ(e2e::mask_time_line(*plain.output_file), e2e::mask_time_line(*spelled.output_file));
-}
-
 TEST(Conversion, FixedIntermediateFilesAreRemovedAtTheEnd) {
     std::vector<InputFile> inputs = {kTraced};
     for (const char* name : {"tmpdata1.file", "tmpdata2.file", "premason.file", "postmason.file", "minimizedm.file",
