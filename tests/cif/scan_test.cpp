@@ -20,6 +20,7 @@
 #include "cif/scan_cif.h"
 #include "common/output.h"
 #include "common/polygon_file.h"
+#include "tests/common/scratch_dir.h"
 
 namespace {
 
@@ -89,18 +90,6 @@ struct ScanCase {
 
 class ScanTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        previous_dir_ = fs::current_path();
-        char pattern[] = "/tmp/cif_scan_test.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        fs::current_path(dir_);
-    }
-    void TearDown() override {
-        fs::current_path(previous_dir_);
-        fs::remove_all(dir_);
-    }
-
     // Scans `text`; gives what went to the output and keeps the files made.
     // With `delivered`, the input is a stream that counts the bytes it hands
     // the scanner, read again after a seek back included.
@@ -149,16 +138,13 @@ protected:
                 EXPECT_FLOAT_EQ(scanner_->point_table[c.points - 1].y, c.last.y);
             }
             // Nothing is written to the current directory.
-            EXPECT_TRUE(fs::is_empty(dir_));
+            EXPECT_TRUE(fs::is_empty("."));
         }
     }
 
-    fs::path dir_;
+    ScratchDir dir_;
     common::PolygonFiles files_;
     std::unique_ptr<Scanner> scanner_;
-
-private:
-    fs::path previous_dir_;
 };
 
 TEST_F(ScanTest, BoxAndLayerCommands) {

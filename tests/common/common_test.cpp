@@ -24,8 +24,11 @@ std::string printed(double v, int precision) {
 // answers (repeated values, values with few binary places).
 TEST(Decimal, PrintfDigitsAndCLibraryReads) {
     std::mt19937_64 rng(99);
-    std::vector<double> values = {0.0, -0.0, 0.25, 0.75, -0.25, 2.5, 12.125, 0.05, 0.15, 1e-16, 1e20, -1e300,
-                                  123456789.123456789, 4.9e-324, 3.4028235677973366e38, 1e39};
+    // ties and near-ties at the fifteenth decimal, the largest double and the
+    // least normal one among them
+    std::vector<double> values = {0.0, -0.0, 0.25, 0.75, -0.25, 2.5, 12.125, 0.05, 0.15, 1e-16, 5e-16, -5e-16,
+                                  1.5e-15, 2.5e-15, 0.1, 1.0 / 3, 1e20, -1e300, 123456789.123456789, 4.9e-324,
+                                  2.2250738585072014e-308, 1.7976931348623157e308, 3.4028235677973366e38, 1e39};
     for (int i = 0; i < 20000; ++i) {
         const long long k = static_cast<long long>(rng() % 4000001) - 2000000;
         switch (i % 4) {

@@ -64,6 +64,7 @@ TEST(CommandLine, OptionWalk) {
         {{"-o", "out.txt", "a.cif"}, Action::Convert, "a.cif", "out.txt"},
         {{"-o", "-s", "a.cif"}, Action::Convert, "a.cif", "-s"},
         {{"-output", "x.kav", "-o", "y.kav", "a.cif"}, Action::Convert, "a.cif", "y.kav"},
+        {{"-output", "x.kav", "-summary", "a.cif"}, Action::Convert, "a.cif", "x.kav", 1},
         {{"a.cif", "-o"}, Action::Convert, "-o", ""},
         {{"-o", long_out, long_cif}, Action::Convert, long_cif, long_out},
         // The CIF name is always the last argument, once any argument is not an option.
@@ -124,6 +125,8 @@ TEST(CommandLine, LayerMapAndTopTakeTheNextArgument) {
         {{"--layers", "x.map", "--layers", "y.map", "a.gds"}, CommandLineAction::Convert, "a.gds", "y.map", "", ""},
         // Its argument last, or missing: no input is named.
         {{"a.gds", "--layers", "m.map"}, CommandLineAction::Usage, "a.gds", "m.map", "", ""},
+        {{"a.gds", "--layers"}, CommandLineAction::Usage, "", "", "", ""},
+        {{"-s", "a.gds", "--top", "TOP"}, CommandLineAction::Usage, "", "", "", ""},
         {{"-s", "--top"}, CommandLineAction::Usage, "", "", "", ""},
         {{"a.gds", "--top"}, CommandLineAction::Usage, "a.gds", "", "", ""},
     };

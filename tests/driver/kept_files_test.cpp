@@ -12,34 +12,21 @@
 
 #include "common/run_error.h"
 #include "driver/kept_files.h"
+#include "tests/common/scratch_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class KeptFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        previous_ = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "kept-files-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        fs::current_path(dir_ = pattern);
         std::ofstream("layout.cif") << "L CPS; B 2 2 1 1; E\n";
         cif_ = std::fopen("layout.cif", "rb");
         ASSERT_NE(cif_, nullptr);
     }
     void TearDown() override {
-        std::fclose(cif_);
-        fs::current_path(previous_);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
+        if (cif_ != nullptr) std::fclose(cif_);
     }
 
     // The message and status of the RunError of writing `name` ("" and 0 for none).
@@ -52,10 +39,8 @@ protected:
         return {"", 0};
     }
 
+    ScratchDir dir_;
     std::FILE* cif_ = nullptr;
-
-private:
-    fs::path previous_, dir_;
 };
 
 TEST_F(KeptFilesTest, WritesReplacesAndRefuses) {

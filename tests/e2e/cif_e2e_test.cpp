@@ -39,43 +39,46 @@ void expect_clean_conversion(const e2e::RunResult& r, bool note_allowed = false)
     EXPECT_EQ(masked.substr(masked.size() - e2e::FOOTER.size()), e2e::FOOTER);
 }
 
-TEST(CifSplit, EndLinesComeBeforeTheHeader) {
-    auto r = convert("L CPS;\r\nB 400 200 1000 500;\r\nE first\r\n(E is no comment)\nL CPT;\nB 400 200 1000 500;\nE\n");
-    expect_clean_conversion(r);
-    EXPECT_EQ(before_header(*r.output_file), " first\r\n\n");
-}
-
-TEST(CifSplit, EndAsTheLastByteWritesNothing) {
-    auto r = convert("L CPS;\nB 400 200 1000 500;\nE");
-    expect_clean_conversion(r);
-    EXPECT_EQ(before_header(*r.output_file), "");
-}
-
-TEST(CifSplit, EveryLayerFileIsRemoved) {
-    std::string cif;
+// Each layout converts cleanly; what its end commands write comes before the
+// header, and the scan's own message goes to standard output.
+TEST(CifSplit, EndLinesLayerFilesAndMessages) {
+    std::string every_layer;
     for (const char* layer : {"COL", "COT", "COF", "CPS", "CPT", "CMB", "CCM", "CHM", "CHO", "CHT", "XYZ", "cps"})
-        cif += std::string("L ") + layer + ";\nB 400 200 1000 500;\nB 200 200 3000 500;\n";
-    cif += "L CPS ;\nB 400 200 1000 500;\nE\n";
-    expect_clean_conversion(convert(cif));
-}
-
-TEST(CifSplit, LayerNamesNeverWriteOutsideTheCurrentDirectory) {
-    auto r = convert("L ../escape;\nB 400 200 1000 500;\nL ../../escape;\nB 400 200 1000 500;\n"
-                     "L /tmp/cif2kavrit_escape;\nB 400 200 1000 500;\nL ;\nB 1 1 0 0;\nE\n");
-    expect_clean_conversion(r);
-    EXPECT_FALSE(std::filesystem::exists("/tmp/cif2kavrit_escape.gpc"));
-}
-
-TEST(CifSplit, TooManyPointsGoesToStandardOutput) {
+        every_layer += std::string("L ") + layer + ";\nB 400 200 1000 500;\nB 200 200 3000 500;\n";
+    every_layer += "L CPS ;\nB 400 200 1000 500;\nE\n";
     std::string polygon = "P";
     for (int i = 0; i < 600; ++i) {
         polygon += ' ';
         polygon += std::to_string(i);
         polygon += " 0";
     }
-    auto r = convert("L CPS;\nB 400 200 1000 500;\n" + polygon + ";\nE\n");
-    expect_clean_conversion(r);
-    EXPECT_EQ(r.out, "Too many points in line.\r\n");
+    const struct {
+        const char* label;
+        std::string cif;
+        std::string before_header;
+        std::string out;
+    } cases[] = {
+        {"end lines come before the header",
+         "L CPS;\r\nB 400 200 1000 500;\r\nE first\r\n(E is no comment)\nL CPT;\nB 400 200 1000 500;\nE\n",
+         " first\r\n\n", ""},
+        {"E as the last byte writes nothing", "L CPS;\nB 400 200 1000 500;\nE", "", ""},
+        {"every layer file is removed", every_layer, "\n", ""},
+        {"layer names never write outside",
+         "L ../escape;\nB 400 200 1000 500;\nL ../../escape;\nB 400 200 1000 500;\n"
+         "L /tmp/cif2kavrit_escape;\nB 400 200 1000 500;\nL ;\nB 1 1 0 0;\nE\n",
+         "\n", ""},
+        {"too many points goes to standard output", "L CPS;\nB 400 200 1000 500;\n" + polygon + ";\nE\n", "\n",
+         "Too many points in line.\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const e2e::RunResult r = convert(c.cif);
+        expect_clean_conversion(r);
+        ASSERT_TRUE(r.output_file.has_value());
+        EXPECT_EQ(before_header(*r.output_file), c.before_header);
+        EXPECT_EQ(r.out, c.out);
+    }
+    EXPECT_FALSE(std::filesystem::exists("/tmp/cif2kavrit_escape.gpc"));
 }
 
 // Hostile input: none of it may crash or hang the run, and the directory

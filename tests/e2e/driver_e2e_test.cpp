@@ -54,72 +54,52 @@ TEST(Version, MinusVAlone) {
     EXPECT_TRUE(r.files.empty());
 }
 
-TEST(Conversion, TracedRunToStandardOutput) {
-    auto r = run_cif2kavrit({"-s", "a.cif"}, {kTraced});
-    EXPECT_EQ(r.exit_status, 0);
-    EXPECT_EQ(r.err, "");
-    expect_framed(r.out, "\n", "a.cif");
-    EXPECT_EQ(r.file_names(), Names{"a.cif"});  // layer files and intermediates all removed
-    EXPECT_TRUE(r.outside_files.empty());
-}
-
-TEST(Conversion, HelpOrVersionBeforeTheFileIsIgnored) {
-    for (const char* option : {"-v", "-h", "-x", "-"}) {
-        auto r = run_cif2kavrit({option, "a.cif"}, {kTraced});
-        EXPECT_EQ(r.exit_status, 0) << option;
-        expect_framed(r.out, "\n", "a.cif");
+// Where the conversion goes and which name its header gives: the end line,
+// the header, the footer, nothing on standard error and no file left but the
+// inputs and the -o file.
+TEST(Conversion, OutputPlaceAndCifName) {
+    const std::string long_cif = std::string(200, 'c') + ".cif", long_out = std::string(200, 'o') + ".kav";
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<InputFile> inputs;
+        std::string end_line, cif_name;
+        std::string out_file;  // empty: the output goes to standard output
+    };
+    const Case cases[] = {
+        {{"-s", "a.cif"}, {kTraced}, "\n", "a.cif", ""},
+        // -h and -v before the file are ignored, as are unknown options
+        {{"-v", "a.cif"}, {kTraced}, "\n", "a.cif", ""},
+        {{"-h", "a.cif"}, {kTraced}, "\n", "a.cif", ""},
+        {{"-x", "a.cif"}, {kTraced}, "\n", "a.cif", ""},
+        {{"-", "a.cif"}, {kTraced}, "\n", "a.cif", ""},
+        {{"-o", "out.txt", "a.cif"}, {kTraced}, "\n", "a.cif", "out.txt"},
+        // an existing output file is truncated: its end would show after the footer
+        {{"-o", "out.kav", "a.cif"}, {kTraced, {"out.kav", std::string(10000, 'x')}}, "\n", "a.cif", "out.kav"},
+        {{"-o", "", "a.cif"}, {kTraced}, "\n", "a.cif", ""},
+        // with -o last, the last argument "-o" is also the CIF name
+        {{"a.cif", "-o"}, {{"-o", kTraced.content}}, "\n", "-o", ""},
+        {{"a.cif", "b.cif"}, {{"a.cif", "E A\n"}, {"b.cif", "E B\n"}}, " B\n", "b.cif", ""},
+        {{"-o", long_out, long_cif}, {{long_cif, kTraced.content}}, "\n", long_cif, long_out},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.front() + " " + c.args.back().substr(0, 20));
+        const auto r = run_cif2kavrit(c.args, c.inputs);
+        EXPECT_EQ(r.exit_status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_TRUE(r.outside_files.empty());
+        Names left;
+        for (const InputFile& f : c.inputs) left.insert(f.name);
+        if (c.out_file.empty()) {
+            expect_framed(r.out, c.end_line, c.cif_name);
+        } else {
+            EXPECT_EQ(r.out, "");
+            ASSERT_TRUE(r.output_file.has_value());
+            expect_framed(*r.output_file, c.end_line, c.cif_name);
+            left.insert(c.out_file);
+        }
+        // layer files and intermediates all removed
+        EXPECT_EQ(r.file_names(), left);
     }
-}
-
-TEST(Conversion, OutputFileNamedWithMinusO) {
-    auto r = run_cif2kavrit({"-o", "out.txt", "a.cif"}, {kTraced});
-    EXPECT_EQ(r.exit_status, 0);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "");
-    ASSERT_TRUE(r.output_file.has_value());
-    expect_framed(*r.output_file, "\n", "a.cif");
-    EXPECT_EQ(r.file_names(), (Names{"a.cif", "out.txt"}));
-}
-
-TEST(Conversion, SameResultWhateverTheOptionSpelling) {
-    auto plain = run_cif2kavrit({"-o", "out.kav", "-s", "a.cif"}, {kTraced});
-    auto spelled = run_cif2kavrit({"-output", "out.kav", "-summary", "a.cif"}, {kTraced});
-    ASSERT_TRUE(plain.output_file && spelled.output_file);
-    EXPECT_EQ(e2e::mask_time_line(*plain.output_file), e2e::mask_time_line(*spelled.output_file));
-}
-
-TEST(Conversion, OutputFileIsTruncated) {
-    auto r = run_cif2kavrit({"-o", "out.kav", "a.cif"}, {kTraced, {"out.kav", std::string(10000, 'x')}});
-    ASSERT_TRUE(r.output_file.has_value());
-    EXPECT_EQ(r.output_file->find('x'), std::string::npos);
-}
-
-TEST(Conversion, EmptyOutputNameOrMinusOLastKeepsStandardOutput) {
-    auto empty = run_cif2kavrit({"-o", "", "a.cif"}, {kTraced});
-    EXPECT_EQ(empty.exit_status, 0);
-    expect_framed(empty.out, "\n", "a.cif");
-    EXPECT_EQ(empty.file_names(), Names{"a.cif"});
-
-    // With -o last, the last argument "-o" is also the CIF name.
-    auto last = run_cif2kavrit({"a.cif", "-o"}, {{"-o", kTraced.content}});
-    EXPECT_EQ(last.exit_status, 0);
-    expect_framed(last.out, "\n", "-o");
-    EXPECT_EQ(last.file_names(), Names{"-o"});
-}
-
-TEST(Conversion, LastArgumentIsTheCifFile) {
-    auto r = run_cif2kavrit({"a.cif", "b.cif"}, {{"a.cif", "E A\n"}, {"b.cif", "E B\n"}});
-    EXPECT_EQ(r.exit_status, 0);
-    expect_framed(r.out, " B\n", "b.cif");
-}
-
-TEST(Conversion, LongNamesAreKeptWhole) {
-    const std::string cif = std::string(200, 'c') + ".cif";
-    const std::string out = std::string(200, 'o') + ".kav";
-    auto r = run_cif2kavrit({"-o", out, cif}, {{cif, kTraced.content}});
-    EXPECT_EQ(r.exit_status, 0);
-    ASSERT_TRUE(r.output_file.has_value());
-    expect_framed(*r.output_file, "\n", cif);
 }
 
 TEST(Conversion, FixedIntermediateFilesAreRemovedAtTheEnd) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 namespace e2e {
@@ -46,6 +48,39 @@ static void write_file(const fs::path& path, const std::string& content) {
     std::ofstream out(path, std::ios::binary);
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
 }
+
+Dir::Dir() {
+    std::string pattern = (fs::temp_directory_path() / "e2e-dir-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path = pattern;
+}
+
+Dir::~Dir() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+}
+
+void Dir::write(const std::string& name, const std::string& text) const { write_file(path / name, text); }
+
+std::string Dir::read(const std::string& name) const { return read_file((path / name).string()); }
+
+int Dir::sh(const std::string& command) const {
+    const int status = std::system(("cd '" + path.string() + "' && " + command).c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::set<std::string> Dir::entries() const {
+    std::set<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(path)) names.insert(e.path().lexically_relative(path).string());
+    return names;
+}
+
+mode_t Dir::mode(const std::string& name) const {
+    struct stat st {};
+    return lstat((path / name).c_str(), &st) == 0 ? st.st_mode : 0;
+}
+
+std::string quoted_binary() { return "'" + binary_path() + "'"; }
 
 std::string output_name_of(const std::vector<std::string>& args) {
     std::string name;

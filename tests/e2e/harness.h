@@ -8,7 +8,10 @@
 //   EXPECT_TRUE(r.output_file && e2e::mask_time_line(*r.output_file) == ...);
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
@@ -82,5 +85,27 @@ std::string expected_usage(const std::string& program_name = "cif2kavrit");
 
 // Reads a whole file; empty when it cannot be read.
 std::string read_file(const std::string& path);
+
+// A fresh temporary directory, removed again with everything below it, for
+// tests that run the binary by shell command lines of their own.
+struct Dir {
+    std::filesystem::path path;
+    Dir();
+    ~Dir();
+    Dir(const Dir&) = delete;
+    Dir& operator=(const Dir&) = delete;
+    void write(const std::string& name, const std::string& text) const;
+    std::string read(const std::string& name) const;
+    // Runs a shell command in the directory; gives its exit status (-1 when
+    // it did not exit by itself).
+    int sh(const std::string& command) const;
+    // Everything below the directory, hidden entries and links as they are.
+    std::set<std::string> entries() const;
+    // lstat's mode of an entry, 0 when there is none.
+    mode_t mode(const std::string& name) const;
+};
+
+// The binary's path quoted for a shell command line.
+std::string quoted_binary();
 
 }  // namespace e2e

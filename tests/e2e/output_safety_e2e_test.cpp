@@ -30,33 +30,14 @@ const std::string kLayout = "L CPS;\nB 2000 1000 1000 500;\nB 400 400 200 200;\n
 const std::string kOld = "an earlier kavrit file\n";
 
 // A fresh directory holding a.cif, sub/, and out.kav with kOld; removed again.
-struct Dir {
-    fs::path path;
+struct Dir : e2e::Dir {
     Dir() {
-        std::string pattern = (fs::temp_directory_path() / "outsafe-XXXXXX").string();
-        path = mkdtemp(pattern.data());
         write("a.cif", kLayout);
         write("out.kav", kOld);
-        fs::create_directory(path / "sub");
+        std::filesystem::create_directory(path / "sub");
     }
-    ~Dir() { fs::remove_all(path); }
-    void write(const std::string& name, const std::string& text) const { std::ofstream(path / name) << text; }
-    std::string read(const std::string& name) const { return e2e::read_file((path / name).string()); }
-    int sh(const std::string& command) const {  // run in the directory; the exit status
-        const int status = std::system(("cd '" + path.string() + "' && " + command).c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    int run(const std::string& args) const { return sh(std::string("'").append(e2e::binary_path()).append("' ").append(args).append(" >out 2>err")); }
-    Names entries() const {  // below the directory, hidden ones and links as they are
-        Names names;
-        for (const auto& e : fs::recursive_directory_iterator(path))
-            names.insert(e.path().lexically_relative(path).string());
-        return names;
-    }
-    mode_t mode(const std::string& name) const {
-        struct stat st {};
-        return lstat((path / name).c_str(), &st) == 0 ? st.st_mode : 0;
-    }
+    // Runs the binary with `args`, its output to the files out and err.
+    int run(const std::string& args) const { return sh(e2e::quoted_binary() + " " + args + " >out 2>err"); }
 };
 
 // kLayout converted with -s, time line masked.

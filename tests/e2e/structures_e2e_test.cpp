@@ -1,5 +1,6 @@
 // Whole conversions whose structure part was worked out by hand: the one-box
-// run, an anchored structure carrying a reflector, and the shipped example.
+// run, an anchored structure carrying a reflector, and the shipped example
+// (which also converts cleanly under the other option sets).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -19,9 +20,12 @@ std::string structure_part(const std::vector<std::string>& options, const std::s
     EXPECT_TRUE(r.ended_cleanly()) << r.err;
     EXPECT_EQ(r.exit_status, 0);
     EXPECT_EQ(r.err, err);
+    EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.file_names(), (std::set<std::string>{"a.cif", "out.kav"}));
     if (!r.output_file) return "<no output file>";
-    const std::string masked = e2e::mask_time_line(*r.output_file);
+    int time_lines = 0;
+    const std::string masked = e2e::mask_time_line(*r.output_file, &time_lines);
+    EXPECT_EQ(time_lines, 1);
     const std::string head = std::string("\n").append(e2e::expected_header("a.cif"));
     if (masked.compare(0, head.size(), head) != 0) return "<header differs>\n" + masked;
     if (masked.size() < head.size() + e2e::FOOTER.size() ||
@@ -91,6 +95,19 @@ TEST(StructuresEndToEnd, BoxesOfDifferentBodiesGroupInSlotOrder) {
         "  4.0 2.0 2.0 30.0 5.0 2.0\n}\n# structure 3 end -----------------\n";
     EXPECT_EQ(structure_part({}, cif), expected);
     EXPECT_EQ(structure_part({"-r"}, cif), expected);
+}
+
+// The shipped example converts cleanly without options and with all three:
+// its end command stands alone on the last line (an empty rest of line), so
+// the header comes first, and the footer ends the file.
+TEST(StructuresEndToEnd, ShippedExampleUnderOtherOptions) {
+    const std::string cif = e2e::read_file(e2e::source_dir() + "/examples/hinged_mirror.cif");
+    ASSERT_FALSE(cif.empty());
+    const std::string note = "cif2kavrit: note: a.cif places symbols; read with --flatten to place every instance\n";
+    for (const std::vector<std::string>& options : {std::vector<std::string>{}, {"-s", "-r", "-nolinkage"}}) {
+        const std::string part = structure_part(options, cif, note);
+        EXPECT_EQ(part.rfind("<", 0), std::string::npos) << part;
+    }
 }
 
 // The shipped example: a frame of anchor bars with a contact pad (1), two

@@ -129,13 +129,16 @@ std::vector<Case> placement_cases() {
     };
 }
 
-TEST(GdsRead, PlacesByHand) {
-    for (const Case& c : placement_cases()) {
+// Reads each case's library and compares its CPS boxes with the expected ones.
+void expect_boxes(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Boxes got = boxes_of(read(c.bytes));
         EXPECT_EQ(got, c.expected) << describe(got);
     }
 }
+
+TEST(GdsRead, PlacesByHand) { expect_boxes(placement_cases()); }
 
 std::string path_library(double unit, int type, std::int64_t width, const std::vector<gdstest::XY>& points,
                          std::int64_t begin_ext = 0, std::int64_t end_ext = 0, double mag = 1) {
@@ -146,7 +149,7 @@ std::string path_library(double unit, int type, std::int64_t width, const std::v
 
 TEST(GdsRead, PathsByHand) {
     // 10 nm units: one unit is one CIF unit, two halves.
-    const std::vector<Case> cases = {
+    expect_boxes({
         {"flush ends", path_library(1e-8, 0, 2, {{0, 0}, {10, 0}}), {{0, -2, 20, 2}}},
         {"ends extended by half the width", path_library(1e-8, 2, 2, {{0, 0}, {10, 0}}), {{-2, -2, 22, 2}}},
         {"own extensions", path_library(1e-8, 4, 2, {{0, 0}, {10, 0}}, 3, -2), {{-6, -2, 16, 2}}},
@@ -161,12 +164,7 @@ TEST(GdsRead, PathsByHand) {
          {{0, -2, 40, 2}}},
         {"width magnified", path_library(1e-8, 0, 2, {{0, 0}, {10, 0}}, 0, 0, 2), {{0, -4, 40, 4}}},
         {"zero width draws nothing", path_library(1e-8, 2, 0, {{0, 0}, {10, 0}}), {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const Boxes got = boxes_of(read(c.bytes));
-        EXPECT_EQ(got, c.expected) << describe(got);
-    }
+    });
 }
 
 std::vector<std::string> warnings_of(const gdsread::GdsReadResult& r) {

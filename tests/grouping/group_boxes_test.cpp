@@ -8,7 +8,6 @@
 
 #include "common/box.h"
 #include "grouping/group_boxes.h"
-#include "scratch_dir.h"
 #include "tests/common/test_traces.h"
 
 namespace {

@@ -1,6 +1,7 @@
 // Clipping steps on files in memory: the operands read contour by contour
 // from the compact files give the values ReadPolygon copies out, and
 // clip_layers writes the file the gpc_polygon/gpc_tristrip path wrote.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -28,6 +29,27 @@ std::vector<common::Vertex> operator+(std::vector<common::Vertex> a, const std::
 }
 
 bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// The clipping source of `file` gives, contour by contour, the vertices that
+// ReadPolygon copies out, bit for bit.
+void expect_source_as_read_polygon(const common::PolygonFile& file) {
+    ReadPolygon read(file);
+    const PolygonFileSource source(file);
+    const gpc_polygon* p = read.get();
+    ASSERT_EQ(source.count(), p->num_contours);
+    size_t vertices = 0;
+    for (int c = 0; c < p->num_contours; ++c) vertices += static_cast<size_t>(std::max(p->contour[c].num_vertices, 0));
+    EXPECT_EQ(source.vertices(), vertices);
+    std::vector<polygon::Point> contour;
+    for (int c = 0; c < source.count(); ++c) {
+        source.contour(c, contour);
+        ASSERT_EQ(contour.size(), static_cast<size_t>(p->contour[c].num_vertices)) << c;
+        for (size_t k = 0; k < contour.size(); ++k) {
+            EXPECT_TRUE(same_bits(contour[k].x, p->contour[c].vertex[k].x)) << c << " " << k;
+            EXPECT_TRUE(same_bits(contour[k].y, p->contour[c].vertex[k].y)) << c << " " << k;
+        }
+    }
+}
 
 // The step as the recipe made it before: through gpc_polygon and gpc_tristrip.
 std::string reference_clip(int op, const common::PolygonFile& a, const common::PolygonFile& b) {
@@ -73,26 +95,15 @@ TEST(PolygonFileSource, GivesTheValuesReadPolygonHolds) {
         {file_of(VertexFormat::OneDecimal, -1, rect(0, 0, 1, 1)), true},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
         const common::PolygonFile& file = cases[i].file;
-        ReadPolygon read(file);
-        const PolygonFileSource source(file);
-        const gpc_polygon* p = read.get();
-        ASSERT_EQ(source.count(), p->num_contours) << i;
-        EXPECT_EQ(source.vertices(), 4 * static_cast<size_t>(p->num_contours)) << i;
-        std::vector<polygon::Point> contour;
-        for (int c = 0; c < source.count(); ++c) {
-            source.contour(c, contour);
-            ASSERT_EQ(contour.size(), static_cast<size_t>(p->contour[c].num_vertices)) << i;
-            for (size_t k = 0; k < contour.size(); ++k) {
-                EXPECT_TRUE(same_bits(contour[k].x, p->contour[c].vertex[k].x)) << i << " " << c << " " << k;
-                EXPECT_TRUE(same_bits(contour[k].y, p->contour[c].vertex[k].y)) << i << " " << c << " " << k;
-            }
-        }
+        expect_source_as_read_polygon(file);
         // Only the contours read count: a clip of the file gives quads when
         // there are some and all are rectilinear, as the library's check says.
-        EXPECT_EQ(clip_text(GPC_UNION, file, common::PolygonFile{}) != "0\n", cases[i].rectilinear && source.count() > 0)
-            << i;
-        EXPECT_EQ(gpc_is_rectilinear(p), cases[i].rectilinear) << i;
+        ReadPolygon read(file);
+        EXPECT_EQ(clip_text(GPC_UNION, file, common::PolygonFile{}) != "0\n",
+                  cases[i].rectilinear && read.get()->num_contours > 0);
+        EXPECT_EQ(gpc_is_rectilinear(read.get()), cases[i].rectilinear);
     }
 }
 
@@ -102,11 +113,10 @@ TEST(ClipLayers, HandCheckedQuads) {
                         file_of(common::VertexFormat::Quad, 1, rect(1, 1, 2, 3))),
               "3\n" + layers_test::quad_text(0, 0, 3, 1) + layers_test::quad_text(0, 1, 1, 2) +
                   layers_test::quad_text(2, 1, 3, 2));
-    // no operation of that number, and a slanted operand: no quads
-    EXPECT_EQ(clip_text(7, file_of(common::VertexFormat::Quad, 1, rect(0, 0, 1, 1)), common::PolygonFile{}), "0\n");
-    EXPECT_EQ(clip_text(GPC_UNION, file_of(common::VertexFormat::Quad, 1, rect(0, 0, 1, 1)),
-                        file_of(common::VertexFormat::Quad, 1, {{0, 0}, {2, 0}, {3, 1}, {0, 1}})),
-              "0\n");
+    // an L of six vertices, read from its text, less the square: what stays of it
+    EXPECT_EQ(clip_text(GPC_DIFF, common::PolygonFile::from_text("1\n6\n0 0\n2 0\n2 1\n1 1\n1 2\n0 2\n"),
+                        common::PolygonFile::from_text("1\n4\n0 0\n1 0\n1 1\n0 1\n")),
+              "2\n" + layers_test::quad_text(1, 0, 2, 1) + layers_test::quad_text(0, 1, 1, 2));
 }
 
 // Random boxes on a grid of tenths and hundredths, some given in a turned
@@ -158,22 +168,11 @@ TEST(ClipLayers, TextOperandsSameFileAsTheGpcPath) {
     for (const std::string& t : texts) {
         SCOPED_TRACE(t);
         const common::PolygonFile text = common::PolygonFile::from_text(t);
-        PolygonFileSource source(text);
-        std::vector<polygon::Point> points;
-        ReadPolygon read(text);
-        ASSERT_EQ(source.count(), read.get()->num_contours);
-        for (int c = 0; c < source.count(); ++c) {
-            source.contour(c, points);
-            ASSERT_EQ(static_cast<int>(points.size()), read.get()->contour[c].num_vertices);
-        }
+        expect_source_as_read_polygon(text);
         for (const int op : {GPC_DIFF, GPC_INT, GPC_XOR, GPC_UNION}) {
             EXPECT_EQ(clip_text(op, text, compact), reference_clip(op, text, compact)) << op;
             EXPECT_EQ(clip_text(op, compact, text), reference_clip(op, compact, text)) << op;
             EXPECT_EQ(clip_text(op, text, text), reference_clip(op, text, text)) << op;
         }
     }
-    // the L of five vertices less the square: what stays of it, by hand
-    EXPECT_EQ(clip_text(GPC_DIFF, common::PolygonFile::from_text("1\n6\n0 0\n2 0\n2 1\n1 1\n1 2\n0 2\n"),
-                        common::PolygonFile::from_text("1\n4\n0 0\n1 0\n1 1\n0 1\n")),
-              "2\n" + layers_test::quad_text(1, 0, 2, 1) + layers_test::quad_text(0, 1, 1, 2));
 }

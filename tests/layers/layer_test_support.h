@@ -5,11 +5,11 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -17,6 +17,9 @@
 #include <vector>
 
 #include "common/polygon_file.h"
+#include "layers/polygon_files.h"
+#include "polygon/gpc.h"
+#include "tests/common/scratch_dir.h"
 #include "tests/common/test_traces.h"
 
 namespace layers_test {
@@ -24,15 +27,6 @@ namespace layers_test {
 struct Rect {
     double xmin, ymin, xmax, ymax;
 };
-
-inline std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-inline void write_file(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 // Corners lower left, lower right, upper right, upper left, one line each in
 // `format`, after a line "4".
@@ -73,6 +67,39 @@ inline void put_text(common::PolygonFiles& files, const std::string& file_name, 
     files.create(file_name, common::PolygonFile::from_text(text));
 }
 
+// The same value, NaN for NaN and the sign of a zero included.
+inline bool same(double a, double b) {
+    if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
+    return a == b && std::signbit(a) == std::signbit(b);
+}
+
+// Checks that read_polygon takes from `file` what the library's polygon
+// reader ("%lf") takes from `text` over a stream; gives the contour count.
+inline int expect_reads_as_gpc_read_polygon(const common::PolygonFile& file, std::string text) {
+    gpc_polygon wide{0, nullptr, nullptr};
+    if (!text.empty()) {
+        std::FILE* in = fmemopen(text.data(), text.size(), "r");
+        EXPECT_NE(in, nullptr);
+        if (in == nullptr) return 0;
+        gpc_read_polygon(in, 0, &wide);
+        std::fclose(in);
+    }
+    gpc_polygon read{0, nullptr, nullptr};
+    layers::read_polygon(file, &read);
+    const int contours = wide.num_contours;
+    EXPECT_EQ(read.num_contours, wide.num_contours);
+    for (int c = 0; c < std::min(read.num_contours, wide.num_contours); ++c) {
+        EXPECT_EQ(read.contour[c].num_vertices, wide.contour[c].num_vertices) << c;
+        for (int k = 0; k < std::min(read.contour[c].num_vertices, wide.contour[c].num_vertices); ++k) {
+            EXPECT_TRUE(same(read.contour[c].vertex[k].x, wide.contour[c].vertex[k].x)) << c << " " << k;
+            EXPECT_TRUE(same(read.contour[c].vertex[k].y, wide.contour[c].vertex[k].y)) << c << " " << k;
+        }
+    }
+    gpc_free_polygon(&wide);
+    gpc_free_polygon(&read);
+    return contours;
+}
+
 inline std::set<std::string> files_here() {
     std::set<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(".")) names.insert(e.path().filename().string());
@@ -102,26 +129,12 @@ inline Cells cells_of(const std::vector<Rect>& plus, const std::vector<Rect>& mi
 // Runs each test in a new empty directory with kept polygon files.
 class InTempDir : public ::testing::Test {
 protected:
-    void SetUp() override {
-        previous_ = std::filesystem::current_path();
-        std::string pattern = (std::filesystem::temp_directory_path() / "layers-test-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        std::filesystem::current_path(dir_ = pattern);
-    }
-    void TearDown() override {
-        std::filesystem::current_path(previous_);
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-
     void write_layer(const std::string& name, const std::vector<Rect>& boxes) { layers_test::write_layer(files, name, boxes); }
     void put_text(const std::string& file_name, const std::string& text) { layers_test::put_text(files, file_name, text); }
 
+    ScratchDir dir_;
     test_traces::WritingTrace trace;
     common::PolygonFiles files{&trace};
-
-private:
-    std::filesystem::path previous_, dir_;
 };
 
 }  // namespace layers_test

@@ -59,12 +59,13 @@ TEST_F(Recipe, PolyPlateWithAHoleKeepingTheFiles) {
     process_layers(std::move(files));
     // bottom, left and right of the hole, top
     EXPECT_EQ(read_file("premason.file"), "0 10 0 3 1 3\n0 3 3 7 1 3\n7 10 3 7 1 3\n0 10 7 10 1 3\n");
-    // every layer and body file stays
+    // every layer and body file stays, but for c2st: the grow of COL, which is missing, makes nothing
     std::set<std::string> expected = {"CPS.gpc", "CHO.gpc", "empty.gpc", "premason.file", "tmpdata1.file",
                                       "tmpdata2.file"};
-    for (std::size_t k = 0; k < RECIPE_STEPS; ++k)
-        if (RECIPE[k].kind != RecipeStep::GROW || std::string(RECIPE[k].first) != "COL")
-            expected.insert(std::string(RECIPE[k].result) + ".gpc");
+    for (const char* body : {"tmp5", "tmp6", "pvt1", "tmp7", "tmp8", "tmp9", "tmp10", "pvt2", "pvtl", "pvth", "mtl",
+                             "refl", "ply1", "p2tmp", "p11", "p12", "p13", "p2hi", "tmp1", "tmp2", "tmp3", "tmp4",
+                             "p2lo", "ply2"})
+        expected.insert(std::string(body) + ".gpc");
     EXPECT_EQ(files_here(), expected);
     EXPECT_EQ(read_file("pvth.gpc"), read_file("pvtl.gpc"));
     // the last grow of the recipe: ply1 by 6

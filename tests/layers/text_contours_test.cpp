@@ -11,19 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "layer_test_support.h"
 #include "common/polygon_file.h"
 #include "layers/box_list.h"
-#include "layers/polygon_files.h"
 #include "layers/recipe_steps.h"
-#include "polygon/gpc.h"
 #include "polygon/polygon_io.h"
 
 namespace {
 
-bool same(double a, double b) {
-    if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
-    return a == b && std::signbit(a) == std::signbit(b);
-}
+using layers_test::same;
+using layers_test::expect_reads_as_gpc_read_polygon;
 
 // The contours "%d" / "%f %f" reads from a stream, each as its vertex count
 // and its vertices (none when it was cut short, and then it is the last).
@@ -64,25 +61,7 @@ void expect_as_stream_reads(std::string text) {
     const common::TextContours& got = file.text_contours();
 
     // "%lf": the library's polygon reader
-    gpc_polygon wide{0, nullptr, nullptr};
-    if (!text.empty()) {
-        std::FILE* in = fmemopen(text.data(), text.size(), "r");
-        ASSERT_NE(in, nullptr);
-        gpc_read_polygon(in, 0, &wide);
-        std::fclose(in);
-    }
-    gpc_polygon read{0, nullptr, nullptr};
-    layers::read_polygon(file, &read);
-    ASSERT_EQ(read.num_contours, wide.num_contours);
-    for (int c = 0; c < wide.num_contours; ++c) {
-        ASSERT_EQ(read.contour[c].num_vertices, wide.contour[c].num_vertices);
-        for (int k = 0; k < wide.contour[c].num_vertices; ++k) {
-            EXPECT_TRUE(same(read.contour[c].vertex[k].x, wide.contour[c].vertex[k].x)) << c << " " << k;
-            EXPECT_TRUE(same(read.contour[c].vertex[k].y, wide.contour[c].vertex[k].y)) << c << " " << k;
-        }
-    }
-    gpc_free_polygon(&wide);
-    gpc_free_polygon(&read);
+    expect_reads_as_gpc_read_polygon(file, text);
 
     // "%f", with the vertex counts as read and where the reading stopped
     const std::vector<StreamContour> narrow = read_stream_as_float(text);

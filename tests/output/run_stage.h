@@ -11,7 +11,7 @@
 #include "common/output.h"
 #include "output/output_structures.h"
 #include "reference_output.h"
-#include "scratch_dir.h"
+#include "tests/common/scratch_dir.h"
 #include "tests/common/test_traces.h"
 
 // The grouped boxes that a postmason.file text lists: a box per line, an empty

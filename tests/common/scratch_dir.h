@@ -1,6 +1,6 @@
-// A fresh temporary directory made the current directory for one test, and
-// small file helpers: the stages read and write fixed file names in the
-// current directory.
+// A fresh temporary directory made the current directory for as long as the
+// ScratchDir lives, and small file helpers: the stages and the traces that
+// keep their files read and write plain names in the current directory.
 #pragma once
 
 #include <unistd.h>
