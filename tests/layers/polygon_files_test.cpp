@@ -75,7 +75,7 @@ TEST(PolygonFileInMemory, ReadsAsItsText) {
     for (int round = 0; round < 600; ++round) {
         const bool layer = round % 2 == 0;
         const int contours = static_cast<int>(rng() % 5);
-        std::vector<common::Vertex> v;
+        std::vector<common::PointD> v;
         auto value = [&] {
             const long long k = static_cast<long long>(rng() % 2000001) - 1000000;
             switch (rng() % 8) {
@@ -124,7 +124,7 @@ TEST(PolygonFileInMemory, ReadsAsItsText) {
         ASSERT_EQ(in_memory.num_contours, from_text.num_contours);
         for (int c = 0; c < from_text.num_contours; ++c) {
             ASSERT_EQ(in_memory.contour[c].num_vertices, 4);
-            common::FloatVertex as_float[4];
+            common::PointF as_float[4];
             file.read_quad(static_cast<std::size_t>(c), as_float);
             for (int k = 0; k < 4; ++k) {
                 EXPECT_EQ(std::signbit(in_memory.contour[c].vertex[k].x), std::signbit(from_text.contour[c].vertex[k].x));

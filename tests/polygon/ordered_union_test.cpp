@@ -198,7 +198,7 @@ TEST(OrderedUnion, RectanglesThatTouchNothingComeOutAsTheUnionGivesThem) {
         ASSERT_EQ(static_cast<std::size_t>(acc.contour[c].num_vertices), expected[c].size()) << "contour " << c;
         for (int v = 0; v < acc.contour[c].num_vertices; ++v) {
             const gpc_vertex got = acc.contour[c].vertex[v];
-            const polygon::Point want = expected[c][v];
+            const common::PointD want = expected[c][v];
             EXPECT_TRUE(std::memcmp(&got.x, &want.x, sizeof(double)) == 0 &&
                         std::memcmp(&got.y, &want.y, sizeof(double)) == 0)
                 << "contour " << c << " vertex " << v;
