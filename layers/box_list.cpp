@@ -3,10 +3,7 @@
 #include <cctype>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <string>
-
-#include "common/file_names.h"
 
 namespace layers {
 
@@ -87,19 +84,6 @@ std::vector<common::Box> lift_body(const common::PolygonFile& file, const LayerH
         out.push_back(common::lift(truncated_box(quad), h.z_base, h.top));
     }
     return out;
-}
-
-std::vector<common::Box> write_box_list(const common::PolygonFiles& files, const char* const* body_list) {
-    std::vector<common::Box> boxes;
-    std::string messages;
-    for (const char* const* stem = body_list; *stem != nullptr; ++stem) {
-        const common::PolygonFilePtr file = files.find(common::polygon_file_name(*stem));
-        if (file == nullptr) continue;  // a missing body adds nothing
-        const std::vector<common::Box> lifted = lift_body(*file, lookup_layer_height(*stem), messages);
-        boxes.insert(boxes.end(), lifted.begin(), lifted.end());
-    }
-    std::fputs(messages.c_str(), stderr);
-    return boxes;
 }
 
 std::string box_list_text(const std::vector<common::Box>& boxes) {

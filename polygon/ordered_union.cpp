@@ -230,13 +230,6 @@ void unite_views(const std::vector<ContourView>& contours, gpc_polygon* accumula
 
 }  // namespace
 
-void unite_in_order(const std::vector<std::vector<gpc_vertex>>& contours, gpc_polygon* accumulator) {
-    std::vector<ContourView> views;
-    views.reserve(contours.size());
-    for (const auto& c : contours) views.push_back({c.data(), static_cast<int>(c.size())});
-    unite_views(views, accumulator);
-}
-
 void unite_boxes(const std::vector<gpc_vertex>& corners, gpc_polygon* accumulator) {
     std::vector<ContourView> views(corners.size() / 4);
     for (std::size_t b = 0; b < views.size(); ++b) views[b] = {corners.data() + 4 * b, 4};
