@@ -31,7 +31,7 @@ inline constexpr int LINE_PIECE = 99;
 struct LayerFile {
     std::string name;  // "<layer>.gpc"
     long long count_line = 0;
-    std::vector<common::Vertex> corners;
+    std::vector<common::PointD> corners;
 };
 
 // One pass of the character scan over a CIF file.

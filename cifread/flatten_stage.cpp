@@ -38,7 +38,7 @@ void write_layer_files(const FlatLayout& layout, const std::string& cif_name, co
             continue;
         }
         // Each box printed "%.1f %.1f" per corner, as the byte scanner writes it.
-        std::vector<common::Vertex> corners;
+        std::vector<common::PointD> corners;
         corners.reserve(4 * layer.boxes.size());
         for (const HalfBox& b : layer.boxes) {
             const double xmin = file_coordinate(b.xmin);

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/geometry.h"
+
 namespace common {
 
 // Six signed 32-bit integers, lower <= upper on each axis; x and y in the
@@ -15,24 +17,30 @@ struct Box {
     friend bool operator==(const Box&, const Box&) = default;
 };
 
+// The 3-D box in the vocabulary of geometry.h: touch and extend work on it
+// as they work on a rectangle, with z as a third axis.
+
 // Closed intervals on all three axes: overlap, a shared face, a shared edge or a
 // shared corner all count as touching; a gap of one unit does not.
-inline bool boxes_touch(const Box& a, const Box& b) {
+constexpr bool touch(const Box& a, const Box& b) {
     return a.xmin <= b.xmax && b.xmin <= a.xmax &&
            a.ymin <= b.ymax && b.ymin <= a.ymax &&
            a.zmin <= b.zmax && b.zmin <= a.zmax;
 }
 
-// Smaller lower end and larger upper end on each axis.
-inline Box bounding_union(const Box& a, const Box& b) {
-    Box u;
-    u.xmin = a.xmin < b.xmin ? a.xmin : b.xmin;
-    u.xmax = a.xmax > b.xmax ? a.xmax : b.xmax;
-    u.ymin = a.ymin < b.ymin ? a.ymin : b.ymin;
-    u.ymax = a.ymax > b.ymax ? a.ymax : b.ymax;
-    u.zmin = a.zmin < b.zmin ? a.zmin : b.zmin;
-    u.zmax = a.zmax > b.zmax ? a.zmax : b.zmax;
-    return u;
+// Widens r to take o: the smaller lower end and the larger upper end on each axis.
+constexpr void extend(Box& r, const Box& o) {
+    if (o.xmin < r.xmin) r.xmin = o.xmin;
+    if (r.xmax < o.xmax) r.xmax = o.xmax;
+    if (o.ymin < r.ymin) r.ymin = o.ymin;
+    if (r.ymax < o.ymax) r.ymax = o.ymax;
+    if (o.zmin < r.zmin) r.zmin = o.zmin;
+    if (r.zmax < o.zmax) r.zmax = o.zmax;
+}
+
+// The box over the rectangle r from height zmin to height zmax.
+constexpr Box lift(const Rect32& r, std::int32_t zmin, std::int32_t zmax) {
+    return {r.xmin, r.xmax, r.ymin, r.ymax, zmin, zmax};
 }
 
 }  // namespace common

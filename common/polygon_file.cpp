@@ -82,7 +82,7 @@ void render_vertices(std::string& out, VertexFormat format, long long count_line
     for (std::size_t i = 0; i < count; ++i) {
         if (i % 4 == 0) out += "4\n";
         if (format == VertexFormat::Quad) out += ' ';
-        const Vertex v = vertex(i);
+        const PointD v = vertex(i);
         append_fixed(out, v.x, precision);
         out += ' ';
         append_fixed(out, v.y, precision);
@@ -92,9 +92,9 @@ void render_vertices(std::string& out, VertexFormat format, long long count_line
 
 }  // namespace
 
-PolygonFile::PolygonFile(VertexFormat format, long long count_line, const std::vector<Vertex>& vertices) {
+PolygonFile::PolygonFile(VertexFormat format, long long count_line, const std::vector<PointD>& vertices) {
     PolygonFileWriter writer(format, vertices.size());
-    for (const Vertex& v : vertices) writer.add(v.x, v.y);
+    for (const PointD& v : vertices) writer.add(v.x, v.y);
     *this = writer.finish(count_line);
 }
 
@@ -115,7 +115,7 @@ std::size_t PolygonFile::contours_read() const {
     return promised < present ? promised : present;
 }
 
-Vertex PolygonFile::value(std::size_t i) const {
+PointD PolygonFile::value(std::size_t i) const {
     const double s = scale_;
     switch (storage_) {
         case Storage::Values: return values_[i];
@@ -139,7 +139,7 @@ void PolygonFile::read_quad_as(std::size_t c, V out[4]) const {
                 return reread_double(v, precision);
         };
         for (std::size_t k = 0; k < 4; ++k) {
-            const Vertex& v = values_[4 * c + k];
+            const PointD& v = values_[4 * c + k];
             out[k] = {reread(v.x), reread(v.y)};
         }
         return;
@@ -161,8 +161,8 @@ void PolygonFile::read_quad_as(std::size_t c, V out[4]) const {
     out[3] = {x0, y2};
 }
 
-void PolygonFile::read_quad(std::size_t c, Vertex out[4]) const { read_quad_as(c, out); }
-void PolygonFile::read_quad(std::size_t c, FloatVertex out[4]) const { read_quad_as(c, out); }
+void PolygonFile::read_quad(std::size_t c, PointD out[4]) const { read_quad_as(c, out); }
+void PolygonFile::read_quad(std::size_t c, PointF out[4]) const { read_quad_as(c, out); }
 
 std::string PolygonFile::render() const {
     if (is_text_) return text_;

@@ -35,7 +35,7 @@ public:
     // every four entries of `vertices`. A non-finite value makes the file one
     // read from its text instead (none of this program's writers prints one):
     // "-nan" or "-inf" is no number to "%lf", so the readers stop there.
-    PolygonFile(VertexFormat format, long long count_line, const std::vector<Vertex>& vertices);
+    PolygonFile(VertexFormat format, long long count_line, const std::vector<PointD>& vertices);
 
     // A file given as its bytes (for files that do not come from this
     // program's writers), read once into what every reader takes from it.
@@ -57,8 +57,8 @@ public:
     std::size_t contours_read() const;
 
     // The four vertices of contour `c` as "%lf" and as "%f" read them.
-    void read_quad(std::size_t c, Vertex out[4]) const;
-    void read_quad(std::size_t c, FloatVertex out[4]) const;
+    void read_quad(std::size_t c, PointD out[4]) const;
+    void read_quad(std::size_t c, PointF out[4]) const;
 
     // The bytes of the file.
     std::string render() const;
@@ -74,7 +74,7 @@ private:
     // that have no such form keeps the printed values themselves.
     enum class Storage { Values, Pairs, Rectangles };
 
-    Vertex value(std::size_t i) const;  // as printed (Values) or as read (the others)
+    PointD value(std::size_t i) const;  // as printed (Values) or as read (the others)
     template <class V>
     void read_quad_as(std::size_t c, V out[4]) const;  // both read_quad, in V's precision
 
@@ -86,7 +86,7 @@ private:
     std::size_t vertex_count_ = 0;
     Storage storage_ = Storage::Pairs;
     int scale_ = 10;
-    std::vector<Vertex> values_;        // Values: x, y per vertex
+    std::vector<PointD> values_;        // Values: x, y per vertex
     std::vector<std::int32_t> digits_;  // Pairs: x, y per vertex; Rectangles: x0, y0, x2, y2 per contour
 };
 

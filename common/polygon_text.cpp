@@ -96,8 +96,8 @@ TextContours read_text_contours(std::string_view text) {
         contour.first = out.wide.size();
         contour.complete = true;
         for (int v = 0; v < contour.vertex_count; ++v) {
-            Vertex w{};
-            FloatVertex n{};
+            PointD w{};
+            PointF n{};
             if (!read_text_real(text, pos, w.x, n.x) || !read_text_real(text, pos, w.y, n.y)) {
                 contour.complete = false;
                 break;

@@ -13,17 +13,9 @@
 #include <string_view>
 #include <vector>
 
+#include "common/geometry.h"
+
 namespace common {
-
-struct Vertex {
-    double x;
-    double y;
-};
-
-struct FloatVertex {
-    float x;
-    float y;
-};
 
 // One contour whose vertex count could be read.
 struct TextContour {
@@ -38,8 +30,8 @@ struct TextContours {
     // The contours read before the count ran out or a number could not be
     // read, in order.
     std::vector<TextContour> contours;
-    std::vector<Vertex> wide;         // each vertex as "%lf %lf" reads it
-    std::vector<FloatVertex> narrow;  // the same vertex as "%f %f" reads it
+    std::vector<PointD> wide;    // each vertex as "%lf %lf" reads it
+    std::vector<PointF> narrow;  // the same vertex as "%f %f" reads it
 };
 
 TextContours read_text_contours(std::string_view text);

@@ -26,6 +26,7 @@
 #include "layers/polygon_files.h"
 #include "layers/recipe_steps.h"
 #include "polygon/gpc.h"
+#include "tests/layers/box_list_support.h"
 
 namespace fs = std::filesystem;
 
@@ -405,7 +406,7 @@ std::string polygon_bytes(ScratchDirectory& dir, const std::uint8_t* data, std::
     layers::copy_layer(files, "body", "copied");
     if (problem.empty() && files.find("copied.gpc")->render() != text) problem = "copy_layer: not the same bytes";
     files.create("ply1.gpc", common::PolygonFile::from_text(text));
-    const std::vector<common::Box> boxes = layers::write_box_list(files, layers::BODY_LIST);
+    const std::vector<common::Box> boxes = layers_test::write_box_list(files, layers::BODY_LIST);
     if (problem.empty()) problem = check_box_list(boxes);
 
     const std::string left = dir.clear_work();

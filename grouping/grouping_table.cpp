@@ -87,7 +87,7 @@ public:
                 length_.push_back(1);
             } else {
                 const auto k = static_cast<std::size_t>(lowest);
-                bounds_[k] = bounding_union(bounds_[k], boxes_[b]);
+                extend(bounds_[k], boxes_[b]);
                 next_[static_cast<std::size_t>(tail_[k])] = box;
                 tail_[k] = box;
                 ++length_[k];
@@ -234,7 +234,7 @@ private:
                 const std::int32_t own = slot_of_placed_[b];
                 for (std::size_t e = neighbor_start_[b]; e < neighbor_start_[b + 1]; ++e) {
                     const std::int32_t s = slot_of_placed_[static_cast<std::size_t>(neighbors_[e])];
-                    if (s != own && boxes_touch(bounds_[static_cast<std::size_t>(s)], boxes_[b])) {
+                    if (s != own && touch(bounds_[static_cast<std::size_t>(s)], boxes_[b])) {
                         suspect_[b] = 1;
                         break;
                     }
@@ -252,7 +252,7 @@ private:
         for (std::size_t e = neighbor_start_[static_cast<std::size_t>(p)]; e < neighbor_start_[static_cast<std::size_t>(p) + 1]; ++e) {
             const std::int32_t s = slot_of(neighbors_[e]);
             if (s == own || (best != NONE && s >= best)) continue;
-            if (boxes_touch(bounds_[static_cast<std::size_t>(s)], box)) best = s;
+            if (touch(bounds_[static_cast<std::size_t>(s)], box)) best = s;
         }
         return best;
     }
@@ -283,7 +283,7 @@ private:
         for (std::int32_t q = head_[sj]; q != NONE; q = next_[static_cast<std::size_t>(q)]) {
             for (std::size_t e = neighbor_start_[static_cast<std::size_t>(q)]; e < neighbor_start_[static_cast<std::size_t>(q) + 1]; ++e) {
                 const std::int32_t p = neighbors_[e];
-                if (suspect_[static_cast<std::size_t>(p)] || !boxes_touch(bounds_i, boxes_[static_cast<std::size_t>(p)])) continue;
+                if (suspect_[static_cast<std::size_t>(p)] || !touch(bounds_i, boxes_[static_cast<std::size_t>(p)])) continue;
                 const std::int32_t s = slot_of(p);
                 if (s != i && s != j) make_suspect(p, s);
             }

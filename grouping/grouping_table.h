@@ -19,8 +19,8 @@
 namespace grouping {
 
 using common::Box;
-using common::bounding_union;
-using common::boxes_touch;
+using common::extend;
+using common::touch;
 
 struct Grouping {
     // Box numbers (positions in the input) of every structure in turn, in the

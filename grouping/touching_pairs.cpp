@@ -10,8 +10,8 @@
 
 namespace grouping {
 
-using common::bounding_union;
-using common::boxes_touch;
+using common::extend;
+using common::touch;
 
 namespace {
 
@@ -175,7 +175,7 @@ private:
             node.count = static_cast<std::int32_t>(std::min(FANOUT, n - start));
             node.bounds = bounds_of(start);
             for (std::size_t k = start + 1; k < start + static_cast<std::size_t>(node.count); ++k)
-                node.bounds = bounding_union(node.bounds, bounds_of(k));
+                extend(node.bounds, bounds_of(k));
             nodes.push_back(node);
         }
         return nodes;
@@ -195,7 +195,7 @@ private:
             for (std::int32_t i = na.first; i < end; ++i) {
                 const Box& bi = sorted_[static_cast<std::size_t>(i)];
                 for (std::int32_t j = i + 1; j < end; ++j)
-                    if (boxes_touch(bi, sorted_[static_cast<std::size_t>(j)])) emit(i, j, out);
+                    if (touch(bi, sorted_[static_cast<std::size_t>(j)])) emit(i, j, out);
             }
             return;
         }
@@ -203,7 +203,7 @@ private:
             self(level - 1, i, out);
             const Box& bi = node(level - 1, i).bounds;
             for (std::int32_t j = i + 1; j < end; ++j)
-                if (boxes_touch(bi, node(level - 1, j).bounds)) cross(level - 1, i, j, out);
+                if (touch(bi, node(level - 1, j).bounds)) cross(level - 1, i, j, out);
         }
     }
 
@@ -216,24 +216,24 @@ private:
         std::size_t near_count = 0;
         if (level == 0) {
             for (std::int32_t j = nb.first; j < nb.first + nb.count; ++j)
-                if (boxes_touch(sorted_[static_cast<std::size_t>(j)], na.bounds)) near[near_count++] = j;
+                if (touch(sorted_[static_cast<std::size_t>(j)], na.bounds)) near[near_count++] = j;
             if (near_count == 0) return;
             for (std::int32_t i = na.first; i < na.first + na.count; ++i) {
                 const Box& bi = sorted_[static_cast<std::size_t>(i)];
-                if (!boxes_touch(bi, nb.bounds)) continue;
+                if (!touch(bi, nb.bounds)) continue;
                 for (std::size_t k = 0; k < near_count; ++k)
-                    if (boxes_touch(bi, sorted_[static_cast<std::size_t>(near[k])])) emit(i, near[k], out);
+                    if (touch(bi, sorted_[static_cast<std::size_t>(near[k])])) emit(i, near[k], out);
             }
             return;
         }
         for (std::int32_t j = nb.first; j < nb.first + nb.count; ++j)
-            if (boxes_touch(node(level - 1, j).bounds, na.bounds)) near[near_count++] = j;
+            if (touch(node(level - 1, j).bounds, na.bounds)) near[near_count++] = j;
         if (near_count == 0) return;
         for (std::int32_t i = na.first; i < na.first + na.count; ++i) {
             const Box& bi = node(level - 1, i).bounds;
-            if (!boxes_touch(bi, nb.bounds)) continue;
+            if (!touch(bi, nb.bounds)) continue;
             for (std::size_t k = 0; k < near_count; ++k)
-                if (boxes_touch(bi, node(level - 1, near[k]).bounds)) cross(level - 1, i, near[k], out);
+                if (touch(bi, node(level - 1, near[k]).bounds)) cross(level - 1, i, near[k], out);
         }
     }
 
@@ -249,7 +249,7 @@ private:
             plan_self(level - 1, i, cut, out);
             const Box& bi = node(level - 1, i).bounds;
             for (std::int32_t j = i + 1; j < end; ++j)
-                if (boxes_touch(bi, node(level - 1, j).bounds)) plan_cross(level - 1, i, j, cut, out);
+                if (touch(bi, node(level - 1, j).bounds)) plan_cross(level - 1, i, j, cut, out);
         }
     }
 
@@ -262,9 +262,9 @@ private:
         const Node& nb = node(level, b);
         for (std::int32_t i = na.first; i < na.first + na.count; ++i) {
             const Box& bi = node(level - 1, i).bounds;
-            if (!boxes_touch(bi, nb.bounds)) continue;
+            if (!touch(bi, nb.bounds)) continue;
             for (std::int32_t j = nb.first; j < nb.first + nb.count; ++j)
-                if (boxes_touch(bi, node(level - 1, j).bounds)) plan_cross(level - 1, i, j, cut, out);
+                if (touch(bi, node(level - 1, j).bounds)) plan_cross(level - 1, i, j, cut, out);
         }
     }
 

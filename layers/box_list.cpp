@@ -3,10 +3,7 @@
 #include <cctype>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <string>
-
-#include "common/file_names.h"
 
 namespace layers {
 
@@ -43,25 +40,14 @@ int truncate_coordinate(float v) {
     return static_cast<int>(v);
 }
 
-struct IntBox {
-    int xmin, xmax, ymin, ymax;
-};
-
-// The bounding box of four vertices' truncated coordinates.
-IntBox truncated_box(const common::FloatVertex v[4]) {
-    IntBox b{};
-    for (std::size_t k = 0; k < 4; ++k) {
-        const int x = truncate_coordinate(v[k].x);
-        const int y = truncate_coordinate(v[k].y);
-        if (k == 0) {
-            b = {x, x, y, y};
-            continue;
-        }
-        if (x < b.xmin) b.xmin = x;
-        if (x > b.xmax) b.xmax = x;
-        if (y < b.ymin) b.ymin = y;
-        if (y > b.ymax) b.ymax = y;
-    }
+// The footprint of a quad: the bounding box of its four vertices' truncated
+// coordinates.
+common::Rect32 truncated_box(const common::PointF v[4]) {
+    auto truncated = [&](std::size_t k) {
+        return common::Point32{truncate_coordinate(v[k].x), truncate_coordinate(v[k].y)};
+    };
+    common::Rect32 b = common::rect_at(truncated(0));
+    for (std::size_t k = 1; k < 4; ++k) common::extend(b, truncated(k));
     return b;
 }
 
@@ -78,8 +64,7 @@ void lift_text(const common::TextContours& text, const LayerHeight& h, std::vect
             continue;
         }
         if (!c.complete) return;
-        const IntBox b = truncated_box(&text.narrow[c.first]);
-        out.push_back({b.xmin, b.xmax, b.ymin, b.ymax, h.z_base, h.top});
+        out.push_back(common::lift(truncated_box(&text.narrow[c.first]), h.z_base, h.top));
     }
 }
 
@@ -94,25 +79,11 @@ std::vector<common::Box> lift_body(const common::PolygonFile& file, const LayerH
     const std::size_t contours = file.contours_read();
     out.reserve(contours);
     for (std::size_t c = 0; c < contours; ++c) {
-        common::FloatVertex v[4];
-        file.read_quad(c, v);
-        const IntBox b = truncated_box(v);
-        out.push_back({b.xmin, b.xmax, b.ymin, b.ymax, h.z_base, h.top});
+        common::PointF quad[4];
+        file.read_quad(c, quad);
+        out.push_back(common::lift(truncated_box(quad), h.z_base, h.top));
     }
     return out;
-}
-
-std::vector<common::Box> write_box_list(const common::PolygonFiles& files, const char* const* body_list) {
-    std::vector<common::Box> boxes;
-    std::string messages;
-    for (const char* const* stem = body_list; *stem != nullptr; ++stem) {
-        const common::PolygonFilePtr file = files.find(common::polygon_file_name(*stem));
-        if (file == nullptr) continue;  // a missing body adds nothing
-        const std::vector<common::Box> lifted = lift_body(*file, lookup_layer_height(*stem), messages);
-        boxes.insert(boxes.end(), lifted.begin(), lifted.end());
-    }
-    std::fputs(messages.c_str(), stderr);
-    return boxes;
 }
 
 std::string box_list_text(const std::vector<common::Box>& boxes) {

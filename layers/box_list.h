@@ -23,10 +23,6 @@ LayerHeight lookup_layer_height(std::string_view name);
 // another vertex count is reported on `messages` and passed over.
 std::vector<common::Box> lift_body(const common::PolygonFile& file, const LayerHeight& height, std::string& messages);
 
-// The box list: for each stem of `body_list` (ended by nullptr) whose file
-// "<stem>.gpc" exists, one box per four-vertex contour, in order.
-std::vector<common::Box> write_box_list(const common::PolygonFiles& files, const char* const* body_list);
-
 // The text of premason.file for a box list: one line
 // "xmin xmax ymin ymax zmin zmax" per box.
 std::string box_list_text(const std::vector<common::Box>& boxes);

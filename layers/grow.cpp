@@ -1,24 +1,12 @@
 #include "layers/grow.h"
 
 #include <cmath>
-#include <utility>
 
 #include "common/decimal.h"
 
 namespace grow {
 
-FloatBox bounding_box(const float x[4], const float y[4]) {
-    FloatBox b{x[0], x[0], y[0], y[0]};
-    for (int i = 1; i < 4; ++i) {
-        if (x[i] > b.xmax) b.xmax = x[i];
-        if (x[i] < b.xmin) b.xmin = x[i];
-        if (y[i] > b.ymax) b.ymax = y[i];
-        if (y[i] < b.ymin) b.ymin = y[i];
-    }
-    return b;
-}
-
-FloatBox widen(FloatBox b, int amount) {
+common::RectF widen(common::RectF b, int amount) {
     const float a = static_cast<float>(amount);
     b.xmax = b.xmax + a;
     b.xmin = b.xmin - a;
@@ -27,12 +15,12 @@ FloatBox widen(FloatBox b, int amount) {
     return b;
 }
 
-std::string corner_lines(const FloatBox& b) {
+std::string corner_lines(const common::RectF& b) {
     std::string text;
-    for (const auto& [x, y] : {std::pair{b.xmin, b.ymin}, {b.xmax, b.ymin}, {b.xmax, b.ymax}, {b.xmin, b.ymax}}) {
-        common::append_fixed(text, x, 2);
+    for (const common::PointF c : common::corners(b)) {
+        common::append_fixed(text, c.x, 2);
         text += ' ';
-        common::append_fixed(text, y, 2);
+        common::append_fixed(text, c.y, 2);
         text += '\n';
     }
     return text;
@@ -81,7 +69,7 @@ std::string tmpdata2_line(double x_read, double y_read) {
     return line;
 }
 
-bool reread_corners(const FloatBox& b, std::vector<gpc_vertex>& corners, std::vector<std::pair<double, double>>* read) {
+bool reread_corners(const common::RectF& b, std::vector<gpc_vertex>& corners, std::vector<common::PointD>* read) {
     corners.clear();
     if (read != nullptr) read->clear();
     if (whole_quarters(b.xmin) && whole_quarters(b.xmax) && whole_quarters(b.ymin) && whole_quarters(b.ymax)) {
@@ -89,13 +77,13 @@ bool reread_corners(const FloatBox& b, std::vector<gpc_vertex>& corners, std::ve
         if (read != nullptr) read->assign({{b.xmin, b.ymin}, {b.xmax, b.ymin}, {b.xmax, b.ymax}, {b.xmin, b.ymax}});
         return true;
     }
-    for (const auto& [fx, fy] : {std::pair{b.xmin, b.ymin}, {b.xmax, b.ymin}, {b.xmax, b.ymax}, {b.xmin, b.ymax}}) {
+    for (const common::PointF c : common::corners(b)) {
         double x = 0, y = 0;
-        if (!read_back(fx, 2, x) || !read_back(fy, 2, y)) return false;
+        if (!read_back(c.x, 2, x) || !read_back(c.y, 2, y)) return false;
         gpc_vertex v{};
         if (!round_trip(x, y, v)) return false;
         corners.push_back(v);
-        if (read != nullptr) read->emplace_back(x, y);
+        if (read != nullptr) read->push_back({x, y});
     }
     return true;
 }

@@ -7,27 +7,23 @@
 
 #include <cstddef>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "common/geometry.h"
 #include "polygon/gpc.h"
 
 namespace grow {
 
-struct FloatBox {
-    float xmin, xmax, ymin, ymax;
-};
-
-// Bounding box of four vertices read with "%f": the first vertex sets all four
-// values, each later one lowers a minimum or raises a maximum.
-FloatBox bounding_box(const float x[4], const float y[4]);
+// The box of a quad is common::bounds_of its four vertices read with "%f"
+// (a common::RectF): the first vertex sets all four values, each later one
+// lowers a minimum or raises a maximum.
 
 // Widens in single precision, in the order xmax, xmin, ymax, ymin.
-FloatBox widen(FloatBox box, int amount);
+common::RectF widen(common::RectF box, int amount);
 
 // The four corner lines "%.2f %.2f\n" of a widened box, in the order
 // (xmin, ymin), (xmax, ymin), (xmax, ymax), (xmin, ymax).
-std::string corner_lines(const FloatBox& box);
+std::string corner_lines(const common::RectF& box);
 
 // A vertex of tmpdata1.file as read with "%lf", written with "%.5f %.5f\n" to
 // tmpdata2.file and read back with "%lf". False when the text does not read
@@ -40,7 +36,8 @@ std::string tmpdata2_line(double x_read, double y_read);
 // The corners of a widened box as the union step reads them, each as it reads
 // back from "%.2f" text and then from "%.5f" text. False when one of them does
 // not read back as a number: the reading of the grown boxes stops there.
-bool reread_corners(const FloatBox& box, std::vector<gpc_vertex>& corners,
-                    std::vector<std::pair<double, double>>* read = nullptr);
+// With `read`, also each corner as it reads back from the "%.2f" text alone.
+bool reread_corners(const common::RectF& box, std::vector<gpc_vertex>& corners,
+                    std::vector<common::PointD>* read = nullptr);
 
 }  // namespace grow

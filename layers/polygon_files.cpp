@@ -58,7 +58,7 @@ PolygonFileSource::PolygonFileSource(const common::PolygonFile& file) : file_(fi
     }
 }
 
-void PolygonFileSource::contour(int i, std::vector<polygon::Point>& out) const {
+void PolygonFileSource::contour(int i, std::vector<common::PointD>& out) const {
     if (file_.is_text()) {
         const common::TextContours& text = file_.text_contours();
         const common::TextContour& c = text.contours[static_cast<std::size_t>(i)];
@@ -66,7 +66,7 @@ void PolygonFileSource::contour(int i, std::vector<polygon::Point>& out) const {
         for (std::size_t k = 0; k < out.size(); ++k) out[k] = {text.wide[c.first + k].x, text.wide[c.first + k].y};
         return;
     }
-    common::Vertex v[4];
+    common::PointD v[4];
     file_.read_quad(static_cast<std::size_t>(i), v);
     out.resize(4);
     for (std::size_t k = 0; k < 4; ++k) out[k] = {v[k].x, v[k].y};
@@ -111,7 +111,7 @@ namespace {
 void read_text_polygon(const common::TextContours& text, std::vector<gpc_vertex_list>& lists,
                        std::vector<gpc_vertex>& vertices) {
     vertices.reserve(text.wide.size());
-    for (const common::Vertex& v : text.wide) vertices.push_back({v.x, v.y});
+    for (const common::PointD& v : text.wide) vertices.push_back({v.x, v.y});
     for (const common::TextContour& c : text.contours) {
         if (!c.complete) break;
         lists.push_back({static_cast<int>(c.held()), c.held() > 0 ? vertices.data() + c.first : nullptr});
@@ -144,7 +144,7 @@ ReadPolygon::ReadPolygon(const common::PolygonFile& file) {
         const std::size_t contours = file.contours_read();
         vertices_.resize(4 * contours);
         for (std::size_t c = 0; c < contours; ++c) {
-            common::Vertex v[4];
+            common::PointD v[4];
             file.read_quad(c, v);
             for (std::size_t k = 0; k < 4; ++k) vertices_[4 * c + k] = {v[k].x, v[k].y};
         }

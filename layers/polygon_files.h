@@ -56,7 +56,7 @@ public:
     explicit PolygonFileSource(const common::PolygonFile& file);
     int count() const override { return count_; }
     size_t vertices() const override { return vertices_; }
-    void contour(int i, std::vector<polygon::Point>& out) const override;
+    void contour(int i, std::vector<common::PointD>& out) const override;
 
 private:
     const common::PolygonFile& file_;

@@ -84,7 +84,7 @@ namespace {
 // The widened boxes of a file read from a text: its four-vertex contours as
 // "%f %f" reads them. A contour with another vertex count is reported and
 // passed over; reading ends at the first contour cut short.
-void widen_text_contours(const common::TextContours& text, int amount, std::vector<grow::FloatBox>& boxes) {
+void widen_text_contours(const common::TextContours& text, int amount, std::vector<common::RectF>& boxes) {
     for (const common::TextContour& c : text.contours) {
         if (c.vertex_count != 4) {
             std::fprintf(stderr, "%s(%d): Error: nuber of vertices != 4.\n", SOURCE_NAME, GROW_NOT_FOUR_VERTICES_PLACE);
@@ -92,19 +92,14 @@ void widen_text_contours(const common::TextContours& text, int amount, std::vect
             continue;
         }
         if (!c.complete) break;
-        float x[4], y[4];
-        for (std::size_t k = 0; k < 4; ++k) {
-            x[k] = text.narrow[c.first + k].x;
-            y[k] = text.narrow[c.first + k].y;
-        }
-        boxes.push_back(grow::widen(grow::bounding_box(x, y), amount));
+        boxes.push_back(grow::widen(common::bounds_of(&text.narrow[c.first], 4), amount));
     }
 }
 
 }  // namespace
 
-std::vector<grow::FloatBox> read_widened_boxes(const common::PolygonFile& file, int amount) {
-    std::vector<grow::FloatBox> boxes;
+std::vector<common::RectF> read_widened_boxes(const common::PolygonFile& file, int amount) {
+    std::vector<common::RectF> boxes;
     if (file.is_text()) {
         widen_text_contours(file.text_contours(), amount, boxes);
         return boxes;
@@ -113,14 +108,9 @@ std::vector<grow::FloatBox> read_widened_boxes(const common::PolygonFile& file, 
     const std::size_t contours = file.contours_read();
     boxes.reserve(contours);
     for (std::size_t c = 0; c < contours; ++c) {
-        common::FloatVertex v[4];
-        file.read_quad(c, v);
-        float x[4], y[4];
-        for (std::size_t k = 0; k < 4; ++k) {
-            x[k] = v[k].x;
-            y[k] = v[k].y;
-        }
-        boxes.push_back(grow::widen(grow::bounding_box(x, y), amount));
+        common::PointF quad[4];
+        file.read_quad(c, quad);
+        boxes.push_back(grow::widen(common::bounds_of(quad, 4), amount));
     }
     return boxes;
 }
@@ -130,13 +120,13 @@ void grow_layer(common::PolygonFiles& files, const std::string& source, const st
     const common::PolygonFilePtr in = files.find(common::polygon_file_name(source));
     if (in == nullptr) return;  // a missing body grows into nothing
 
-    const std::vector<grow::FloatBox> boxes = read_widened_boxes(*in, amount);
+    const std::vector<common::RectF> boxes = read_widened_boxes(*in, amount);
     common::Trace* const trace = files.trace();
     if (trace != nullptr) {
         // tmpdata1.file holds exactly the grown boxes: its count line is their
         // number, and a contour that was passed over leaves no trace in it.
         std::string text = std::to_string(boxes.size()) + "\n";
-        for (const grow::FloatBox& b : boxes) text += "4\n" + grow::corner_lines(b);
+        for (const common::RectF& b : boxes) text += "4\n" + grow::corner_lines(b);
         trace->made(common::TMPDATA1_FILE, text);
     }
 
@@ -150,7 +140,7 @@ void grow_layer(common::PolygonFiles& files, const std::string& source, const st
     files.create(common::polygon_file_name(destination), write_quads(&strips.value));
 }
 
-void unite_contours(const std::vector<grow::FloatBox>& boxes, gpc_polygon* accumulator, common::Trace* trace) {
+void unite_contours(const std::vector<common::RectF>& boxes, gpc_polygon* accumulator, common::Trace* trace) {
     const bool keep = trace != nullptr;
     // Every corner is taken as it reads back from tmpdata1.file ("%.2f") and
     // then from tmpdata2.file ("%.5f"); the unions then run in memory in
@@ -158,9 +148,9 @@ void unite_contours(const std::vector<grow::FloatBox>& boxes, gpc_polygon* accum
     // box at a time. A corner that does not read back ends the reading.
     std::vector<gpc_vertex> all_corners;  // four per box
     all_corners.reserve(4 * boxes.size());
-    std::vector<std::pair<double, double>> read, last_read;
+    std::vector<common::PointD> read, last_read;
     std::vector<gpc_vertex> corners;
-    for (const grow::FloatBox& b : boxes) {
+    for (const common::RectF& b : boxes) {
         if (!grow::reread_corners(b, corners, keep ? &read : nullptr)) break;
         all_corners.insert(all_corners.end(), corners.begin(), corners.end());
         if (keep) last_read.swap(read);
@@ -169,7 +159,7 @@ void unite_contours(const std::vector<grow::FloatBox>& boxes, gpc_polygon* accum
     // the last one.
     if (keep && !all_corners.empty()) {
         std::string text = "1\n" + std::to_string(last_read.size()) + "\n";
-        for (const auto& [x, y] : last_read) text += grow::tmpdata2_line(x, y);
+        for (const common::PointD& p : last_read) text += grow::tmpdata2_line(p.x, p.y);
         trace->made(common::TMPDATA2_FILE, text);
     }
     polygon::unite_boxes(all_corners, accumulator);

@@ -32,12 +32,12 @@ void grow_layer(common::PolygonFiles& files, const std::string& source, const st
 // The widened boxes of a body file (four-vertex contours read with "%d" and
 // "%f %f"); a contour with another vertex count is reported on standard error
 // and passed over.
-std::vector<grow::FloatBox> read_widened_boxes(const common::PolygonFile& file, int amount);
+std::vector<common::RectF> read_widened_boxes(const common::PolygonFile& file, int amount);
 
 // accumulator = accumulator united with every box, one after the other, each
 // corner as it reads back from the scratch texts. The last box's scratch
 // text is reported to `trace` (when not null) as tmpdata2.file.
-void unite_contours(const std::vector<grow::FloatBox>& boxes, gpc_polygon* accumulator,
+void unite_contours(const std::vector<common::RectF>& boxes, gpc_polygon* accumulator,
                     common::Trace* trace = nullptr);
 
 }  // namespace layers

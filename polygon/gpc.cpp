@@ -104,7 +104,7 @@ size_t GpcSource::vertices() const {
     return n;
 }
 
-void GpcSource::contour(int i, std::vector<Point>& out) const {
+void GpcSource::contour(int i, std::vector<PointD>& out) const {
     const gpc_vertex_list& list = polygon_.contour[i];
     out.resize(list.num_vertices > 0 ? list.num_vertices : 0);
     for (size_t k = 0; k < out.size(); ++k) out[k] = {list.vertex[k].x, list.vertex[k].y};

@@ -68,7 +68,7 @@ public:
     explicit GpcSource(const gpc_polygon& polygon) : polygon_(polygon) {}
     int count() const override { return polygon_.num_contours > 0 ? polygon_.num_contours : 0; }
     size_t vertices() const override;
-    void contour(int i, std::vector<Point>& out) const override;
+    void contour(int i, std::vector<PointD>& out) const override;
 
 private:
     const gpc_polygon& polygon_;

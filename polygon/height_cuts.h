@@ -63,7 +63,7 @@ public:
         return true;
     }
 
-    void start(const std::vector<Extent>& extents, const int* members, std::size_t size) {
+    void start(const std::vector<RectD>& extents, const int* members, std::size_t size) {
         lowest_.assign(size + 1, std::numeric_limits<double>::infinity());
         for (std::size_t m = size; m-- > 0;) lowest_[m] = std::min(lowest_[m + 1], extents[members[m]].ymin);
         below_.clear();
@@ -73,10 +73,10 @@ public:
     // Cuts the large pieces that reach below the lowest of boxes m, m + 1, ...
     void cut(std::size_t m, PieceIndex& pieces) {
         const double level = lowest_[m];
-        const Extent& all = pieces.group_extent();
-        pieces.take_touching({all.xmin, all.xmax, level, level}, ids_);
+        const RectD& all = pieces.group_extent();
+        pieces.take_touching({all.xmin, level, all.xmax, level}, ids_);
         for (const int id : ids_) {
-            const Extent e = pieces.extent(id);
+            const RectD e = pieces.extent(id);
             Contour piece = pieces.release(id);
             if (e.ymin < level && piece.size() >= VERTICES && split(piece, e, level, pieces)) continue;
             pieces.add(std::move(piece));
@@ -104,7 +104,7 @@ private:
     // Whole quarters, and numbers that "%.5f" text gives back unchanged.
     static bool decimal(double v);
     static bool has_cut_vertex(const Contour& c) {
-        for (const Point& p : c)
+        for (const PointD& p : c)
             if (!decimal(p.y)) return true;
         return false;
     }
@@ -115,8 +115,8 @@ private:
         std::vector<unsigned char> drop(n, 0);
         for (std::size_t k = 0; k < n; ++k) {
             if (decimal(c[k].y)) continue;
-            const Point& before = c[(k + n - 1) % n];
-            const Point& after = c[(k + 1) % n];
+            const PointD& before = c[(k + n - 1) % n];
+            const PointD& after = c[(k + 1) % n];
             // Its neighbours may be at cut heights too, when a side crosses
             // several cuts: all lie on one vertical line, in order.
             if (before.x != c[k].x || after.x != c[k].x) return false;
@@ -135,9 +135,9 @@ private:
         for (int tries = 0; tries < 8 && low < c && c < high && decimal(c); ++tries) c = std::nextafter(c, high);
         return low < c && c < high && !decimal(c) ? c : std::numeric_limits<double>::quiet_NaN();
     }
-    bool split(const Contour& piece, const Extent& e, double level, PieceIndex& pieces) {
+    bool split(const Contour& piece, const RectD& e, double level, PieceIndex& pieces) {
         double top_below = -std::numeric_limits<double>::infinity();
-        for (const Point& p : piece)
+        for (const PointD& p : piece)
             if (p.y < level) top_below = std::max(top_below, p.y);
         const double c = between(top_below, level);
         if (std::isnan(c)) return false;

@@ -29,7 +29,7 @@ int find_root(std::vector<int>& parent, int i) {
 // listing the contours whose boxes reach into it in the order they were taken;
 // a contour whose box ends left of the current xmin is dropped from a row when
 // the row is next read, since no later contour can meet it.
-std::vector<int> touching_groups(const std::vector<Extent>& extents) {
+std::vector<int> touching_groups(const std::vector<RectD>& extents) {
     const int n = static_cast<int>(extents.size());
     std::vector<int> parent(n);
     std::iota(parent.begin(), parent.end(), 0);
@@ -47,7 +47,7 @@ std::vector<int> touching_groups(const std::vector<Extent>& extents) {
     // The extents in that order too: the loop below reads them one after
     // the other, and those in the rows, taken not long before, are near.
     std::vector<int> order(n);
-    std::vector<Extent> sorted(n);
+    std::vector<RectD> sorted(n);
     for (int p = 0; p < n; ++p) {
         order[p] = keyed[p].index;
         sorted[p] = extents[keyed[p].index];
@@ -55,7 +55,7 @@ std::vector<int> touching_groups(const std::vector<Extent>& extents) {
     keyed = {};
 
     double low = extents[0].ymin, high = extents[0].ymax, heights = 0;
-    for (const Extent& e : extents) {
+    for (const RectD& e : extents) {
         low = std::min(low, e.ymin);
         high = std::max(high, e.ymax);
         heights += e.ymax - e.ymin;
@@ -69,14 +69,14 @@ std::vector<int> touching_groups(const std::vector<Extent>& extents) {
     std::vector<int> seen(n, -1), near;
     for (int p = 0; p < n; ++p) {
         const int i = order[p];
-        const Extent& e = sorted[p];
+        const RectD& e = sorted[p];
         near.clear();
         const std::size_t r0 = row_of(e.ymin), r1 = row_of(e.ymax);
         for (std::size_t r = r0; r <= r1; ++r) {
             std::vector<int>& row = rows[r];
             std::size_t keep = 0;
             for (const int q : row) {
-                const Extent& o = sorted[q];
+                const RectD& o = sorted[q];
                 if (o.xmax < e.xmin) continue;  // left behind for good
                 row[keep++] = q;
                 if (seen[q] != p && o.ymin <= e.ymax && e.ymin <= o.ymax) {
@@ -158,8 +158,9 @@ void unite_views(const std::vector<ContourView>& contours, gpc_polygon* accumula
         return;
     }
     const int n = static_cast<int>(contours.size());
-    std::vector<Extent> extents(n);
-    for (int i = 0; i < n; ++i) extents[i] = extent_of(contours[i].vertex, static_cast<std::size_t>(contours[i].count));
+    std::vector<RectD> extents(n);
+    for (int i = 0; i < n; ++i)
+        extents[i] = common::bounds_of(contours[i].vertex, static_cast<std::size_t>(contours[i].count));
     const std::vector<int> group = touching_groups(extents);
 
     // The members of each group, in increasing number, the groups one after
@@ -228,13 +229,6 @@ void unite_views(const std::vector<ContourView>& contours, gpc_polygon* accumula
 }
 
 }  // namespace
-
-void unite_in_order(const std::vector<std::vector<gpc_vertex>>& contours, gpc_polygon* accumulator) {
-    std::vector<ContourView> views;
-    views.reserve(contours.size());
-    for (const auto& c : contours) views.push_back({c.data(), static_cast<int>(c.size())});
-    unite_views(views, accumulator);
-}
 
 void unite_boxes(const std::vector<gpc_vertex>& corners, gpc_polygon* accumulator) {
     std::vector<ContourView> views(corners.size() / 4);

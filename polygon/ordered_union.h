@@ -11,14 +11,12 @@
 
 namespace polygon {
 
-// accumulator = (((accumulator ∪ c0) ∪ c1) ∪ ...), each union as
-// gpc_polygon_clip(GPC_UNION, accumulator, ci, accumulator) returns it: a
-// contour that is not rectilinear or holds a value that is not finite leaves
-// the library's union empty, and then the accumulator too.
-void unite_in_order(const std::vector<std::vector<gpc_vertex>>& contours, gpc_polygon* accumulator);
-
-// The same for contours of four vertices each, kept one after the other in
-// `corners` (contour b is corners[4b] to corners[4b + 3]).
+// accumulator = (((accumulator ∪ c0) ∪ c1) ∪ ...) for contours of four
+// vertices each, kept one after the other in `corners` (contour b is
+// corners[4b] to corners[4b + 3]), each union as gpc_polygon_clip(GPC_UNION,
+// accumulator, cb, accumulator) returns it: a contour that is not
+// rectilinear or holds a value that is not finite leaves the library's union
+// empty, and then the accumulator too.
 void unite_boxes(const std::vector<gpc_vertex>& corners, gpc_polygon* accumulator);
 
 }  // namespace polygon

@@ -1,5 +1,6 @@
 // The pieces of the order-preserving union (ordered_union.h) and how they are
-// found: extents, their touching, and an index of the pieces of one group.
+// found: an index of the pieces of one group by their extents (common::RectD,
+// which touch when their closed rectangles share a point).
 #pragma once
 
 #include <algorithm>
@@ -12,27 +13,6 @@
 
 namespace polygon {
 
-struct Extent {
-    double xmin, xmax, ymin, ymax;
-};
-
-// The extent of points[0, n), n > 0 (gpc_vertex or Point).
-template <class P>
-Extent extent_of(const P* points, std::size_t n) {
-    Extent e{points[0].x, points[0].x, points[0].y, points[0].y};
-    for (std::size_t k = 0; k < n; ++k) {
-        e.xmin = std::min(e.xmin, points[k].x);
-        e.xmax = std::max(e.xmax, points[k].x);
-        e.ymin = std::min(e.ymin, points[k].y);
-        e.ymax = std::max(e.ymax, points[k].y);
-    }
-    return e;
-}
-
-inline bool touches(const Extent& a, const Extent& b) {
-    return a.xmin <= b.xmax && b.xmin <= a.xmax && a.ymin <= b.ymax && b.ymin <= a.ymax;
-}
-
 // The pieces of one touching group, numbered in the order they are made,
 // with a grid over their extents to find those that touch a contour. A piece
 // is listed in every cell its closed extent meets, so a contour meets it in
@@ -41,7 +21,7 @@ inline bool touches(const Extent& a, const Extent& b) {
 // small group has no grid: all its pieces are in that list.
 class PieceIndex {
 public:
-    void start(const std::vector<Extent>& extents, const int* group, std::size_t members) {
+    void start(const std::vector<RectD>& extents, const int* group, std::size_t members) {
         contours_.clear();
         extents_.clear();
         alive_.clear();
@@ -58,12 +38,11 @@ public:
         }
         // Cells about the size of the group's contours, not more than
         // MAX_CELLS along either side of the group.
-        Extent all = extents[group[0]];
+        RectD all = extents[group[0]];
         double width = 0, height = 0;
         for (std::size_t m = 0; m < members; ++m) {
-            const Extent& e = extents[group[m]];
-            all = {std::min(all.xmin, e.xmin), std::max(all.xmax, e.xmax), std::min(all.ymin, e.ymin),
-                   std::max(all.ymax, e.ymax)};
+            const RectD& e = extents[group[m]];
+            common::extend(all, e);
             width += e.xmax - e.xmin;
             height += e.ymax - e.ymin;
         }
@@ -80,7 +59,7 @@ public:
     }
 
     void add(Contour&& c) {
-        const Extent e = extent_of(c.data(), c.size());
+        const RectD e = common::bounds_of(c.data(), c.size());
         const int id = static_cast<int>(contours_.size());
         contours_.push_back(std::move(c));
         extents_.push_back(e);
@@ -101,14 +80,14 @@ public:
 
     // The living pieces that touch `e`, in increasing number; they are taken
     // out of the index (release hands over their contours).
-    void take_touching(const Extent& e, std::vector<int>& ids) {
+    void take_touching(const RectD& e, std::vector<int>& ids) {
         ids.clear();
         ++query_;
         std::size_t keep = 0;
         for (const int id : large_) {
             if (!alive_[id]) continue;
             large_[keep++] = id;
-            if (touches(extents_[id], e)) take(id, ids);
+            if (common::touch(extents_[id], e)) take(id, ids);
         }
         large_.resize(keep);
         if (gridded_) {
@@ -122,7 +101,7 @@ public:
                     for (const int id : cell) {
                         if (!alive_[id]) continue;
                         cell[kept++] = id;
-                        if (seen_[id] != query_ && touches(extents_[id], e)) take(id, ids);
+                        if (seen_[id] != query_ && common::touch(extents_[id], e)) take(id, ids);
                     }
                     cell.resize(kept);
                 }
@@ -133,9 +112,9 @@ public:
     }
 
     Contour release(int id) { return std::move(contours_[id]); }
-    const Extent& extent(int id) const { return extents_[id]; }
+    const RectD& extent(int id) const { return extents_[id]; }
     // The group's extent (in a group with a grid).
-    const Extent& group_extent() const { return all_; }
+    const RectD& group_extent() const { return all_; }
 
     // Appends the living pieces in the order they were made.
     void finish(Contours& out) {
@@ -159,14 +138,14 @@ private:
     }
 
     std::vector<Contour> contours_;
-    std::vector<Extent> extents_;
+    std::vector<RectD> extents_;
     std::vector<unsigned char> alive_;
     std::vector<unsigned> seen_;
     unsigned query_ = 0;
     std::vector<int> large_;
     std::unordered_map<long long, std::vector<int>> cells_;
     bool gridded_ = false;
-    Extent all_{0, 0, 0, 0};
+    RectD all_{};
     double origin_x_ = 0, origin_y_ = 0, cell_ = 1;
     long long columns_ = 1;
 };

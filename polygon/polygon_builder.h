@@ -34,7 +34,7 @@ private:
         int count;  // vertices in the list
     };
     struct Vertex {
-        Point p;
+        PointD p;
         int next;
     };
 

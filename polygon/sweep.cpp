@@ -34,17 +34,13 @@ void release(std::vector<T>& v) {
     std::vector<T>().swap(v);
 }
 
-bool boxes_touch(const Sweep::ContourInfo& a, const Sweep::ContourInfo& b) {
-    return !(a.xmax < b.xmin || a.xmin > b.xmax) && !(a.ymax < b.ymin || a.ymin > b.ymax);
-}
-
 }  // namespace
 
 bool Sweep::large() const { return edges_.capacity() >= kLargeEdges; }
 
 void Sweep::add_operand(const ContourSource& operand, int type) {
-    std::vector<Point>& v = kept_;
-    std::vector<Point>& contour = contour_;
+    std::vector<PointD>& v = kept_;
+    std::vector<PointD>& contour = contour_;
     for (int ci = 0; ci < operand.count(); ++ci) {
         operand.contour(ci, contour);
         const int n0 = static_cast<int>(contour.size());
@@ -52,8 +48,8 @@ void Sweep::add_operand(const ContourSource& operand, int type) {
         // Vertices in the middle of a horizontal run are dropped.
         double py = n0 > 0 ? contour[n0 - 1].y : 0;
         for (int i = 0; i < n0; ++i) {
-            const Point& p = contour[i];
-            const Point& next = contour[i + 1 < n0 ? i + 1 : 0];
+            const PointD& p = contour[i];
+            const PointD& next = contour[i + 1 < n0 ? i + 1 : 0];
             if (!std::isfinite(p.x) || !std::isfinite(p.y) || (p.x != next.x && p.y != next.y)) rectilinear_ = false;
             const double ny = next.y;
             if (py != p.y || ny != p.y) {
@@ -98,18 +94,14 @@ void Sweep::add_operand(const ContourSource& operand, int type) {
 // A contour's bounding box and the sign of its first kept vertex at height
 // zero (kept as add_operand keeps vertices).
 Sweep::ContourInfo Sweep::contour_info(const ContourSource& operand, int i) {
-    std::vector<Point>& contour = contour_;
+    std::vector<PointD>& contour = contour_;
     operand.contour(i, contour);
     const int n0 = static_cast<int>(contour.size());
-    ContourInfo info{0, 0, 0, 0, 0};
-    if (n0 > 0) info = {contour[0].x, contour[0].x, contour[0].y, contour[0].y, 0};
+    ContourInfo info;
+    if (n0 > 0) info.box = common::bounds_of(contour.data(), static_cast<size_t>(n0));
     double py = n0 > 0 ? contour[n0 - 1].y : 0;
     for (int k = 0; k < n0; ++k) {
-        const Point& p = contour[k];
-        info.xmin = std::min(info.xmin, p.x);
-        info.xmax = std::max(info.xmax, p.x);
-        info.ymin = std::min(info.ymin, p.y);
-        info.ymax = std::max(info.ymax, p.y);
+        const PointD& p = contour[k];
         const double ny = contour[k + 1 < n0 ? k + 1 : 0].y;
         if ((py != p.y || ny != p.y) && p.y == 0 && info.zero_sign == 0) info.zero_sign = std::signbit(p.y) ? -1 : 1;
         py = p.y;
@@ -123,7 +115,9 @@ Sweep::ContourInfo Sweep::contour_info(const ContourSource& operand, int i) {
 // bounding box of the other operand are left out of the sweep altogether.
 // (Leaving them out changes nothing else: such a contour is nowhere near the
 // result.) Only -0 and +0 can tell equal heights apart, so the test runs only
-// when both occur.
+// when both occur. Boxes touch when their closed rectangles share a point
+// (common::touch); every value is finite here, since a run with a value that
+// is not ends before this.
 double Sweep::canonical_zero_y(Operation op, const ContourSource& subject, const ContourSource& clip) {
     if (!(positive_zero_y_ && negative_zero_y_)) return negative_zero_y_ ? -0.0 : 0.0;
     // Rare: the contours are read again for their boxes.
@@ -142,7 +136,7 @@ double Sweep::canonical_zero_y(Operation op, const ContourSource& subject, const
             if (filtered && (type == kClip || op == Operation::Intersection)) {
                 included = false;
                 for (const ContourInfo& other : infos[1 - type]) {
-                    if (boxes_touch(c, other)) {
+                    if (common::touch(c.box, other.box)) {
                         included = true;
                         break;
                     }

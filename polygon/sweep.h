@@ -151,8 +151,8 @@ public:
     bool large() const;
 
     struct ContourInfo {
-        double xmin, xmax, ymin, ymax;
-        int zero_sign;  // sign of the first kept vertex with y == 0: 1 for +0, -1 for -0, 0 for none
+        RectD box;          // the contour's bounding box ({} for an empty contour)
+        int zero_sign = 0;  // sign of the first kept vertex with y == 0: 1 for +0, -1 for -0, 0 for none
     };
     struct Bound {
         double y;
@@ -192,7 +192,7 @@ private:
     bool positive_zero_y_ = false;
     bool negative_zero_y_ = false;
     bool rectilinear_ = true;  // every edge read so far horizontal or vertical, every value finite
-    std::vector<Point> contour_, kept_;  // one input contour, and its kept vertices
+    std::vector<PointD> contour_, kept_;  // one input contour, and its kept vertices
     bool large_run_ = false;             // the run's buffers go after it
     bool inside_[4] = {};                // the operation's inside, by operand parity bits
 

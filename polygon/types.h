@@ -1,4 +1,4 @@
-// The bottom layer of the polygon engine: points, contours, the operations,
+// The bottom layer of the polygon engine: contours (of common::PointD), the operations,
 // and the two interfaces through which operands come in (ContourSource) and
 // triangle strips go out (StripSink). Everything else in the engine builds on
 // these; nothing here knows of the sweep or of the gpc_* structs.
@@ -7,14 +7,16 @@
 #include <cstddef>
 #include <vector>
 
+#include "common/geometry.h"
+
 namespace polygon {
 
-struct Point {
-    double x;
-    double y;
-};
+// Points and bounding boxes in double precision, as every operand and result
+// of the engine holds them.
+using common::PointD;
+using common::RectD;
 
-using Contour = std::vector<Point>;
+using Contour = std::vector<PointD>;
 using Contours = std::vector<Contour>;
 
 enum class Operation { Difference, Intersection, ExclusiveOr, Union };
@@ -33,7 +35,7 @@ public:
     // About how many vertices the contours hold in all (for reserving).
     virtual size_t vertices() const = 0;
     // Contour i's vertices into `out`, replacing what it held.
-    virtual void contour(int i, std::vector<Point>& out) const = 0;
+    virtual void contour(int i, std::vector<PointD>& out) const = 0;
 
 protected:
     ~ContourSource() = default;
@@ -49,7 +51,7 @@ public:
         for (const Contour& c : contours_) n += c.size();
         return n;
     }
-    void contour(int i, std::vector<Point>& out) const override {
+    void contour(int i, std::vector<PointD>& out) const override {
         out.assign(contours_[i].begin(), contours_[i].end());
     }
 

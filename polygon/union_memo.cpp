@@ -51,7 +51,7 @@ bool UnionMemo::find_shape(const Contours& subject, const Contour& clip) {
     xs_.clear();
     ys_.clear();
     auto collect = [&](const Contour& c) {
-        for (const Point& p : c) {
+        for (const PointD& p : c) {
             if (!plain(p.x) || !plain(p.y)) return false;
             xs_.push_back(p.x);
             ys_.push_back(p.y);
@@ -70,7 +70,7 @@ bool UnionMemo::find_shape(const Contours& subject, const Contour& clip) {
     for (const Contour& c : subject) key_ += static_cast<char>(c.size());
     key_ += static_cast<char>(clip.size());
     auto ranks = [&](const Contour& c) {
-        for (const Point& p : c) {
+        for (const PointD& p : c) {
             key_ += static_cast<char>(rank_of(xs_, p.x));
             key_ += static_cast<char>(rank_of(ys_, p.y));
         }
@@ -87,7 +87,7 @@ bool UnionMemo::remember(const Contours& result) {
     put_count(shape, result.size());
     for (const Contour& c : result) {
         put_count(shape, c.size());
-        for (const Point& p : c) {
+        for (const PointD& p : c) {
             const int x = rank_of(xs_, p.x), y = rank_of(ys_, p.y);
             if (x < 0 || y < 0 || std::signbit(p.x) != std::signbit(xs_[x]) || std::signbit(p.y) != std::signbit(ys_[y]))
                 return false;
@@ -104,7 +104,7 @@ Contours UnionMemo::recall(const std::string& shape) const {
     Contours result(get_count(shape, at));
     for (Contour& c : result) {
         c.resize(get_count(shape, at));
-        for (Point& p : c) {
+        for (PointD& p : c) {
             p = {xs_[static_cast<unsigned char>(shape[at])], ys_[static_cast<unsigned char>(shape[at + 1])]};
             at += 2;
         }

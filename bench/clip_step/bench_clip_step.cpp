@@ -67,12 +67,12 @@ common::PolygonFile make_boxes(int n, unsigned seed) {
     const int side = static_cast<int>(100 * std::sqrt(static_cast<double>(n)));
     std::uniform_int_distribution<int> pos(0, side);
     std::uniform_int_distribution<int> size(5, 150);
-    std::vector<common::Vertex> v;
+    std::vector<common::PointD> v;
     v.reserve(4 * static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
         const double x0 = pos(rng) / 10.0, y0 = pos(rng) / 10.0;
         const double x1 = x0 + size(rng) / 10.0, y1 = y0 + size(rng) / 10.0;
-        for (const common::Vertex c : {common::Vertex{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}) v.push_back(c);
+        for (const common::PointD c : {common::PointD{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}) v.push_back(c);
     }
     return common::PolygonFile(common::VertexFormat::OneDecimal, n, v);
 }

@@ -34,7 +34,7 @@ double cpu_seconds() {
 void one_sweep(common::PolygonFiles& files, const std::string& source, int amount) {
     const common::PolygonFilePtr in = files.find(common::polygon_file_name(source));
     if (in == nullptr) return;
-    const std::vector<grow::FloatBox> boxes = layers::read_widened_boxes(*in, amount);
+    const std::vector<common::RectF> boxes = layers::read_widened_boxes(*in, amount);
     std::vector<std::vector<gpc_vertex>> corners(boxes.size());
     std::vector<gpc_vertex_list> lists;
     lists.reserve(boxes.size());

@@ -33,12 +33,12 @@ const std::vector<std::pair<std::string, Box>> cell = {
 common::PolygonFiles make_layout(long boxes) {
     const long cells = std::max(1L, boxes / static_cast<long>(cell.size()));
     const long per_row = static_cast<long>(std::ceil(std::sqrt(static_cast<double>(cells))));
-    std::map<std::string, std::vector<common::Vertex>> corners;
+    std::map<std::string, std::vector<common::PointD>> corners;
     for (long c = 0; c < cells; ++c) {
         const double ox = 100.0 * static_cast<double>(c % per_row);
         const double oy = 100.0 * static_cast<double>(c / per_row);
         for (const auto& [layer, b] : cell) {
-            std::vector<common::Vertex>& v = corners[layer];
+            std::vector<common::PointD>& v = corners[layer];
             for (const auto& [x, y] : {std::pair{b.xmin, b.ymin}, {b.xmax, b.ymin}, {b.xmax, b.ymax}, {b.xmin, b.ymax}})
                 v.push_back({static_cast<double>(static_cast<float>(ox + x)), static_cast<double>(static_cast<float>(oy + y))});
         }

@@ -44,6 +44,7 @@
 #include "cif/scan_cif.h"
 #include "driver/command_line.h"
 #include "driver/header_footer.h"
+#include "common/file_names.h"
 #include "common/run_error.h"
 #include "common/options.h"
 #include "common/output.h"
@@ -194,7 +195,15 @@ bool layer_steps_in_child(const fs::path& layout, const fs::path& work, std::vec
             layers::run_recipe_step(files, layers::RECIPE[k]);
             mark(k + 1);
         }
-        const std::vector<common::Box> boxes = layers::write_box_list(files, layers::BODY_LIST);
+        // The bodies lifted into the box list, one after the other.
+        std::vector<common::Box> boxes;
+        std::string messages;
+        for (const char* const* stem = layers::BODY_LIST; *stem != nullptr; ++stem) {
+            const common::PolygonFilePtr file = files.find(common::polygon_file_name(*stem));
+            if (file == nullptr) continue;
+            const std::vector<common::Box> lifted = layers::lift_body(*file, layers::lookup_layer_height(*stem), messages);
+            boxes.insert(boxes.end(), lifted.begin(), lifted.end());
+        }
         mark(entries - 1);
         const ssize_t n = write(channel[1], t.data(), t.size() * sizeof(double));
         _exit(n == static_cast<ssize_t>(t.size() * sizeof(double)) ? 0 : 1);

@@ -1,13 +1,16 @@
 // Points, rectangles and the bounding-box accumulator shared by the readers,
-// the structure output and kavrit-export.
+// the polygon engine, the layer steps, grouping, the structure output and
+// kavrit-export, and the same helpers on the 3-D box.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 #include <vector>
 
+#include "common/box.h"
 #include "common/geometry.h"
 
 namespace {
@@ -102,6 +105,97 @@ TEST(Geometry, PointsOfEachPrecisionCompareByValue) {
     EXPECT_EQ((common::PointF{0.1f, 2.5f}), (common::PointF{0.1f, 2.5f}));
     EXPECT_NE((common::PointD{0.1, 2.5}), (common::PointD{static_cast<double>(0.1f), 2.5}));
     EXPECT_EQ(Point64{}, (Point64{0, 0}));
+}
+
+// A point type of another library, with members x and y only.
+struct Vertex {
+    double x, y;
+};
+
+TEST(Geometry, BoundsOfTakesTheExtremesAndKeepsTheFirstOfEqualValues) {
+    struct Case {
+        const char* what;
+        std::vector<Vertex> points;
+        common::RectD bounds;  // worked out by hand, with the signs of zeros
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const Case cases[] = {
+        {"one point", {{2, -3}}, {2, -3, 2, -3}},
+        {"a quad from the lower left", {{0, 0}, {4, 0}, {4, 2}, {0, 2}}, {0, 0, 4, 2}},
+        {"a quad from the upper right", {{4, 2}, {0, 2}, {0, 0}, {4, 0}}, {0, 0, 4, 2}},
+        {"extremes in the middle", {{1, 1}, {-5, 7}, {9, -2}, {1, 1}}, {-5, -2, 9, 7}},
+        {"+0 first keeps +0", {{0.0, 1}, {-0.0, 1}}, {0, 1, 0, 1}},
+        {"-0 first keeps -0", {{-0.0, 1}, {0.0, 1}}, {-0.0, 1, -0.0, 1}},
+        {"a NaN after the first point changes nothing", {{1, 2}, {nan, nan}, {3, 0}}, {1, 0, 3, 2}},
+    };
+    for (const Case& c : cases) {
+        const common::RectD b = common::bounds_of(c.points.data(), c.points.size());
+        EXPECT_EQ(b, c.bounds) << c.what;
+        for (const auto side : {&common::RectD::xmin, &common::RectD::ymin, &common::RectD::xmax, &common::RectD::ymax})
+            EXPECT_EQ(std::signbit(b.*side), std::signbit(c.bounds.*side)) << c.what;
+    }
+}
+
+TEST(Geometry, BoundsOfKeepsThePrecisionOfItsPoints) {
+    // The rectangle of single-precision reads is a RectF of the very floats
+    // read: 0.1f, not the double 0.1.
+    const common::PointF quad[4] = {{16777216.0f, 0.5f}, {0.1f, 0.5f}, {0.1f, 16777216.0f}, {16777216.0f, 16777216.0f}};
+    const auto box = common::bounds_of(quad, 4);
+    static_assert(std::is_same_v<decltype(box), const common::RectF>);
+    EXPECT_EQ(box, (common::RectF{0.1f, 0.5f, 16777216.0f, 16777216.0f}));
+    EXPECT_NE(static_cast<double>(box.xmin), 0.1);
+    const common::Point32 ints[2] = {{-2147483647 - 1, 7}, {2147483647, -7}};
+    EXPECT_EQ(common::bounds_of(ints, 2), (common::Rect32{-2147483647 - 1, -7, 2147483647, 7}));
+}
+
+TEST(Geometry, CornersGoCounterClockwiseFromTheLowerLeft) {
+    const auto c = common::corners(Rect64{1, 2, 3, 4});
+    const std::array<Point64, 4> expected = {{{1, 2}, {3, 2}, {3, 4}, {1, 4}}};
+    EXPECT_EQ(c, expected);
+}
+
+TEST(Geometry, BoxesTouchOnClosedIntervalsOnAllThreeAxes) {
+    struct Case {
+        const char* what;
+        common::Box other;  // xmin, xmax, ymin, ymax, zmin, zmax
+        bool touch;
+    };
+    const common::Box unit{0, 10, 0, 10, 0, 10};
+    const Case cases[] = {
+        {"overlap", {5, 15, 5, 15, 5, 15}, true},
+        {"inside", {2, 3, 2, 3, 2, 3}, true},
+        {"shared face on top", {0, 10, 0, 10, 10, 12}, true},
+        {"shared face at the side", {10, 20, 0, 10, 0, 10}, true},
+        {"shared edge", {10, 20, 10, 20, 0, 10}, true},
+        {"shared corner", {10, 11, 10, 11, 10, 11}, true},
+        {"footprints overlap, gap of one in z", {0, 10, 0, 10, 11, 20}, false},
+        {"gap of one in x", {11, 20, 0, 10, 0, 10}, false},
+        {"gap of one in y below", {0, 10, -5, -1, 0, 10}, false},
+        {"far apart", {100, 101, 100, 101, 100, 101}, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(common::touch(unit, c.other), c.touch) << c.what;
+        EXPECT_EQ(common::touch(c.other, unit), c.touch) << c.what << " (swapped)";
+    }
+}
+
+TEST(Geometry, ExtendWidensABoxOnEachAxisAlone) {
+    common::Box b{0, 10, 0, 10, 0, 10};
+    common::extend(b, common::Box{2, 3, 2, 3, 2, 3});  // inside: nothing changes
+    EXPECT_EQ(b, (common::Box{0, 10, 0, 10, 0, 10}));
+    common::extend(b, common::Box{-4, 1, 5, 6, 9, 30});  // lower in x, higher in z
+    EXPECT_EQ(b, (common::Box{-4, 10, 0, 10, 0, 30}));
+    common::extend(b, common::Box{3, 12, -8, 11, -1, 0});
+    EXPECT_EQ(b, (common::Box{-4, 12, -8, 11, -1, 30}));
+    const std::int32_t low = -2147483647 - 1, high = 2147483647;
+    common::extend(b, common::Box{low, low, high, high, 5, 5});
+    EXPECT_EQ(b, (common::Box{low, 12, -8, high, -1, 30}));
+}
+
+TEST(Geometry, LiftPutsAFootprintBetweenTwoHeights) {
+    // The box keeps its fields in the order of the box list's lines.
+    EXPECT_EQ(common::lift(common::Rect32{1, 2, 3, 4}, 5, 6), (common::Box{1, 3, 2, 4, 5, 6}));
+    EXPECT_EQ(common::lift(common::Rect32{-7, -7, -7, -7}, -2, -1), (common::Box{-7, -7, -7, -7, -2, -1}));
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ TEST(TextContours, SequenceStopsAtTheFirstFault) {
             EXPECT_EQ(g.complete, e.complete);
             ASSERT_EQ(2 * g.held(), e.coordinates.size());
             for (std::size_t k = 0; k < g.held(); ++k) {
-                const common::Vertex& v = got.wide[g.first + k];
+                const common::PointD& v = got.wide[g.first + k];
                 for (const auto& [value, want] : {std::pair{v.x, e.coordinates[2 * k]}, {v.y, e.coordinates[2 * k + 1]}}) {
                     if (std::isnan(want)) {
                         EXPECT_TRUE(std::isnan(value));

@@ -10,9 +10,9 @@ struct Slot {
 };
 
 bool slot_accepts(const Slot& slot, const Box& b) {
-    if (!boxes_touch(slot.bounds, b)) return false;
+    if (!touch(slot.bounds, b)) return false;
     for (const Box& q : slot.list)
-        if (boxes_touch(q, b)) return true;
+        if (touch(q, b)) return true;
     return false;
 }
 
@@ -21,7 +21,7 @@ void add_box_to_slot(Slot& slot, const Box& b) {
         slot.bounds = b;
         slot.active = true;
     } else {
-        slot.bounds = bounding_union(slot.bounds, b);
+        extend(slot.bounds, b);
     }
     slot.list.push_back(b);
 }

@@ -43,7 +43,7 @@ std::vector<std::vector<std::int32_t>> by_brute_force(const std::vector<Box>& bo
     std::vector<std::vector<std::int32_t>> lists(boxes.size());
     for (std::size_t a = 0; a < boxes.size(); ++a)
         for (std::size_t b = 0; b < boxes.size(); ++b)
-            if (a != b && common::boxes_touch(boxes[a], boxes[b])) lists[a].push_back(static_cast<std::int32_t>(b));
+            if (a != b && common::touch(boxes[a], boxes[b])) lists[a].push_back(static_cast<std::int32_t>(b));
     return lists;
 }
 

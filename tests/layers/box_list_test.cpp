@@ -1,6 +1,7 @@
 // The height table and the box list that lifts the final bodies into boxes.
 #include <map>
 
+#include "box_list_support.h"
 #include "layer_test_support.h"
 #include "layers/box_list.h"
 

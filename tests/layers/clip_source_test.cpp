@@ -15,15 +15,15 @@ using namespace layers;
 namespace {
 
 // A file of the given vertices as the writers make it, four per contour.
-common::PolygonFile file_of(common::VertexFormat format, long long count_line, const std::vector<common::Vertex>& v) {
+common::PolygonFile file_of(common::VertexFormat format, long long count_line, const std::vector<common::PointD>& v) {
     return common::PolygonFile(format, count_line, v);
 }
 
-std::vector<common::Vertex> rect(double x0, double y0, double x1, double y1) {
+std::vector<common::PointD> rect(double x0, double y0, double x1, double y1) {
     return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
 }
 
-std::vector<common::Vertex> operator+(std::vector<common::Vertex> a, const std::vector<common::Vertex>& b) {
+std::vector<common::PointD> operator+(std::vector<common::PointD> a, const std::vector<common::PointD>& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
@@ -40,7 +40,7 @@ void expect_source_as_read_polygon(const common::PolygonFile& file) {
     size_t vertices = 0;
     for (int c = 0; c < p->num_contours; ++c) vertices += static_cast<size_t>(std::max(p->contour[c].num_vertices, 0));
     EXPECT_EQ(source.vertices(), vertices);
-    std::vector<polygon::Point> contour;
+    std::vector<polygon::PointD> contour;
     for (int c = 0; c < source.count(); ++c) {
         source.contour(c, contour);
         ASSERT_EQ(contour.size(), static_cast<size_t>(p->contour[c].num_vertices)) << c;
@@ -79,8 +79,8 @@ std::string clip_text(int op, common::PolygonFile a, common::PolygonFile b) {
 // values, -0) and count lines that promise more or fewer contours than follow.
 TEST(PolygonFileSource, GivesTheValuesReadPolygonHolds) {
     using common::VertexFormat;
-    const std::vector<common::Vertex> slanted = {{0, 0}, {2, 0}, {3, 1}, {0, 1}};
-    const std::vector<common::Vertex> turned = {{0, 0}, {0, 1}, {2, 1}, {2, 0}};  // rectilinear, not a writer's rectangle
+    const std::vector<common::PointD> slanted = {{0, 0}, {2, 0}, {3, 1}, {0, 1}};
+    const std::vector<common::PointD> turned = {{0, 0}, {0, 1}, {2, 1}, {2, 0}};  // rectilinear, not a writer's rectangle
     const struct {
         common::PolygonFile file;
         bool rectilinear;
@@ -129,13 +129,13 @@ TEST(ClipLayers, SameFileAsTheGpcPath) {
         return v == 0 && rng() % 2 ? -0.0 : v;
     };
     auto layer = [&](common::VertexFormat format, int boxes) {
-        std::vector<common::Vertex> v;
+        std::vector<common::PointD> v;
         const int scale = rng() % 2 ? 10 : 100;
         for (int i = 0; i < boxes; ++i) {
             const double x0 = value(40, scale), y0 = value(40, scale);
             const double x1 = x0 + 0.5 + std::abs(value(20, scale)), y1 = y0 + 0.5 + std::abs(value(20, scale));
             if (rng() % 10 == 0)
-                v = v + std::vector<common::Vertex>{{x0, y0}, {x0, y1}, {x1, y1}, {x1, y0}};
+                v = v + std::vector<common::PointD>{{x0, y0}, {x0, y1}, {x1, y1}, {x1, y0}};
             else if (rng() % 10 == 0)
                 v = v + rect(x0 / 3, y0, x1, y1 / 7);
             else

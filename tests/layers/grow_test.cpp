@@ -21,7 +21,7 @@ TEST(GrowGrouping, CornersReadBackFromBothTexts) {
     };
     for (const Case& c : cases) {
         std::vector<gpc_vertex> corners;
-        ASSERT_TRUE(grow::reread_corners({c.value, c.value + 1, c.value, c.value + 1}, corners)) << c.value;
+        ASSERT_TRUE(grow::reread_corners({c.value, c.value, c.value + 1, c.value + 1}, corners)) << c.value;
         ASSERT_EQ(corners.size(), 4u);
         EXPECT_EQ(corners[0].x, c.read) << c.value;
         EXPECT_EQ(std::signbit(corners[0].x), std::signbit(c.read)) << c.value;

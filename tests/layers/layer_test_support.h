@@ -54,7 +54,7 @@ inline std::string cif_layer_text(const std::vector<Rect>& boxes) {
 
 // <name>.gpc with the boxes, as the CIF split makes it.
 inline void write_layer(common::PolygonFiles& files, const std::string& name, const std::vector<Rect>& boxes) {
-    std::vector<common::Vertex> corners;
+    std::vector<common::PointD> corners;
     for (const Rect& b : boxes)
         for (const auto& [x, y] : {std::pair{b.xmin, b.ymin}, {b.xmax, b.ymin}, {b.xmax, b.ymax}, {b.xmin, b.ymax}})
             corners.push_back({static_cast<double>(static_cast<float>(x)), static_cast<double>(static_cast<float>(y))});

@@ -59,7 +59,7 @@ TEST(PolygonFileInMemory, ReadsAsItsText) {
     for (int round = 0; round < 600; ++round) {
         const bool layer = round % 2 == 0;
         const int contours = static_cast<int>(rng() % 5);
-        std::vector<common::Vertex> v;
+        std::vector<common::PointD> v;
         auto value = [&] {
             const long long k = static_cast<long long>(rng() % 2000001) - 1000000;
             switch (rng() % 8) {
@@ -103,7 +103,7 @@ TEST(PolygonFileInMemory, ReadsAsItsText) {
         // "%lf", as the polygon library's reader takes it from the text
         const int contours_read = expect_reads_as_gpc_read_polygon(file, text);
         for (int c = 0; c < contours_read; ++c) {
-            common::FloatVertex as_float[4];
+            common::PointF as_float[4];
             file.read_quad(static_cast<std::size_t>(c), as_float);
             for (int k = 0; k < 4; ++k) {
                 // and single precision, as the growing step and the box list read it

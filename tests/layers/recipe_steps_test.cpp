@@ -134,7 +134,7 @@ TEST_F(Steps, GrowPassesOverOtherVertexCountsAndTruncation) {
 TEST_F(Steps, UniteRoundsThroughTwoAndThenFiveDecimals) {
     // 0.125 is a tie that "%.2f" rounds to even; 2.004f and 3.0049f print as
     // 2.00 and 3.00, and the "%.5f" of those keeps them
-    const std::vector<grow::FloatBox> boxes = {{0, 1, 0, 1}, {0.125f, 3, 2.004f, 3.0049f}};
+    const std::vector<common::RectF> boxes = {{0, 0, 1, 1}, {0.125f, 2.004f, 3, 3.0049f}};
     gpc_polygon acc{0, nullptr, nullptr};
     unite_contours(boxes, &acc, &trace);
     EXPECT_EQ(read_file("tmpdata2.file"), "1\n4\n0.12000 2.00000\n3.00000 2.00000\n3.00000 3.00000\n0.12000 3.00000\n");
@@ -149,13 +149,13 @@ TEST_F(Steps, UniteRoundsThroughTwoAndThenFiveDecimals) {
     // A corner that prints as "-inf" reads back as nothing: the reading stops
     // there, before the box, as a read of the scratch file would.
     const float inf = std::numeric_limits<float>::infinity();
-    unite_contours({{0, 1, 0, 1}, {-inf, 3, 2, 3}, {5, 6, 5, 6}}, &acc, &trace);
+    unite_contours({{0, 0, 1, 1}, {-inf, 2, 3, 3}, {5, 5, 6, 6}}, &acc, &trace);
     EXPECT_EQ(read_file("tmpdata2.file"), "1\n4\n0.00000 0.00000\n1.00000 0.00000\n1.00000 1.00000\n0.00000 1.00000\n");
     EXPECT_EQ(acc.num_contours, 1);
     gpc_free_polygon(&acc);
     // Without kept files nothing is written.
     std::filesystem::remove("tmpdata2.file");
-    unite_contours({{0, 1, 0, 1}}, &acc);
+    unite_contours({{0, 0, 1, 1}}, &acc);
     EXPECT_FALSE(std::filesystem::exists("tmpdata2.file"));
     gpc_free_polygon(&acc);
 }

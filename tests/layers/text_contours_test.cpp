@@ -108,7 +108,7 @@ TEST(TextContours, RandomTextsReadAsTheStreamReadersRead) {
 // printed text: "-nan" and "-inf" are no numbers to the readers, "nan" and
 // "inf" are.
 TEST(TextContours, NonFiniteWriterFilesReadFromTheirText) {
-    const std::vector<common::Vertex> corners = {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {INFINITY, 2}, {3, 2}, {3, 3}, {2, 3},
+    const std::vector<common::PointD> corners = {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {INFINITY, 2}, {3, 2}, {3, 3}, {2, 3},
                                                  {-INFINITY, 5}, {6, 5}, {6, 6}, {5, 6}};
     const common::PolygonFile file(common::VertexFormat::OneDecimal, 3, corners);
     ASSERT_TRUE(file.is_text());

@@ -54,7 +54,7 @@ public:
     explicit GeneratedBoxes(int n) : n_(n) {}
     int count() const override { return n_; }
     size_t vertices() const override { return 1; }
-    void contour(int i, std::vector<polygon::Point>& out) const override { out = box(3 * i, i % 2, 3 * i + 4, 5); }
+    void contour(int i, std::vector<common::PointD>& out) const override { out = box(3 * i, i % 2, 3 * i + 4, 5); }
 
 private:
     int n_;
@@ -159,7 +159,7 @@ TEST(ClipFacade, PolygonResultsCarryTheirHoles) {
     for (size_t c = 0; c < 2; ++c) {
         ASSERT_EQ(frame.contours[c].size(), 4u);
         const double low = frame.holes[c] ? 3 : 0, high = frame.holes[c] ? 7 : 10;
-        for (const polygon::Point& p : frame.contours[c]) {
+        for (const common::PointD& p : frame.contours[c]) {
             EXPECT_TRUE(p.x == low || p.x == high) << c;
             EXPECT_TRUE(p.y == low || p.y == high) << c;
         }
@@ -169,7 +169,7 @@ TEST(ClipFacade, PolygonResultsCarryTheirHoles) {
     ASSERT_EQ(overlap.contours.size(), 1u);
     EXPECT_FALSE(overlap.holes[0]);
     std::vector<std::array<double, 2>> corners;
-    for (const polygon::Point& p : overlap.contours[0]) corners.push_back({p.x, p.y});
+    for (const common::PointD& p : overlap.contours[0]) corners.push_back({p.x, p.y});
     std::sort(corners.begin(), corners.end());
     EXPECT_EQ(corners, (std::vector<std::array<double, 2>>{{2, 1}, {2, 2}, {4, 1}, {4, 2}}));
 }

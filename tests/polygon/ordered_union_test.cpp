@@ -17,11 +17,22 @@ namespace {
 
 using Contours = std::vector<std::vector<gpc_vertex>>;
 
+// The grouped unions of contours of four vertices each, as the growing step
+// hands them to unite_boxes.
+void unite_in_order(const Contours& contours, gpc_polygon* accumulator) {
+    std::vector<gpc_vertex> corners;
+    for (const auto& c : contours) {
+        ASSERT_EQ(c.size(), 4u) << "unite_boxes takes contours of four vertices";
+        corners.insert(corners.end(), c.begin(), c.end());
+    }
+    polygon::unite_boxes(corners, accumulator);
+}
+
 // The strips of the union of `contours`: grouped as the growing step unites
 // them, or, as the reference, one gpc_polygon_clip union per contour in order.
 gpc_tristrip united_strips(const Contours& contours, bool grouped) {
     gpc_polygon acc{0, nullptr, nullptr};
-    if (grouped) polygon::unite_in_order(contours, &acc);
+    if (grouped) unite_in_order(contours, &acc);
     for (const auto& c : grouped ? Contours{} : contours) {
         gpc_vertex_list list{static_cast<int>(c.size()), const_cast<gpc_vertex*>(c.data())};
         int hole = 0;
@@ -192,13 +203,13 @@ TEST(OrderedUnion, RectanglesThatTouchNothingComeOutAsTheUnionGivesThem) {
                 expected[0][2].x == 1 && expected[0][2].y == 3 && expected[0][3].x == 4 && expected[0][3].y == 3);
 
     gpc_polygon acc{0, nullptr, nullptr};
-    polygon::unite_in_order(boxes, &acc);
+    unite_in_order(boxes, &acc);
     ASSERT_EQ(static_cast<std::size_t>(acc.num_contours), expected.size());
     for (int c = 0; c < acc.num_contours; ++c) {
         ASSERT_EQ(static_cast<std::size_t>(acc.contour[c].num_vertices), expected[c].size()) << "contour " << c;
         for (int v = 0; v < acc.contour[c].num_vertices; ++v) {
             const gpc_vertex got = acc.contour[c].vertex[v];
-            const polygon::Point want = expected[c][v];
+            const common::PointD want = expected[c][v];
             EXPECT_TRUE(std::memcmp(&got.x, &want.x, sizeof(double)) == 0 &&
                         std::memcmp(&got.y, &want.y, sizeof(double)) == 0)
                 << "contour " << c << " vertex " << v;

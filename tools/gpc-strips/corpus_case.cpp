@@ -37,24 +37,25 @@ bool read_text(const std::string& path, std::string* text) {
 // The growing step on a body file: each four-vertex contour read with "%f",
 // widened, taken through the scratch-file roundings, united in file order.
 void grow_case(std::FILE* body, int amount, gpc_tristrip* strips) {
-    std::vector<std::vector<gpc_vertex>> boxes;
+    std::vector<gpc_vertex> corners_of_all;  // four per box
+    std::vector<gpc_vertex> corners;
     int contours = 0;
     if (scan_int(body, contours)) {
         for (int c = 0; c < contours; ++c) {
             int n = 0;
             if (!scan_int(body, n)) break;
-            std::vector<float> xs(n > 0 ? n : 0), ys(n > 0 ? n : 0);
+            std::vector<common::PointF> quad(n > 0 ? n : 0);
             bool complete = true;
-            for (int v = 0; v < n && complete; ++v) complete = scan_float(body, xs[v]) && scan_float(body, ys[v]);
+            for (int v = 0; v < n && complete; ++v)
+                complete = scan_float(body, quad[v].x) && scan_float(body, quad[v].y);
             if (!complete) break;
             if (n != 4) continue;
-            std::vector<gpc_vertex> corners;
-            if (!grow::reread_corners(grow::widen(grow::bounding_box(xs.data(), ys.data()), amount), corners)) break;
-            boxes.push_back(std::move(corners));
+            if (!grow::reread_corners(grow::widen(common::bounds_of(quad.data(), 4), amount), corners)) break;
+            corners_of_all.insert(corners_of_all.end(), corners.begin(), corners.end());
         }
     }
     gpc_polygon accumulator{0, nullptr, nullptr};
-    polygon::unite_in_order(boxes, &accumulator);
+    polygon::unite_boxes(corners_of_all, &accumulator);
     gpc_polygon_to_tristrip(&accumulator, strips);
     gpc_free_polygon(&accumulator);
 }
