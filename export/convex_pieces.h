@@ -11,17 +11,19 @@
 
 namespace kavrit::detail {
 
-using Poly = std::vector<Point2>;
+using common::PointD;
 
-inline double cross2(const Point2& o, const Point2& a, const Point2& b) {
+using Poly = std::vector<PointD>;
+
+inline double cross2(const PointD& o, const PointD& a, const PointD& b) {
     return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
 }
 
 inline double signed_area(const Poly& p) {
     double a = 0;
     for (std::size_t i = 0; i < p.size(); ++i) {
-        const Point2& u = p[i];
-        const Point2& v = p[(i + 1) % p.size()];
+        const PointD& u = p[i];
+        const PointD& v = p[(i + 1) % p.size()];
         a += u.x * v.y - v.x * u.y;
     }
     return a / 2;
@@ -32,9 +34,9 @@ inline double signed_area(const Poly& p) {
 // gives itself and one crossing): 4 * 2^4 = 64, however rounding falls.
 struct SmallPoly {
     static constexpr std::size_t CAPACITY = 64;
-    std::array<Point2, CAPACITY> at;
+    std::array<PointD, CAPACITY> at;
     std::size_t size = 0;
-    void push(const Point2& p) {
+    void push(const PointD& p) {
         if (size < CAPACITY) at[size++] = p;
     }
 };
@@ -43,14 +45,14 @@ struct SmallPoly {
 // `clip` (a quad).
 inline SmallPoly clip_convex(const Poly& subject_quad, const Poly& clip) {
     SmallPoly subject;
-    for (const Point2& p : subject_quad) subject.push(p);
+    for (const PointD& p : subject_quad) subject.push(p);
     for (std::size_t e = 0; e < clip.size() && subject.size > 0; ++e) {
-        const Point2& a = clip[e];
-        const Point2& b = clip[(e + 1) % clip.size()];
+        const PointD& a = clip[e];
+        const PointD& b = clip[(e + 1) % clip.size()];
         SmallPoly out;
         for (std::size_t i = 0; i < subject.size; ++i) {
-            const Point2& p = subject.at[i];
-            const Point2& q = subject.at[(i + 1) % subject.size];
+            const PointD& p = subject.at[i];
+            const PointD& q = subject.at[(i + 1) % subject.size];
             const double sp = cross2(a, b, p), sq = cross2(a, b, q);
             if (sp >= 0) out.push(p);
             if ((sp >= 0) != (sq >= 0)) {
@@ -66,8 +68,8 @@ inline SmallPoly clip_convex(const Poly& subject_quad, const Poly& clip) {
 inline double signed_area(const SmallPoly& p) {
     double a = 0;
     for (std::size_t i = 0; i < p.size; ++i) {
-        const Point2& u = p.at[i];
-        const Point2& v = p.at[(i + 1) % p.size];
+        const PointD& u = p.at[i];
+        const PointD& v = p.at[(i + 1) % p.size];
         a += u.x * v.y - v.x * u.y;
     }
     return a / 2;
@@ -75,11 +77,11 @@ inline double signed_area(const SmallPoly& p) {
 
 // The part of convex counter-clockwise `piece` on the left of the line from
 // a to b (keep_left) or on its right.
-inline Poly half_plane(const Poly& piece, const Point2& a, const Point2& b, bool keep_left) {
+inline Poly half_plane(const Poly& piece, const PointD& a, const PointD& b, bool keep_left) {
     Poly out;
     for (std::size_t i = 0; i < piece.size(); ++i) {
-        const Point2& p = piece[i];
-        const Point2& q = piece[(i + 1) % piece.size()];
+        const PointD& p = piece[i];
+        const PointD& q = piece[(i + 1) % piece.size()];
         const double sp = keep_left ? cross2(a, b, p) : -cross2(a, b, p);
         const double sq = keep_left ? cross2(a, b, q) : -cross2(a, b, q);
         if (sp >= 0) out.push_back(p);
@@ -100,8 +102,8 @@ inline void take_away(std::vector<Poly>& pieces, const Poly& cover, double slive
     for (const Poly& piece : pieces) {
         Poly rest = piece;
         for (std::size_t e = 0; e < cover.size() && rest.size() >= 3; ++e) {
-            const Point2& a = cover[e];
-            const Point2& b = cover[(e + 1) % cover.size()];
+            const PointD& a = cover[e];
+            const PointD& b = cover[(e + 1) % cover.size()];
             Poly outside = half_plane(rest, a, b, false);
             if (outside.size() >= 3 && signed_area(outside) > sliver) left.push_back(std::move(outside));
             rest = half_plane(rest, a, b, true);

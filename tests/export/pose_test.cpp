@@ -18,6 +18,7 @@
 #include "tests/export/test_support.h"
 
 using namespace kavrit;
+using common::PointD;
 namespace fs = std::filesystem;
 using kavrit_test::read_file;
 using kavrit_test::ScratchDir;
@@ -312,10 +313,10 @@ std::vector<Face3> visible_sides(const View& view, const Vec3& lo, const Vec3& h
 // Whether drawing `order` shows, at every point of a fine grid over the
 // picture, the side that is nearest there.
 bool shows_nearest(const View& view, const std::vector<Face3>& faces, const std::vector<std::size_t>& order) {
-    auto inside = [&](const Face3& f, Point2 q) {
+    auto inside = [&](const Face3& f, PointD q) {
         int sign = 0;
         for (int k = 0; k < 4; ++k) {
-            Point2 a = project(view, f.corners[k]), b = project(view, f.corners[(k + 1) % 4]);
+            PointD a = project(view, f.corners[k]), b = project(view, f.corners[(k + 1) % 4]);
             double cr = (b.x - a.x) * (q.y - a.y) - (b.y - a.y) * (q.x - a.x);
             if (std::fabs(cr) < 1e-9) return false;
             int s = cr > 0 ? 1 : -1;
@@ -324,7 +325,7 @@ bool shows_nearest(const View& view, const std::vector<Face3>& faces, const std:
         }
         return true;
     };
-    auto near_at = [&](const Face3& f, Point2 q) {
+    auto near_at = [&](const Face3& f, PointD q) {
         const Vec3& n = f.normal;
         double d = n[0] * f.corners[0][0] + n[1] * f.corners[0][1] + n[2] * f.corners[0][2];
         auto dot = [](const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; };
@@ -332,7 +333,7 @@ bool shows_nearest(const View& view, const std::vector<Face3>& faces, const std:
     };
     for (double x = -5; x <= 25; x += 0.37)
         for (double y = -5; y <= 110; y += 0.37) {
-            Point2 q{x, y};
+            PointD q{x, y};
             std::size_t painted = faces.size(), nearest = faces.size();
             for (std::size_t i : order)
                 if (inside(faces[i], q)) painted = i;

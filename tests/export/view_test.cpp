@@ -8,6 +8,7 @@
 #include "export/view.h"
 
 using namespace kavrit;
+using common::PointD;
 
 namespace {
 
@@ -133,7 +134,7 @@ TEST(PainterOrder, ShowsTheNearestBoxEverywhere) {
             double u0 = 1e9, u1 = -1e9, v0 = 1e9, v1 = -1e9;
             for (const Cuboid& b : boxes)
                 for (int c = 0; c < 8; ++c) {
-                    Point2 q = project(view, corner(b, c));
+                    PointD q = project(view, corner(b, c));
                     u0 = std::min(u0, q.x), u1 = std::max(u1, q.x), v0 = std::min(v0, q.y), v1 = std::max(v1, q.y);
                 }
             const double du = (u1 - u0) / 83.3, dv = (v1 - v0) / 81.7;
