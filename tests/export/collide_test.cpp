@@ -20,14 +20,15 @@
 #include "tests/export/test_support.h"
 
 using namespace kavrit;
+using kavrit_test::DEG;
+using kavrit_test::export_run;
+using kavrit_test::ExportRun;
 using kavrit_test::parse;
 using kavrit_test::Part;
 using kavrit_test::write_layout;
 using kavrit_test::Written;
 
 namespace {
-
-const double DEG = 180 / std::numbers::pi;
 
 std::vector<HingeRange> ranges_of(const Layout& layout, const PoseRequest& request) {
     const Pose pose = make_pose(layout, request);
@@ -257,21 +258,6 @@ TEST(HingeRanges, HandWorkedCases) {
 
 // ---- the command line and hostile files -------------------------------------
 
-namespace {
-
-struct RunResult {
-    int status;
-    std::string out, err;
-};
-
-RunResult run(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = run_export(args, out, err);
-    return {status, out.str(), err.str()};
-}
-
-}  // namespace
-
 TEST(Check, ListsEachPairWithItsLinesAndExitsWithThree) {
     kavrit_test::ScratchDir dir("kavrit-check");
     // A plate whose far end (y 41 to 101) reaches into an anchored block
@@ -288,21 +274,21 @@ TEST(Check, ListsEachPairWithItsLinesAndExitsWithThree) {
     std::ofstream(file) << w.text;
     const std::string plate_line = std::to_string(w.lines[0][1]), block_line = std::to_string(w.lines[1][0]);
 
-    RunResult r = run({"--check", file});
+    ExportRun r = export_run({"--check", file});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.out, "structure 1, line " + plate_line + " and structure 2, line " + block_line +
                          ": overlap 1.5 deep\n1 colliding pair\n");
-    r = run({"--check", "--pose", "1=-90", file});
+    r = export_run({"--check", "--pose", "1=-90", file});
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.out.find("structure 1, line " + plate_line + " and the substrate: overlap 91 deep\n"),
               std::string::npos)
         << r.out;
-    r = run({"--check", "--pose", "1=30", file});
+    r = export_run({"--check", "--pose", "1=30", file});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "no collisions\n");
 
     // The ranges of a pose that starts in collision set the pair aside.
-    r = run({"--ranges", "--json", file});
+    r = export_run({"--ranges", "--json", file});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("\"set_aside\": [[{\"structure\": 1, \"line\": " + plate_line + "}, {\"structure\": 2, \"line\": " +
                          block_line + "}]]"),
@@ -314,10 +300,10 @@ TEST(Check, ListsEachPairWithItsLinesAndExitsWithThree) {
     const std::string doubling = dir / "double.txt", low = dir / "low.txt";
     std::ofstream(doubling) << "-1000 -2000\n1000 2000\n";
     std::ofstream(low) << "-1 -1\n0.5 0.5\n";
-    r = run({"--check", "--stack", doubling, file});
+    r = export_run({"--check", "--stack", doubling, file});
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.out.find(": overlap 3 deep\n1 colliding pair\n"), std::string::npos) << r.out;
-    r = run({"--ranges", "--stack", low, file});
+    r = export_run({"--ranges", "--stack", low, file});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(low), std::string::npos) << r.err;
 
@@ -330,7 +316,7 @@ TEST(Check, ListsEachPairWithItsLinesAndExitsWithThree) {
                                                                    {"--check", "--ranges", file},
                                                                    {"--ranges", "--view", "top", file},
                                                                    {"--check", "--pose", "2=10", file}})
-        EXPECT_EQ(run(args).status, 2) << args.size();
+        EXPECT_EQ(export_run(args).status, 2) << args.size();
     EXPECT_FALSE(std::filesystem::exists(dir / "out.obj"));
 }
 
@@ -347,7 +333,7 @@ TEST(Check, HostileFilesAreRefusedOrBoundedAsElsewhere) {
         ASSERT_NE(at, std::string::npos);
         t.replace(at, 44, "rotate: +x 0 0 " + bad);
         std::ofstream(file) << t;
-        const RunResult r = run({"--ranges", file});
+        const ExportRun r = export_run({"--ranges", file});
         EXPECT_EQ(r.status, 1) << bad;
         EXPECT_NE(r.err.find("line "), std::string::npos) << r.err;
     }

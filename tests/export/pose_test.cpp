@@ -20,6 +20,9 @@
 using namespace kavrit;
 using common::PointD;
 namespace fs = std::filesystem;
+using kavrit_test::dot;
+using kavrit_test::export_run;
+using kavrit_test::ExportRun;
 using kavrit_test::read_file;
 using kavrit_test::ScratchDir;
 
@@ -28,17 +31,6 @@ namespace {
 const std::string DATA = KAVRIT_TEST_DATA;
 const std::string EXAMPLE = KAVRIT_EXAMPLE_KAVRIT;  // examples/hinged_mirror.cif through cif2kavrit -s
 const double C30 = std::sqrt(3.0) / 2;
-
-struct Outcome {
-    int status;
-    std::string err;
-};
-
-Outcome export_file(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    int status = run_export(args, out, err);
-    return {status, err.str()};
-}
 
 // The vertices of each "o structure_N" object of an OBJ file, in order.
 std::map<int, std::vector<Vec3>> obj_vertices(const std::string& obj) {
@@ -119,14 +111,14 @@ TEST(PoseExample, MirrorPlateTurnsAboutItsHingeAndTheFrameStays) {
     const std::pair<const char*, Mapping> cases[] = {{"5=90", quarter}, {"5=-30", minus30}, {"5=450", quarter}};
     for (const auto& [pose, plate] : cases) {
         SCOPED_TRACE(pose);
-        ASSERT_EQ(export_file({"--pose", pose, EXAMPLE, dir / "posed.obj"}).status, 0);
+        ASSERT_EQ(export_run({"--pose", pose, EXAMPLE, dir / "posed.obj"}).status, 0);
         const std::string obj = read_file(dir / "posed.obj");
         expect_corners(kavrit, obj, 5, plate);
         for (int anchored : {1, 2, 3, 4}) expect_corners(kavrit, obj, anchored, STAYS);
     }
     // Two corners in plain numbers: the plate's big box runs from (30, 72, 3)
     // to (170, 118, 5); raised by 90 degrees it stands from y 31.5 to 29.5, z 41.5 to 87.5.
-    ASSERT_EQ(export_file({"--raise", "90", EXAMPLE, dir / "raised.obj"}).status, 0);
+    ASSERT_EQ(export_run({"--raise", "90", EXAMPLE, dir / "raised.obj"}).status, 0);
     auto v = obj_vertices(read_file(dir / "raised.obj"))[5];
     ASSERT_GE(v.size(), 8u);
     EXPECT_EQ(v[0], (Vec3{30, 31.5, 41.5}));
@@ -174,7 +166,7 @@ TEST(PoseChain, ChildrenTurnWithTheirParentsAboutMovedAxes) {
         std::vector<std::string> args = c.options;
         args.push_back(file);
         args.push_back(dir / "posed.obj");
-        ASSERT_EQ(export_file(args).status, 0);
+        ASSERT_EQ(export_run(args).status, 0);
         const std::string obj = read_file(dir / "posed.obj");
         expect_corners(kavrit, obj, 1, STAYS);
         expect_corners(kavrit, obj, 4, STAYS);
@@ -191,7 +183,7 @@ TEST(PoseChain, ZScaleStretchesBeforeTurning) {
     ScratchDir dir("kavrit-pose-test");
     const std::string file = DATA + "/plate_flap.kavrit";
     const std::string kavrit = read_file(file);
-    ASSERT_EQ(export_file({"--z-scale", "2", "--pose", "2=90", file, dir / "posed.obj"}).status, 0);
+    ASSERT_EQ(export_run({"--z-scale", "2", "--pose", "2=90", file, dir / "posed.obj"}).status, 0);
     const std::string obj = read_file(dir / "posed.obj");
     expect_corners(kavrit, obj, 2, [](const Vec3& p) { return Vec3{p[0], 14 - 2 * p[2], p[1] - 6}; });
     expect_corners(kavrit, obj, 1, [](const Vec3& p) { return Vec3{p[0], p[1], 2 * p[2]}; });
@@ -214,11 +206,11 @@ TEST(PoseFlat, TurnsThatComeBackGiveTheFlatExportExactly) {
             fs::create_directories(dir / "flat");
             fs::create_directories(dir / "posed");
             const std::string flat = dir / (std::string("flat/out.") + ext);
-            ASSERT_EQ(export_file({in.file, flat}).status, 0);
+            ASSERT_EQ(export_run({in.file, flat}).status, 0);
             for (const std::string& pose : in.poses) {
                 SCOPED_TRACE(in.file + " " + pose + " " + ext);
                 const std::string posed = dir / (std::string("posed/out.") + ext);
-                ASSERT_EQ(export_file({"--pose", pose, in.file, posed}).status, 0);
+                ASSERT_EQ(export_run({"--pose", pose, in.file, posed}).status, 0);
                 EXPECT_EQ(read_file(posed), read_file(flat));
             }
         }
@@ -252,7 +244,7 @@ TEST(PoseRefusals, MessagesAndStatus) {
             args.push_back(file);
             args.push_back(dir / "out.obj");
         }
-        Outcome r = export_file(args);
+        ExportRun r = export_run(args);
         EXPECT_EQ(r.status, c.status) << c.options[0] << " " << (c.options.size() > 1 ? c.options[1] : "");
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_FALSE(fs::exists(dir / "out.obj"));
@@ -327,8 +319,7 @@ bool shows_nearest(const View& view, const std::vector<Face3>& faces, const std:
     };
     auto near_at = [&](const Face3& f, PointD q) {
         const Vec3& n = f.normal;
-        double d = n[0] * f.corners[0][0] + n[1] * f.corners[0][1] + n[2] * f.corners[0][2];
-        auto dot = [](const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; };
+        const double d = dot(n, f.corners[0]);
         return (d - q.x * dot(n, view.right) - q.y * dot(n, view.up)) / dot(n, view.toward_viewer);
     };
     for (double x = -5; x <= 25; x += 0.37)
@@ -438,28 +429,27 @@ TEST(HtmlPage, HingesAndAHostileName) {
 // (line 100, lower face z 3 at y 130: 97.5 beyond the axis, 1 above it)
 // meets the substrate when 97.5 sin t - cos t = 2.
 TEST(ExampleCollisions, MirrorPlateRaisedByNinetyStandsInItsPosts) {
-    std::ostringstream out, err;
-    EXPECT_EQ(run_export({"--check", "--raise", "90", EXAMPLE}, out, err), 3);
-    EXPECT_EQ(out.str(),
+    const ExportRun raised = export_run({"--check", "--raise", "90", EXAMPLE});
+    EXPECT_EQ(raised.status, 3);
+    EXPECT_EQ(raised.out,
               "structure 2, line 56 and structure 5, line 101: overlap 2.5 deep\n"
               "structure 2, line 57 and structure 5, line 101: overlap 2.5 deep\n"
               "structure 3, line 66 and structure 5, line 108: overlap 2.5 deep\n"
               "structure 3, line 67 and structure 5, line 108: overlap 2.5 deep\n"
               "4 colliding pairs\n");
-    std::ostringstream flat, flat_err;
-    EXPECT_EQ(run_export({"--check", EXAMPLE}, flat, flat_err), 0);
-    EXPECT_EQ(flat.str(), "no collisions\n");
+    const ExportRun flat = export_run({"--check", EXAMPLE});
+    EXPECT_EQ(flat.status, 0);
+    EXPECT_EQ(flat.out, "no collisions\n");
 
-    const double deg = 180 / std::numbers::pi;
-    const double up = (std::atan(2.5 / 3) - std::asin(1.5 / std::sqrt(15.25))) * deg;
+    const double up = (std::atan(2.5 / 3) - std::asin(1.5 / std::sqrt(15.25))) * kavrit_test::DEG;
     const double rho = std::hypot(97.5, 1.0);
-    const double down = (std::asin(2 / rho) + std::atan(1 / 97.5)) * deg;
+    const double down = (std::asin(2 / rho) + std::atan(1 / 97.5)) * kavrit_test::DEG;
     char expected[200];
     std::snprintf(expected, sizeof expected,
                   "structure 5 at 0.00\n  down: %.2f, structure 5, line 100 hits the substrate\n"
                   "  up:   %.2f, structure 5, line 101 hits structure 2, line 56\n",
                   down, up);
-    std::ostringstream ranges, ranges_err;
-    EXPECT_EQ(run_export({"--ranges", EXAMPLE}, ranges, ranges_err), 0);
-    EXPECT_NE(ranges.str().find(expected), std::string::npos) << ranges.str() << "\nexpected\n" << expected;
+    const ExportRun ranges = export_run({"--ranges", EXAMPLE});
+    EXPECT_EQ(ranges.status, 0);
+    EXPECT_NE(ranges.out.find(expected), std::string::npos) << ranges.out << "\nexpected\n" << expected;
 }

@@ -6,19 +6,18 @@
 
 #include "export/mesh.h"
 #include "export/view.h"
+#include "tests/export/test_support.h"
 
 using namespace kavrit;
 using common::PointD;
+using kavrit_test::cross;
+using kavrit_test::dot;
+using kavrit_test::minus;
 
 namespace {
 
 const ViewName ALL_VIEWS[] = {ViewName::iso, ViewName::top, ViewName::front, ViewName::side};
 
-double dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-Vec3 minus(const Vec3& a, const Vec3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
-Vec3 cross(const Vec3& a, const Vec3& b) {
-    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-}
 
 Cuboid cube(Vec3 lo, Vec3 hi) { return {lo, hi}; }
 
