@@ -32,12 +32,26 @@ inline double signed_area(const Poly& p) {
 // A polygon of at most CAPACITY corners, kept in place.  Clipping a quad by
 // the four edges of a quad at most doubles the corners per edge (each corner
 // gives itself and one crossing): 4 * 2^4 = 64, however rounding falls.
+// Its corners are kept as two arrays of coordinates left uninitialised past
+// `size`: a clip makes five of these, and 64 points would be zeroed in each.
 struct SmallPoly {
     static constexpr std::size_t CAPACITY = 64;
-    std::array<PointD, CAPACITY> at;
+    std::array<double, CAPACITY> x;
+    std::array<double, CAPACITY> y;
     std::size_t size = 0;
     void push(const PointD& p) {
-        if (size < CAPACITY) at[size++] = p;
+        if (size < CAPACITY) {
+            x[size] = p.x;
+            y[size] = p.y;
+            ++size;
+        }
+    }
+    PointD operator[](std::size_t i) const { return {x[i], y[i]}; }
+    Poly poly() const {
+        Poly out;
+        out.reserve(size);
+        for (std::size_t i = 0; i < size; ++i) out.push_back((*this)[i]);
+        return out;
     }
 };
 
@@ -51,8 +65,8 @@ inline SmallPoly clip_convex(const Poly& subject_quad, const Poly& clip) {
         const PointD& b = clip[(e + 1) % clip.size()];
         SmallPoly out;
         for (std::size_t i = 0; i < subject.size; ++i) {
-            const PointD& p = subject.at[i];
-            const PointD& q = subject.at[(i + 1) % subject.size];
+            const PointD p = subject[i];
+            const PointD q = subject[(i + 1) % subject.size];
             const double sp = cross2(a, b, p), sq = cross2(a, b, q);
             if (sp >= 0) out.push(p);
             if ((sp >= 0) != (sq >= 0)) {
@@ -68,8 +82,8 @@ inline SmallPoly clip_convex(const Poly& subject_quad, const Poly& clip) {
 inline double signed_area(const SmallPoly& p) {
     double a = 0;
     for (std::size_t i = 0; i < p.size; ++i) {
-        const PointD& u = p.at[i];
-        const PointD& v = p.at[(i + 1) % p.size];
+        const PointD u = p[i];
+        const PointD v = p[(i + 1) % p.size];
         a += u.x * v.y - v.x * u.y;
     }
     return a / 2;

@@ -89,7 +89,7 @@ std::vector<std::size_t> face_order(const View& view, const std::vector<Face3>& 
         if (common.size < 3 || signed_area(common) <= area_eps) return 0;
         PointD m{0, 0};
         const auto count = static_cast<double>(common.size);
-        for (std::size_t k = 0; k < common.size; ++k) m.x += common.at[k].x / count, m.y += common.at[k].y / count;
+        for (std::size_t k = 0; k < common.size; ++k) m.x += common[k].x / count, m.y += common[k].y / count;
         auto near_at = [&](const Flat& g) { return (g.d - g.a * m.x - g.b * m.y) / g.c; };
         const double wi = near_at(flat[i]), wj = near_at(flat[j]);
         if (wi < wj - length_eps) return sign;
@@ -199,8 +199,7 @@ std::vector<std::size_t> face_order(const View& view, const std::vector<Face3>& 
                         const SmallPoly here = clip_convex(flat[g].poly, grid.square(cx, cy));
                         std::vector<Poly> open;
                         if (here.size >= 3 && signed_area(here) > area_eps)
-                            open.emplace_back(here.at.begin(),
-                                              here.at.begin() + static_cast<std::ptrdiff_t>(here.size));
+                            open.push_back(here.poly());
                         bool tracking = true;
                         RectD open_box = rectangles[g];
                         auto bound_open = [&] {
