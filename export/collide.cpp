@@ -35,8 +35,8 @@ bool on_axis(const Structure& s, const SizedBox& b) {
 
 }  // namespace
 
-Aabb aabb_of(const SolidBox& b) {
-    Aabb out;
+Cuboid aabb_of(const SolidBox& b) {
+    Cuboid out;
     for (int k = 0; k < 3; ++k) {
         const double r = std::fabs(b.axes[0][k]) * b.half[0] + std::fabs(b.axes[1][k]) * b.half[1] +
                          std::fabs(b.axes[2][k]) * b.half[2];
@@ -46,7 +46,7 @@ Aabb aabb_of(const SolidBox& b) {
     return out;
 }
 
-bool aabbs_overlap(const Aabb& a, const Aabb& b) {
+bool cuboids_touch(const Cuboid& a, const Cuboid& b) {
     for (int k = 0; k < 3; ++k)
         if (a.hi[k] < b.lo[k] || b.hi[k] < a.lo[k]) return false;
     return true;
@@ -144,7 +144,7 @@ CollisionModel collision_model(const Layout& layout, const Pose& pose) {
 
     // The anchor of each structure with a single link line: the anchored
     // structures with a box that touches or overlaps one of its pins, flat.
-    std::vector<Aabb> flat;
+    std::vector<Cuboid> flat;
     std::vector<std::size_t> flat_owner;
     for (std::size_t i = 0; i < all.size(); ++i)
         if (all[i].anchored)
@@ -166,15 +166,14 @@ CollisionModel collision_model(const Layout& layout, const Pose& pose) {
     return model;
 }
 
-BoxGrid::BoxGrid(const std::vector<Aabb>& boxes) : boxes_(boxes), stamp_(boxes.size(), 0) {
+BoxGrid::BoxGrid(const std::vector<Cuboid>& boxes) : boxes_(boxes), stamp_(boxes.size(), 0) {
     if (boxes_.empty()) return;
-    double lo[2] = {boxes_[0].lo[0], boxes_[0].lo[1]}, hi[2] = {boxes_[0].hi[0], boxes_[0].hi[1]};
-    for (const Aabb& b : boxes_)
-        for (int k = 0; k < 2; ++k) lo[k] = std::min(lo[k], b.lo[k]), hi[k] = std::max(hi[k], b.hi[k]);
+    Bounds all;
+    for (const Cuboid& b : boxes_) all.add(b.lo, b.hi);
     const long side = std::clamp(static_cast<long>(std::sqrt(static_cast<double>(boxes_.size()))), 1L, 2048L);
     for (int k = 0; k < 2; ++k) {
-        lo_[k] = lo[k];
-        const double extent = hi[k] - lo[k];
+        lo_[k] = all.lo[k];
+        const double extent = all.hi[k] - all.lo[k];
         cells_[k] = extent > 0 && std::isfinite(extent) ? side : 1;
         cell_[k] = extent > 0 && std::isfinite(extent) ? extent / static_cast<double>(cells_[k]) : 1;
     }
@@ -192,7 +191,7 @@ BoxGrid::BoxGrid(const std::vector<Aabb>& boxes) : boxes_(boxes), stamp_(boxes.s
 
 // The cells a region covers, clamped to the grid: x from out[0] to out[1],
 // y from out[2] to out[3].  False when the region lies off the grid.
-bool BoxGrid::cell_range(const Aabb& b, long out[4]) const {
+bool BoxGrid::cell_range(const Cuboid& b, long out[4]) const {
     for (int k = 0; k < 2; ++k) {
         const double first = std::floor((b.lo[k] - lo_[k]) / cell_[k]);
         const double last = std::floor((b.hi[k] - lo_[k]) / cell_[k]);
@@ -204,7 +203,7 @@ bool BoxGrid::cell_range(const Aabb& b, long out[4]) const {
     return true;
 }
 
-void BoxGrid::query(const Aabb& region, const std::function<void(std::size_t)>& visit) const {
+void BoxGrid::query(const Cuboid& region, const std::function<void(std::size_t)>& visit) const {
     if (++round_ == 0) {
         std::fill(stamp_.begin(), stamp_.end(), 0u);
         round_ = 1;
@@ -212,7 +211,7 @@ void BoxGrid::query(const Aabb& region, const std::function<void(std::size_t)>& 
     auto consider = [&](std::size_t i) {
         if (stamp_[i] == round_) return;
         stamp_[i] = round_;
-        if (aabbs_overlap(region, boxes_[i])) visit(i);
+        if (cuboids_touch(region, boxes_[i])) visit(i);
     };
     for (std::size_t i : everywhere_) consider(i);
     long r[4];
@@ -224,7 +223,7 @@ void BoxGrid::query(const Aabb& region, const std::function<void(std::size_t)>& 
 
 std::vector<Collision> find_collisions(const CollisionModel& model) {
     const auto& boxes = model.boxes;
-    std::vector<Aabb> bounds;
+    std::vector<Cuboid> bounds;
     bounds.reserve(boxes.size());
     for (const SolidBox& b : boxes) bounds.push_back(aabb_of(b));
     const BoxGrid grid(bounds);

@@ -41,12 +41,10 @@ struct SolidBox {
     bool pin = false;           // its structure's hinge axis passes through it
 };
 
-struct Aabb {
-    Vec3 lo{};
-    Vec3 hi{};
-};
-Aabb aabb_of(const SolidBox& box);
-bool aabbs_overlap(const Aabb& a, const Aabb& b);
+// The axis-aligned box around a posed box.
+Cuboid aabb_of(const SolidBox& box);
+// Whether two axis-aligned boxes share a point: no axis has a gap between them.
+bool cuboids_touch(const Cuboid& a, const Cuboid& b);
 
 // The depth of the overlap of two boxes' insides, or nothing when they are
 // apart or only touch (overlap no thicker than `tolerance`).
@@ -86,19 +84,19 @@ std::vector<Collision> find_collisions(const CollisionModel& model);
 // cells in x and y over all boxes where they lie.
 class BoxGrid {
 public:
-    explicit BoxGrid(const std::vector<Aabb>& boxes);
+    explicit BoxGrid(const std::vector<Cuboid>& boxes);
     // Calls `visit` once for each box whose bounds overlap `region` (closed).
-    void query(const Aabb& region, const std::function<void(std::size_t)>& visit) const;
+    void query(const Cuboid& region, const std::function<void(std::size_t)>& visit) const;
 
 private:
-    std::vector<Aabb> boxes_;
+    std::vector<Cuboid> boxes_;
     double lo_[2]{}, cell_[2]{1, 1};
     long cells_[2]{1, 1};
     std::vector<std::vector<std::size_t>> grid_;
     std::vector<std::size_t> everywhere_;  // boxes too large (or too far out) for the cells
     mutable std::vector<unsigned> stamp_;
     mutable unsigned round_ = 0;
-    bool cell_range(const Aabb& b, long out[4]) const;
+    bool cell_range(const Cuboid& b, long out[4]) const;
 };
 
 // "structure 5, line 48"

@@ -11,17 +11,19 @@
 
 namespace kavrit::detail {
 
-using Poly = std::vector<Point2>;
+using common::PointD;
 
-inline double cross2(const Point2& o, const Point2& a, const Point2& b) {
+using Poly = std::vector<PointD>;
+
+inline double cross2(const PointD& o, const PointD& a, const PointD& b) {
     return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
 }
 
 inline double signed_area(const Poly& p) {
     double a = 0;
     for (std::size_t i = 0; i < p.size(); ++i) {
-        const Point2& u = p[i];
-        const Point2& v = p[(i + 1) % p.size()];
+        const PointD& u = p[i];
+        const PointD& v = p[(i + 1) % p.size()];
         a += u.x * v.y - v.x * u.y;
     }
     return a / 2;
@@ -30,12 +32,26 @@ inline double signed_area(const Poly& p) {
 // A polygon of at most CAPACITY corners, kept in place.  Clipping a quad by
 // the four edges of a quad at most doubles the corners per edge (each corner
 // gives itself and one crossing): 4 * 2^4 = 64, however rounding falls.
+// Its corners are kept as two arrays of coordinates left uninitialised past
+// `size`: a clip makes five of these, and 64 points would be zeroed in each.
 struct SmallPoly {
     static constexpr std::size_t CAPACITY = 64;
-    std::array<Point2, CAPACITY> at;
+    std::array<double, CAPACITY> x;
+    std::array<double, CAPACITY> y;
     std::size_t size = 0;
-    void push(const Point2& p) {
-        if (size < CAPACITY) at[size++] = p;
+    void push(const PointD& p) {
+        if (size < CAPACITY) {
+            x[size] = p.x;
+            y[size] = p.y;
+            ++size;
+        }
+    }
+    PointD operator[](std::size_t i) const { return {x[i], y[i]}; }
+    Poly poly() const {
+        Poly out;
+        out.reserve(size);
+        for (std::size_t i = 0; i < size; ++i) out.push_back((*this)[i]);
+        return out;
     }
 };
 
@@ -43,14 +59,14 @@ struct SmallPoly {
 // `clip` (a quad).
 inline SmallPoly clip_convex(const Poly& subject_quad, const Poly& clip) {
     SmallPoly subject;
-    for (const Point2& p : subject_quad) subject.push(p);
+    for (const PointD& p : subject_quad) subject.push(p);
     for (std::size_t e = 0; e < clip.size() && subject.size > 0; ++e) {
-        const Point2& a = clip[e];
-        const Point2& b = clip[(e + 1) % clip.size()];
+        const PointD& a = clip[e];
+        const PointD& b = clip[(e + 1) % clip.size()];
         SmallPoly out;
         for (std::size_t i = 0; i < subject.size; ++i) {
-            const Point2& p = subject.at[i];
-            const Point2& q = subject.at[(i + 1) % subject.size];
+            const PointD p = subject[i];
+            const PointD q = subject[(i + 1) % subject.size];
             const double sp = cross2(a, b, p), sq = cross2(a, b, q);
             if (sp >= 0) out.push(p);
             if ((sp >= 0) != (sq >= 0)) {
@@ -66,8 +82,8 @@ inline SmallPoly clip_convex(const Poly& subject_quad, const Poly& clip) {
 inline double signed_area(const SmallPoly& p) {
     double a = 0;
     for (std::size_t i = 0; i < p.size; ++i) {
-        const Point2& u = p.at[i];
-        const Point2& v = p.at[(i + 1) % p.size];
+        const PointD u = p[i];
+        const PointD v = p[(i + 1) % p.size];
         a += u.x * v.y - v.x * u.y;
     }
     return a / 2;
@@ -75,11 +91,11 @@ inline double signed_area(const SmallPoly& p) {
 
 // The part of convex counter-clockwise `piece` on the left of the line from
 // a to b (keep_left) or on its right.
-inline Poly half_plane(const Poly& piece, const Point2& a, const Point2& b, bool keep_left) {
+inline Poly half_plane(const Poly& piece, const PointD& a, const PointD& b, bool keep_left) {
     Poly out;
     for (std::size_t i = 0; i < piece.size(); ++i) {
-        const Point2& p = piece[i];
-        const Point2& q = piece[(i + 1) % piece.size()];
+        const PointD& p = piece[i];
+        const PointD& q = piece[(i + 1) % piece.size()];
         const double sp = keep_left ? cross2(a, b, p) : -cross2(a, b, p);
         const double sq = keep_left ? cross2(a, b, q) : -cross2(a, b, q);
         if (sp >= 0) out.push_back(p);
@@ -100,8 +116,8 @@ inline void take_away(std::vector<Poly>& pieces, const Poly& cover, double slive
     for (const Poly& piece : pieces) {
         Poly rest = piece;
         for (std::size_t e = 0; e < cover.size() && rest.size() >= 3; ++e) {
-            const Point2& a = cover[e];
-            const Point2& b = cover[(e + 1) % cover.size()];
+            const PointD& a = cover[e];
+            const PointD& b = cover[(e + 1) % cover.size()];
             Poly outside = half_plane(rest, a, b, false);
             if (outside.size() >= 3 && signed_area(outside) > sliver) left.push_back(std::move(outside));
             rest = half_plane(rest, a, b, true);

@@ -24,6 +24,8 @@ using detail::Poly;
 using detail::signed_area;
 using detail::SmallPoly;
 using detail::take_away;
+using common::PointD;
+using common::RectD;
 
 std::vector<std::size_t> face_order(const View& view, const std::vector<Face3>& faces) {
     return face_order(view, faces, 512);
@@ -33,7 +35,7 @@ std::vector<std::size_t> face_order(const View& view, const std::vector<Face3>& 
     const std::size_t n = faces.size();
     struct Flat {
         Poly poly;
-        double min_x, max_x, min_y, max_y;
+        RectD box;  // its rectangle in the picture
         double a, b, c, d;  // plane: nearness = (d - a x - b y) / c at picture point (x, y)
         double depth;       // nearness of the centre
     };
@@ -49,14 +51,11 @@ std::vector<std::size_t> face_order(const View& view, const std::vector<Face3>& 
             for (int k = 0; k < 3; ++k) centre[k] += p[k] / 4;
         }
         if (signed_area(g.poly) < 0) std::reverse(g.poly.begin(), g.poly.end());
-        g.min_x = g.max_x = g.poly[0].x;
-        g.min_y = g.max_y = g.poly[0].y;
-        for (const Point2& p : g.poly) {
-            g.min_x = std::min(g.min_x, p.x), g.max_x = std::max(g.max_x, p.x);
-            g.min_y = std::min(g.min_y, p.y), g.max_y = std::max(g.max_y, p.y);
-        }
-        reach = std::max({reach, g.max_x - g.min_x, g.max_y - g.min_y, std::fabs(g.min_x), std::fabs(g.max_x),
-                          std::fabs(g.min_y), std::fabs(g.max_y)});
+        g.box = common::rect_at(g.poly[0]);
+        for (const PointD& p : g.poly) common::extend(g.box, p);
+        const RectD& r = g.box;
+        reach = std::max({reach, r.xmax - r.xmin, r.ymax - r.ymin, std::fabs(r.xmin), std::fabs(r.xmax),
+                          std::fabs(r.ymin), std::fabs(r.ymax)});
         g.a = dot(f.normal, view.right);
         g.b = dot(f.normal, view.up);
         g.c = dot(f.normal, view.toward_viewer);
@@ -75,7 +74,7 @@ std::vector<std::size_t> face_order(const View& view, const std::vector<Face3>& 
     std::vector<std::size_t> by_start(n);
     for (std::size_t i = 0; i < n; ++i) by_start[i] = i;
     std::sort(by_start.begin(), by_start.end(), [&](std::size_t a, std::size_t b) {
-        if (flat[a].min_x != flat[b].min_x) return flat[a].min_x < flat[b].min_x;
+        if (flat[a].box.xmin != flat[b].box.xmin) return flat[a].box.xmin < flat[b].box.xmin;
         return a < b;
     });
     std::vector<std::size_t> rank(n);
@@ -83,13 +82,14 @@ std::vector<std::size_t> face_order(const View& view, const std::vector<Face3>& 
     auto compare = [&](std::size_t i, std::size_t j) {
         int sign = 1;
         if (rank[j] < rank[i]) std::swap(i, j), sign = -1;
-        if (flat[j].min_x >= flat[i].max_x - length_eps) return 0;
-        if (flat[j].min_y >= flat[i].max_y - length_eps || flat[i].min_y >= flat[j].max_y - length_eps) return 0;
+        const RectD &ri = flat[i].box, &rj = flat[j].box;
+        if (rj.xmin >= ri.xmax - length_eps) return 0;
+        if (rj.ymin >= ri.ymax - length_eps || ri.ymin >= rj.ymax - length_eps) return 0;
         const SmallPoly common = clip_convex(flat[i].poly, flat[j].poly);
         if (common.size < 3 || signed_area(common) <= area_eps) return 0;
-        Point2 m{0, 0};
+        PointD m{0, 0};
         const auto count = static_cast<double>(common.size);
-        for (std::size_t k = 0; k < common.size; ++k) m.x += common.at[k].x / count, m.y += common.at[k].y / count;
+        for (std::size_t k = 0; k < common.size; ++k) m.x += common[k].x / count, m.y += common[k].y / count;
         auto near_at = [&](const Flat& g) { return (g.d - g.a * m.x - g.b * m.y) / g.c; };
         const double wi = near_at(flat[i]), wj = near_at(flat[j]);
         if (wi < wj - length_eps) return sign;
@@ -108,8 +108,8 @@ std::vector<std::size_t> face_order(const View& view, const std::vector<Face3>& 
         else if (c < 0) add_order(j, i);
     };
 
-    std::vector<std::array<double, 4>> rectangles(n);
-    for (std::size_t i = 0; i < n; ++i) rectangles[i] = {flat[i].min_x, flat[i].max_x, flat[i].min_y, flat[i].max_y};
+    std::vector<RectD> rectangles(n);
+    for (std::size_t i = 0; i < n; ++i) rectangles[i] = flat[i].box;
     const PictureGrid grid(rectangles);
     if (grid.kind == PictureGrid::Kind::every_pair) {
         for (std::size_t i = 0; i < n; ++i)
@@ -129,10 +129,10 @@ std::vector<std::size_t> face_order(const View& view, const std::vector<Face3>& 
         // A pair is taken once, in the cell that holds the lower left corner
         // of the two rectangles' overlap.
         auto overlap_corner_in = [&](std::size_t i, std::size_t j, std::uint64_t k) {
-            const double ox = std::max(rectangles[i][0], rectangles[j][0]);
-            const double oy = std::max(rectangles[i][2], rectangles[j][2]);
-            if (ox > std::min(rectangles[i][1], rectangles[j][1]) || oy > std::min(rectangles[i][3], rectangles[j][3]))
-                return false;
+            const RectD &ri = rectangles[i], &rj = rectangles[j];
+            const double ox = std::max(ri.xmin, rj.xmin);
+            const double oy = std::max(ri.ymin, rj.ymin);
+            if (ox > std::min(ri.xmax, rj.xmax) || oy > std::min(ri.ymax, rj.ymax)) return false;
             return PictureGrid::key(grid.cell_x(ox), grid.cell_y(oy)) == k;
         };
         // Sides of different groups: every pair whose rectangles overlap.
@@ -199,26 +199,22 @@ std::vector<std::size_t> face_order(const View& view, const std::vector<Face3>& 
                         const SmallPoly here = clip_convex(flat[g].poly, grid.square(cx, cy));
                         std::vector<Poly> open;
                         if (here.size >= 3 && signed_area(here) > area_eps)
-                            open.emplace_back(here.at.begin(),
-                                              here.at.begin() + static_cast<std::ptrdiff_t>(here.size));
+                            open.push_back(here.poly());
                         bool tracking = true;
-                        std::array<double, 4> open_box = rectangles[g];
+                        RectD open_box = rectangles[g];
                         auto bound_open = [&] {
-                            open_box = {open[0][0].x, open[0][0].x, open[0][0].y, open[0][0].y};
+                            open_box = common::rect_at(open[0][0]);
                             for (const Poly& piece : open)
-                                for (const Point2& p : piece) {
-                                    open_box[0] = std::min(open_box[0], p.x), open_box[1] = std::max(open_box[1], p.x);
-                                    open_box[2] = std::min(open_box[2], p.y), open_box[3] = std::max(open_box[3], p.y);
-                                }
+                                for (const PointD& p : piece) common::extend(open_box, p);
                         };
                         if (!open.empty()) bound_open();
                         for (std::size_t k = list.size(); k-- > 0 && !open.empty();) {
                             const std::size_t e = list[k];
                             // A side that meets g only where the sides compared
                             // so far cover it lies behind g through them.
-                            const auto& r = rectangles[e];
-                            if (tracking && (r[0] >= open_box[1] - length_eps || open_box[0] >= r[1] - length_eps ||
-                                             r[2] >= open_box[3] - length_eps || open_box[2] >= r[3] - length_eps))
+                            const RectD& r = rectangles[e];
+                            if (tracking && (r.xmin >= open_box.xmax - length_eps || open_box.xmin >= r.xmax - length_eps ||
+                                             r.ymin >= open_box.ymax - length_eps || open_box.ymin >= r.ymax - length_eps))
                                 continue;
                             if (seen[e] != g) {
                                 seen[e] = g;

@@ -15,6 +15,8 @@
 
 namespace kavrit::detail {
 
+using common::RectD;
+
 inline Vec3 minus(const Vec3& a, const Vec3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
 inline double dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 
@@ -35,7 +37,7 @@ struct PictureGrid {
     std::vector<bool> big;
     std::vector<std::size_t> bigs;
 
-    explicit PictureGrid(const std::vector<std::array<double, 4>>& r) : big(r.size(), false) {
+    explicit PictureGrid(const std::vector<RectD>& r) : big(r.size(), false) {
         const std::size_t n = r.size();
         if (n < 2) {
             kind = Kind::no_pair;
@@ -43,15 +45,15 @@ struct PictureGrid {
         }
         std::vector<double> extents;
         extents.reserve(n);
-        lo_x = r[0][0], lo_y = r[0][2];
-        double hi_x = r[0][1], hi_y = r[0][3];
+        RectD all = r[0];
         bool finite = true;
-        for (const auto& b : r) {
-            for (double v : b) finite = finite && std::isfinite(v);
-            extents.push_back(std::max(b[1] - b[0], b[3] - b[2]));
-            lo_x = std::min(lo_x, b[0]), hi_x = std::max(hi_x, b[1]);
-            lo_y = std::min(lo_y, b[2]), hi_y = std::max(hi_y, b[3]);
+        for (const RectD& b : r) {
+            for (double v : {b.xmin, b.xmax, b.ymin, b.ymax}) finite = finite && std::isfinite(v);
+            extents.push_back(std::max(b.xmax - b.xmin, b.ymax - b.ymin));
+            common::extend(all, b);
         }
+        lo_x = all.xmin, lo_y = all.ymin;
+        const double hi_x = all.xmax, hi_y = all.ymax;
         if (!finite || !std::isfinite(hi_x - lo_x) || !std::isfinite(hi_y - lo_y)) {
             // No grid over a picture without finite bounds: every pair.
             kind = Kind::every_pair;
@@ -67,7 +69,7 @@ struct PictureGrid {
         }
         cell = std::max({cell, (hi_x - lo_x) / MAX_ACROSS, (hi_y - lo_y) / MAX_ACROSS});
         for (std::size_t i = 0; i < n; ++i) {
-            const double wx = (r[i][1] - r[i][0]) / cell + 1, wy = (r[i][3] - r[i][2]) / cell + 1;
+            const double wx = (r[i].xmax - r[i].xmin) / cell + 1, wy = (r[i].ymax - r[i].ymin) / cell + 1;
             if (!(wx * wy <= MAX_CELLS)) {
                 big[i] = true;
                 bigs.push_back(i);
@@ -86,9 +88,9 @@ struct PictureGrid {
     }
     // Calls visit(cx, cy) for every cell rectangle r covers.
     template <typename Visit>
-    void for_cells(const std::array<double, 4>& r, Visit visit) const {
-        for (std::int64_t cx = cell_x(r[0]); cx <= cell_x(r[1]); ++cx)
-            for (std::int64_t cy = cell_y(r[2]); cy <= cell_y(r[3]); ++cy) visit(cx, cy);
+    void for_cells(const RectD& r, Visit visit) const {
+        for (std::int64_t cx = cell_x(r.xmin); cx <= cell_x(r.xmax); ++cx)
+            for (std::int64_t cy = cell_y(r.ymin); cy <= cell_y(r.ymax); ++cy) visit(cx, cy);
     }
 };
 

@@ -61,10 +61,10 @@ struct Search {
                                      " pairs of boxes");
             const SolidBox b = turned(m, r);
             if (lowest_z(b) < -model.tolerance && !set_aside.count({m, SUBSTRATE})) return std::make_pair(m, SUBSTRATE);
-            const Aabb bounds = aabb_of(b);
+            const Cuboid bounds = aabb_of(b);
             for (std::size_t o : candidates[k]) {
                 const SolidBox& other = model.boxes[o];
-                if (!aabbs_overlap(bounds, aabb_of(other))) continue;
+                if (!cuboids_touch(bounds, aabb_of(other))) continue;
                 if (overlap_depth(b, other, model.tolerance) && !set_aside.count({m, o})) return std::make_pair(m, o);
             }
         }
@@ -107,7 +107,7 @@ std::vector<HingeRange> hinge_ranges(const Layout& layout, const Pose& pose, con
     for (std::size_t i = 0; i < all.size(); ++i)
         if (pose.tree[i].parent) children[*pose.tree[i].parent].push_back(i);
     for (std::size_t b = 0; b < boxes.size(); ++b) boxes_of[boxes[b].structure].push_back(b);
-    std::vector<Aabb> bounds;
+    std::vector<Cuboid> bounds;
     for (const SolidBox& b : boxes) bounds.push_back(aabb_of(b));
     const BoxGrid grid(bounds);
 
@@ -146,13 +146,12 @@ std::vector<HingeRange> hinge_ranges(const Layout& layout, const Pose& pose, con
                                  ((c & 2) ? 1 : -1) * b.half[1] * b.axes[1][k] +
                                  ((c & 4) ? 1 : -1) * b.half[2] * b.axes[2][k];
                     const double t = dot(rel, search.direction);
-                    t_lo = std::min(t_lo, t);
-                    t_hi = std::max(t_hi, t);
+                    common::extend_span(t_lo, t_hi, t);
                     r = std::max(r, std::sqrt(std::max(0.0, dot(rel, rel) - t * t)));
                 }
                 reach = std::max(reach, r);
                 for (double h : b.half) thinnest = std::min(thinnest, 2 * h);
-                Aabb sweep;
+                Cuboid sweep;
                 for (int k = 0; k < 3; ++k) {
                     const double a = search.point[k] + t_lo * search.direction[k];
                     const double z = search.point[k] + t_hi * search.direction[k];

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <unistd.h>
 #include <vector>
@@ -54,17 +55,21 @@ Quantity_Color colour_of(Kind kind) {
 }
 const Quantity_Color REFLECTOR_COLOUR{1.00, 0.82, 0.25, Quantity_TOC_sRGB};
 
-// A box of the file with z stretched by z_scale, not yet turned; false when
+// A box of the file with z stretched by z_scale, not yet turned; nothing when
 // it has no extent along some axis (the converter writes such boxes where
 // two shapes of a layer touch), which leaves no material for a solid.
-bool stretched_box(const SizedBox& box, double z_scale, gp_Pnt& lo, gp_Pnt& hi) {
-    const Cuboid c = to_cuboid(box);
-    lo.SetCoord(c.lo[0], c.lo[1], c.lo[2] * z_scale);
-    hi.SetCoord(c.hi[0], c.hi[1], c.hi[2] * z_scale);
-    for (int a = 1; a <= 3; ++a)
-        if (!(hi.Coord(a) - lo.Coord(a) > Precision::Confusion())) return false;
-    return true;
+std::optional<Cuboid> stretched_box(const SizedBox& box, double z_scale) {
+    Cuboid c = to_cuboid(box);
+    c.lo[2] *= z_scale;
+    c.hi[2] *= z_scale;
+    for (int a = 0; a < 3; ++a)
+        if (!(c.hi[a] - c.lo[a] > Precision::Confusion())) return std::nullopt;
+    return c;
 }
+
+gp_Pnt point_of(const Vec3& v) { return gp_Pnt(v[0], v[1], v[2]); }
+
+TopoDS_Shape solid_box(const Cuboid& c) { return BRepPrimAPI_MakeBox(point_of(c.lo), point_of(c.hi)).Shape(); }
 
 // The solids of a shape: one solid as it is, several in one compound.
 TopoDS_Shape solids_of(const TopoDS_Shape& shape, const std::string& name) {
@@ -79,21 +84,15 @@ TopoDS_Shape solids_of(const TopoDS_Shape& shape, const std::string& name) {
     return compound;
 }
 
-struct Extent {
-    gp_Pnt lo, hi;
-};
-
 // True when two of the boxes share a volume, not only faces, edges or corners.
-bool any_overlap(std::vector<Extent> boxes) {
-    std::sort(boxes.begin(), boxes.end(), [](const Extent& a, const Extent& b) { return a.lo.X() < b.lo.X(); });
+bool any_overlap(std::vector<Cuboid> boxes) {
+    std::sort(boxes.begin(), boxes.end(), [](const Cuboid& a, const Cuboid& b) { return a.lo[0] < b.lo[0]; });
     const double margin = Precision::Confusion();
     for (std::size_t i = 0; i < boxes.size(); ++i)
-        for (std::size_t j = i + 1; j < boxes.size() && boxes[j].lo.X() < boxes[i].hi.X() - margin; ++j) {
+        for (std::size_t j = i + 1; j < boxes.size() && boxes[j].lo[0] < boxes[i].hi[0] - margin; ++j) {
             bool shared = true;
-            for (int a = 1; a <= 3 && shared; ++a)
-                shared = std::min(boxes[i].hi.Coord(a), boxes[j].hi.Coord(a)) -
-                             std::max(boxes[i].lo.Coord(a), boxes[j].lo.Coord(a)) >
-                         margin;
+            for (int a = 0; a < 3 && shared; ++a)
+                shared = std::min(boxes[i].hi[a], boxes[j].hi[a]) - std::max(boxes[i].lo[a], boxes[j].lo[a]) > margin;
             if (shared) return true;
         }
     return false;
@@ -102,24 +101,17 @@ bool any_overlap(std::vector<Extent> boxes) {
 // The union of boxes, all at once, with the faces that lie in one plane
 // merged into one face.  Boxes that only touch are glued (the kernel then
 // skips the search for intersecting faces, which halves the time).
-TopoDS_Shape fuse(std::vector<Extent> extents, const std::string& name) {
+TopoDS_Shape fuse(std::vector<Cuboid> extents, const std::string& name) {
     // Boxes that share a volume are cut first into boxes that share only
     // faces, on the grid of their coordinates; the kernel glues those at
     // less than half the cost of a full fuse of the overlapping ones.  A
     // grid too large for that leaves them to the full fuse.
     if (any_overlap(extents)) {
-        std::vector<Cuboid> cuboids;
-        for (const Extent& e : extents)
-            cuboids.push_back({{e.lo.X(), e.lo.Y(), e.lo.Z()}, {e.hi.X(), e.hi.Y(), e.hi.Z()}});
-        const std::vector<Cuboid> parts = disjoint_boxes(cuboids, 4000000);
-        if (!parts.empty()) {
-            extents.clear();
-            for (const Cuboid& c : parts)
-                extents.push_back({gp_Pnt(c.lo[0], c.lo[1], c.lo[2]), gp_Pnt(c.hi[0], c.hi[1], c.hi[2])});
-        }
+        std::vector<Cuboid> parts = disjoint_boxes(extents, 4000000);
+        if (!parts.empty()) extents = std::move(parts);
     }
     std::vector<TopoDS_Shape> boxes;
-    for (const Extent& e : extents) boxes.push_back(BRepPrimAPI_MakeBox(e.lo, e.hi).Shape());
+    for (const Cuboid& e : extents) boxes.push_back(solid_box(e));
     if (boxes.size() == 1) return boxes[0];
     TopTools_ListOfShape arguments, tools;
     arguments.Append(boxes[0]);
@@ -244,18 +236,13 @@ std::string make_step(const Layout& layout, const Pose& pose) {
         try {
             if (!s.boxes.empty()) {
                 std::vector<Cuboid> solid_boxes;
-                for (const SizedBox& b : s.boxes) {
-                    gp_Pnt lo, hi;
-                    if (stretched_box(b, pose.z_scale, lo, hi))
-                        solid_boxes.push_back({{lo.X(), lo.Y(), lo.Z()}, {hi.X(), hi.Y(), hi.Z()}});
-                }
+                for (const SizedBox& b : s.boxes)
+                    if (auto c = stretched_box(b, pose.z_scale)) solid_boxes.push_back(*c);
                 // Boxes that together are one box become that box before the
                 // kernel sees them: most structures then need no fuse, and
                 // the rest a fuse of fewer boxes.  Only exact equality joins,
                 // so the solid is the same point set.
-                std::vector<Extent> boxes;
-                for (const Cuboid& c : join_boxes(std::move(solid_boxes), 0.0))
-                    boxes.push_back({gp_Pnt(c.lo[0], c.lo[1], c.lo[2]), gp_Pnt(c.hi[0], c.hi[1], c.hi[2])});
+                const std::vector<Cuboid> boxes = join_boxes(std::move(solid_boxes), 0.0);
                 if (boxes.empty())
                     throw StepError(name + ": none of its " + std::to_string(s.boxes.size()) +
                                     (s.boxes.size() == 1 ? " box has" : " boxes has") +
@@ -265,10 +252,9 @@ std::string make_step(const Layout& layout, const Pose& pose) {
             }
             if (s.reflector) {
                 const std::string reflector = name + "_reflector";
-                gp_Pnt lo, hi;
-                if (!stretched_box(*s.reflector, pose.z_scale, lo, hi))
-                    throw StepError(reflector + ": the reflector has no volume, so no solid can be made of it");
-                add(placed(BRepPrimAPI_MakeBox(lo, hi).Shape(), pose, i), reflector, REFLECTOR_COLOUR);
+                const std::optional<Cuboid> c = stretched_box(*s.reflector, pose.z_scale);
+                if (!c) throw StepError(reflector + ": the reflector has no volume, so no solid can be made of it");
+                add(placed(solid_box(*c), pose, i), reflector, REFLECTOR_COLOUR);
                 ++solids;
             }
         } catch (const Standard_Failure& e) {

@@ -11,6 +11,8 @@
 
 namespace kavrit {
 
+using common::PointD;
+
 namespace {
 
 // Room for the drawing itself, in SVG pixels.
@@ -186,10 +188,10 @@ struct Frame {
     double draw_h = 0;
     double top = MARGIN + TITLE_HEIGHT;
 
-    double sx(const Point2& q) const { return MARGIN + (q.x - extent.lo[0]) * scale; }
-    double sy(const Point2& q) const { return top + (extent.hi[1] - q.y) * scale; }
+    double sx(const PointD& q) const { return MARGIN + (q.x - extent.lo[0]) * scale; }
+    double sy(const PointD& q) const { return top + (extent.hi[1] - q.y) * scale; }
     std::string point_text(const Vec3& p) const {
-        Point2 q = project(*view, p);
+        PointD q = project(*view, p);
         return num(sx(q)) + "," + num(sy(q));
     }
 };
@@ -203,7 +205,7 @@ Frame fit_frame(const View& view, const std::vector<PosedBox>& posed, const std:
             if (std::fabs(checked_double(v, ".svg")) > PLACEABLE)
                 throw RangeError("a coordinate of the .svg output would be " + format_number(v) +
                                  ", beyond what the picture can place");
-        Point2 q = project(view, p);
+        PointD q = project(view, p);
         f.extent.add({q.x, q.y});
     };
     for (const PosedBox& d : posed)
@@ -361,8 +363,8 @@ void write_axes(std::string& o, const Layout& layout, const View& view, const Fr
     for (const AxisLine& a : axes) {
         const Structure& s = layout.structures[a.structure];
         const std::string ink = hex(parse_hex(colours[a.structure]), 0.55);
-        const Point2 p = project(view, a.from);
-        const Point2 q = project(view, a.to);
+        const PointD p = project(view, a.from);
+        const PointD q = project(view, a.to);
         const double x1 = frame.sx(p), y1 = frame.sy(p), x2 = frame.sx(q), y2 = frame.sy(q);
         const std::string number = std::to_string(s.number());
         o += "<g class=\"axis\" data-structure=\"" + number + "\" stroke=\"" + ink + "\">";

@@ -88,7 +88,7 @@ View make_view(ViewName name) {
     return make_view(ViewName::iso);
 }
 
-Point2 project(const View& view, const Vec3& p) { return {dot(view.right, p), dot(view.up, p)}; }
+common::PointD project(const View& view, const Vec3& p) { return {dot(view.right, p), dot(view.up, p)}; }
 
 double nearness(const View& view, const Vec3& p) { return dot(view.toward_viewer, p); }
 

@@ -29,11 +29,8 @@ struct View {
 // from -y and side from +x.
 View make_view(ViewName view);
 
-struct Point2 {
-    double x;
-    double y;
-};
-Point2 project(const View& view, const Vec3& p);
+// Where p lies in the picture: x to the right, y upwards.
+common::PointD project(const View& view, const Vec3& p);
 
 // Distance toward the viewer (larger is nearer).
 double nearness(const View& view, const Vec3& p);

@@ -10,31 +10,32 @@
 #include <utility>
 
 using namespace kavrit;
+using common::PointD;
 
 namespace {
 
 // ---- The sweep that was in face_order before, for reference ----
-using Poly = std::vector<Point2>;
-double cross2(const Point2& o, const Point2& a, const Point2& b) {
+using Poly = std::vector<PointD>;
+double cross2(const PointD& o, const PointD& a, const PointD& b) {
     return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
 }
 double signed_area(const Poly& p) {
     double a = 0;
     for (std::size_t i = 0; i < p.size(); ++i) {
-        const Point2& u = p[i];
-        const Point2& v = p[(i + 1) % p.size()];
+        const PointD& u = p[i];
+        const PointD& v = p[(i + 1) % p.size()];
         a += u.x * v.y - v.x * u.y;
     }
     return a / 2;
 }
 Poly clip_convex(Poly subject, const Poly& clip) {
     for (std::size_t e = 0; e < clip.size() && !subject.empty(); ++e) {
-        const Point2& a = clip[e];
-        const Point2& b = clip[(e + 1) % clip.size()];
+        const PointD& a = clip[e];
+        const PointD& b = clip[(e + 1) % clip.size()];
         Poly out;
         for (std::size_t i = 0; i < subject.size(); ++i) {
-            const Point2& p = subject[i];
-            const Point2& q = subject[(i + 1) % subject.size()];
+            const PointD& p = subject[i];
+            const PointD& q = subject[(i + 1) % subject.size()];
             const double sp = cross2(a, b, p), sq = cross2(a, b, q);
             if (sp >= 0) out.push_back(p);
             if ((sp >= 0) != (sq >= 0)) {
@@ -73,7 +74,7 @@ std::vector<std::size_t> sweep_order(const View& view, const std::vector<Face3>&
         if (signed_area(g.poly) < 0) std::reverse(g.poly.begin(), g.poly.end());
         g.min_x = g.max_x = g.poly[0].x;
         g.min_y = g.max_y = g.poly[0].y;
-        for (const Point2& p : g.poly) {
+        for (const PointD& p : g.poly) {
             g.min_x = std::min(g.min_x, p.x), g.max_x = std::max(g.max_x, p.x);
             g.min_y = std::min(g.min_y, p.y), g.max_y = std::max(g.max_y, p.y);
         }
@@ -103,8 +104,8 @@ std::vector<std::size_t> sweep_order(const View& view, const std::vector<Face3>&
             if (flat[j].min_y >= flat[i].max_y - length_eps || flat[i].min_y >= flat[j].max_y - length_eps) continue;
             const Poly common = clip_convex(flat[i].poly, flat[j].poly);
             if (common.size() < 3 || signed_area(common) <= area_eps) continue;
-            Point2 m{0, 0};
-            for (const Point2& p : common) m.x += p.x / static_cast<double>(common.size()), m.y += p.y / static_cast<double>(common.size());
+            PointD m{0, 0};
+            for (const PointD& p : common) m.x += p.x / static_cast<double>(common.size()), m.y += p.y / static_cast<double>(common.size());
             auto near_at = [&](const Flat& g) { return (g.d - g.a * m.x - g.b * m.y) / g.c; };
             const double wi = near_at(flat[i]), wj = near_at(flat[j]);
             if (wi < wj - length_eps) {
@@ -150,9 +151,9 @@ namespace {
 // gives itself and one crossing): 4 * 2^4 = 64, however rounding falls.
 struct SmallPoly {
     static constexpr std::size_t CAPACITY = 64;
-    std::array<Point2, CAPACITY> at;
+    std::array<PointD, CAPACITY> at;
     std::size_t size = 0;
-    void push(const Point2& p) {
+    void push(const PointD& p) {
         if (size < CAPACITY) at[size++] = p;
     }
 };
@@ -161,14 +162,14 @@ struct SmallPoly {
 // `clip` (a quad).
 SmallPoly clip_small(const Poly& subject_quad, const Poly& clip) {
     SmallPoly subject;
-    for (const Point2& p : subject_quad) subject.push(p);
+    for (const PointD& p : subject_quad) subject.push(p);
     for (std::size_t e = 0; e < clip.size() && subject.size > 0; ++e) {
-        const Point2& a = clip[e];
-        const Point2& b = clip[(e + 1) % clip.size()];
+        const PointD& a = clip[e];
+        const PointD& b = clip[(e + 1) % clip.size()];
         SmallPoly out;
         for (std::size_t i = 0; i < subject.size; ++i) {
-            const Point2& p = subject.at[i];
-            const Point2& q = subject.at[(i + 1) % subject.size];
+            const PointD& p = subject.at[i];
+            const PointD& q = subject.at[(i + 1) % subject.size];
             const double sp = cross2(a, b, p), sq = cross2(a, b, q);
             if (sp >= 0) out.push(p);
             if ((sp >= 0) != (sq >= 0)) {
@@ -184,8 +185,8 @@ SmallPoly clip_small(const Poly& subject_quad, const Poly& clip) {
 double signed_area(const SmallPoly& p) {
     double a = 0;
     for (std::size_t i = 0; i < p.size; ++i) {
-        const Point2& u = p.at[i];
-        const Point2& v = p.at[(i + 1) % p.size];
+        const PointD& u = p.at[i];
+        const PointD& v = p.at[(i + 1) % p.size];
         a += u.x * v.y - v.x * u.y;
     }
     return a / 2;
@@ -287,7 +288,7 @@ std::vector<std::size_t> grid_order(const View& view, const std::vector<Face3>& 
         if (signed_area(g.poly) < 0) std::reverse(g.poly.begin(), g.poly.end());
         g.min_x = g.max_x = g.poly[0].x;
         g.min_y = g.max_y = g.poly[0].y;
-        for (const Point2& p : g.poly) {
+        for (const PointD& p : g.poly) {
             g.min_x = std::min(g.min_x, p.x), g.max_x = std::max(g.max_x, p.x);
             g.min_y = std::min(g.min_y, p.y), g.max_y = std::max(g.max_y, p.y);
         }
@@ -325,7 +326,7 @@ std::vector<std::size_t> grid_order(const View& view, const std::vector<Face3>& 
         if (flat[j].min_y >= flat[i].max_y - length_eps || flat[i].min_y >= flat[j].max_y - length_eps) return;
         const SmallPoly common = clip_small(flat[i].poly, flat[j].poly);
         if (common.size < 3 || signed_area(common) <= area_eps) return;
-        Point2 m{0, 0};
+        PointD m{0, 0};
         const auto count = static_cast<double>(common.size);
         for (std::size_t k = 0; k < common.size; ++k) m.x += common.at[k].x / count, m.y += common.at[k].y / count;
         auto near_at = [&](const Flat& g) { return (g.d - g.a * m.x - g.b * m.y) / g.c; };

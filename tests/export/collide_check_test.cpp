@@ -14,6 +14,9 @@
 #include "tests/export/kavrit_writer.h"
 
 using namespace kavrit;
+using kavrit_test::cross;
+using kavrit_test::dot;
+using kavrit_test::minus;
 using kavrit_test::parse;
 using kavrit_test::Part;
 using kavrit_test::write_layout;
@@ -22,12 +25,6 @@ namespace {
 
 using Face = std::vector<Vec3>;  // counter-clockwise seen from outside
 using Solid = std::vector<Face>;
-
-double dot3(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-Vec3 sub3(const Vec3& a, const Vec3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
-Vec3 cross3(const Vec3& a, const Vec3& b) {
-    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-}
 
 Solid solid_of(const PosedBox& b) {
     Solid s;
@@ -48,7 +45,7 @@ Solid cut(const Solid& solid, const Vec3& n, double d) {
         for (std::size_t i = 0; i < f.size(); ++i) {
             const Vec3& p = f[i];
             const Vec3& q = f[(i + 1) % f.size()];
-            const double a = dot3(n, p) - d, b = dot3(n, q) - d;
+            const double a = dot(n, p) - d, b = dot(n, q) - d;
             if (a <= 0) kept.push_back(p);
             if ((a < 0 && b > 0) || (a > 0 && b < 0)) {
                 const double t = a / (a - b);
@@ -64,11 +61,11 @@ Solid cut(const Solid& solid, const Vec3& n, double d) {
         Vec3 mid{0, 0, 0};
         for (const Vec3& p : on_plane)
             for (int k = 0; k < 3; ++k) mid[k] += p[k] / static_cast<double>(on_plane.size());
-        Vec3 u = std::fabs(n[0]) < 0.9 ? cross3(n, {1, 0, 0}) : cross3(n, {0, 1, 0});
-        const Vec3 v = cross3(n, u);
+        Vec3 u = std::fabs(n[0]) < 0.9 ? cross(n, {1, 0, 0}) : cross(n, {0, 1, 0});
+        const Vec3 v = cross(n, u);
         std::sort(on_plane.begin(), on_plane.end(), [&](const Vec3& a, const Vec3& b) {
-            return std::atan2(dot3(sub3(a, mid), v), dot3(sub3(a, mid), u)) <
-                   std::atan2(dot3(sub3(b, mid), v), dot3(sub3(b, mid), u));
+            return std::atan2(dot(minus(a, mid), v), dot(minus(a, mid), u)) <
+                   std::atan2(dot(minus(b, mid), v), dot(minus(b, mid), u));
         });
         out.push_back(on_plane);
     }
@@ -78,7 +75,7 @@ Solid cut(const Solid& solid, const Vec3& n, double d) {
 double volume(const Solid& s) {
     double v = 0;
     for (const Face& f : s)
-        for (std::size_t i = 1; i + 1 < f.size(); ++i) v += dot3(f[0], cross3(f[i], f[i + 1])) / 6;
+        for (std::size_t i = 1; i + 1 < f.size(); ++i) v += dot(f[0], cross(f[i], f[i + 1])) / 6;
     return v;
 }
 
@@ -86,9 +83,9 @@ double common_volume(const PosedBox& a, const PosedBox& b) {
     Solid s = solid_of(a);
     for (const BoxFace& f : BOX_FACES) {
         const Vec3& p0 = b.corners[static_cast<std::size_t>(f.corners[0])];
-        const Vec3 n = cross3(sub3(b.corners[static_cast<std::size_t>(f.corners[1])], p0),
-                              sub3(b.corners[static_cast<std::size_t>(f.corners[2])], p0));
-        s = cut(s, n, dot3(n, p0));
+        const Vec3 n = cross(minus(b.corners[static_cast<std::size_t>(f.corners[1])], p0),
+                              minus(b.corners[static_cast<std::size_t>(f.corners[2])], p0));
+        s = cut(s, n, dot(n, p0));
         if (s.empty()) return 0;
     }
     return volume(s);

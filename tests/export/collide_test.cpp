@@ -20,14 +20,15 @@
 #include "tests/export/test_support.h"
 
 using namespace kavrit;
+using kavrit_test::DEG;
+using kavrit_test::export_run;
+using kavrit_test::ExportRun;
 using kavrit_test::parse;
 using kavrit_test::Part;
 using kavrit_test::write_layout;
 using kavrit_test::Written;
 
 namespace {
-
-const double DEG = 180 / std::numbers::pi;
 
 std::vector<HingeRange> ranges_of(const Layout& layout, const PoseRequest& request) {
     const Pose pose = make_pose(layout, request);
@@ -255,22 +256,99 @@ TEST(HingeRanges, HandWorkedCases) {
     }
 }
 
-// ---- the command line and hostile files -------------------------------------
+// ---- the broad phase ------------------------------------------------------------
 
-namespace {
-
-struct RunResult {
-    int status;
-    std::string out, err;
-};
-
-RunResult run(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = run_export(args, out, err);
-    return {status, out.str(), err.str()};
+// The axis-aligned box around a turned box: each half extent is the sum of
+// the half sizes times the size of the axes' components along it.
+TEST(BroadPhase, BoundsOfATurnedBox) {
+    SolidBox quarter;  // turned by 90 degrees about z: own x along +y, own y along -x
+    quarter.centre = {1, 2, 3};
+    quarter.half = {2, 1, 0.5};
+    quarter.axes = {Vec3{0, 1, 0}, Vec3{-1, 0, 0}, Vec3{0, 0, 1}};
+    const Cuboid q = aabb_of(quarter);
+    EXPECT_EQ(q.lo, (Vec3{0, 0, 2.5}));
+    EXPECT_EQ(q.hi, (Vec3{2, 4, 3.5}));
+    SolidBox eighth;  // a unit cube turned by 45 degrees about z reaches sqrt 2 / 2 each way in x and y
+    const double s = std::sqrt(0.5);
+    eighth.half = {0.5, 0.5, 0.5};
+    eighth.axes = {Vec3{s, s, 0}, Vec3{-s, s, 0}, Vec3{0, 0, 1}};
+    const Cuboid e = aabb_of(eighth);
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_NEAR(e.lo[k], -std::sqrt(2.0) / 2, 1e-15);
+        EXPECT_NEAR(e.hi[k], std::sqrt(2.0) / 2, 1e-15);
+    }
+    EXPECT_EQ(e.hi[2], 0.5);
 }
 
-}  // namespace
+// Closed boxes: a shared face, edge or corner counts; any gap does not.
+TEST(BroadPhase, BoxesTouchWhenNoAxisHasAGap) {
+    const Cuboid unit{{0, 0, 0}, {1, 1, 1}};
+    const struct {
+        Cuboid other;
+        bool touch;
+        const char* what;
+    } cases[] = {
+        {{{0.5, 0.5, 0.5}, {2, 2, 2}}, true, "overlap"},
+        {{{1, 0, 0}, {2, 1, 1}}, true, "shared face"},
+        {{{1, 1, 0}, {2, 2, 1}}, true, "shared edge"},
+        {{{1, 1, 1}, {2, 2, 2}}, true, "shared corner"},
+        {{{-1, -1, -1}, {2, 2, 2}}, true, "around it"},
+        {{{1.000001, 0, 0}, {2, 1, 1}}, false, "gap in x"},
+        {{{0, 0, -2}, {1, 1, -0.5}}, false, "below it"},
+        {{{0, 2, 0}, {1, 3, 1}}, false, "gap in y"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(cuboids_touch(unit, c.other), c.touch) << c.what;
+        EXPECT_EQ(cuboids_touch(c.other, unit), c.touch) << c.what << ", the other way round";
+    }
+}
+
+// The grid finds each box that touches a region exactly once, whether the
+// box lies in a few cells, spans too many (a box over the whole layout) or
+// the region reaches beyond the grid; and again on a second query.
+TEST(BroadPhase, GridFindsEveryTouchingBoxOnce) {
+    std::vector<Cuboid> boxes;
+    for (int x = 0; x < 12; ++x)
+        for (int y = 0; y < 9; ++y)
+            boxes.push_back({{3.0 * x, 2.0 * y, 0}, {3.0 * x + 2, 2.0 * y + 1.5, 1 + 0.5 * x}});
+    boxes.push_back({{-5, -5, 0}, {40, 40, 1}});     // spans every cell
+    boxes.push_back({{10, 4, 3}, {11, 40, 4}});       // reaches out of the grid's y range
+    const BoxGrid grid(boxes);
+    const Cuboid regions[] = {
+        {{3, 2, 0}, {3, 2, 0}},  // the corner of box (1, 1) (box x 0 ends at 2, y 0 at 1.5), the big box
+        {{2.5, 1.6, 0.5}, {8.5, 5.5, 9}},  // boxes x 1 to 2, y 1 to 2 (x 0 ends at 2, y 0 at 1.5)
+        {{-100, -100, -100}, {100, 100, 100}},
+        {{50, 50, 0}, {60, 60, 1}},        // off the grid: nothing
+        {{0, 0, 2.25}, {36, 18, 2.25}},    // z only: boxes of x >= 3 (top 1 + 0.5 x), not the big one
+        {{10.5, 30, 3.5}, {10.5, 30, 3.5}},  // far up in y: only the tall box
+    };
+    for (int round = 0; round < 2; ++round)
+        for (std::size_t r = 0; r < std::size(regions); ++r) {
+            const Cuboid& region = regions[r];
+            std::vector<std::size_t> expected, found;
+            for (std::size_t i = 0; i < boxes.size(); ++i) {
+                bool meets = true;
+                for (int k = 0; k < 3; ++k)
+                    meets = meets && boxes[i].lo[k] <= region.hi[k] && region.lo[k] <= boxes[i].hi[k];
+                if (meets) expected.push_back(i);
+            }
+            grid.query(region, [&](std::size_t i) { found.push_back(i); });
+            std::sort(found.begin(), found.end());
+            EXPECT_EQ(found, expected) << "region " << r << ", round " << round;
+        }
+    // By hand, for three of the regions.
+    std::vector<std::size_t> corner;
+    grid.query(regions[0], [&](std::size_t i) { corner.push_back(i); });
+    std::sort(corner.begin(), corner.end());
+    EXPECT_EQ(corner, (std::vector<std::size_t>{10, 108})) << "box (1, 1) and the big one";
+    std::size_t off = 0, tall = 0;
+    grid.query(regions[3], [&](std::size_t) { ++off; });
+    grid.query(regions[5], [&](std::size_t i) { tall += i == 109 ? 1 : 100; });
+    EXPECT_EQ(off, 0u);
+    EXPECT_EQ(tall, 1u);
+}
+
+// ---- the command line and hostile files -------------------------------------
 
 TEST(Check, ListsEachPairWithItsLinesAndExitsWithThree) {
     kavrit_test::ScratchDir dir("kavrit-check");
@@ -288,21 +366,21 @@ TEST(Check, ListsEachPairWithItsLinesAndExitsWithThree) {
     std::ofstream(file) << w.text;
     const std::string plate_line = std::to_string(w.lines[0][1]), block_line = std::to_string(w.lines[1][0]);
 
-    RunResult r = run({"--check", file});
+    ExportRun r = export_run({"--check", file});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.out, "structure 1, line " + plate_line + " and structure 2, line " + block_line +
                          ": overlap 1.5 deep\n1 colliding pair\n");
-    r = run({"--check", "--pose", "1=-90", file});
+    r = export_run({"--check", "--pose", "1=-90", file});
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.out.find("structure 1, line " + plate_line + " and the substrate: overlap 91 deep\n"),
               std::string::npos)
         << r.out;
-    r = run({"--check", "--pose", "1=30", file});
+    r = export_run({"--check", "--pose", "1=30", file});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "no collisions\n");
 
     // The ranges of a pose that starts in collision set the pair aside.
-    r = run({"--ranges", "--json", file});
+    r = export_run({"--ranges", "--json", file});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("\"set_aside\": [[{\"structure\": 1, \"line\": " + plate_line + "}, {\"structure\": 2, \"line\": " +
                          block_line + "}]]"),
@@ -314,10 +392,10 @@ TEST(Check, ListsEachPairWithItsLinesAndExitsWithThree) {
     const std::string doubling = dir / "double.txt", low = dir / "low.txt";
     std::ofstream(doubling) << "-1000 -2000\n1000 2000\n";
     std::ofstream(low) << "-1 -1\n0.5 0.5\n";
-    r = run({"--check", "--stack", doubling, file});
+    r = export_run({"--check", "--stack", doubling, file});
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.out.find(": overlap 3 deep\n1 colliding pair\n"), std::string::npos) << r.out;
-    r = run({"--ranges", "--stack", low, file});
+    r = export_run({"--ranges", "--stack", low, file});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(low), std::string::npos) << r.err;
 
@@ -330,7 +408,7 @@ TEST(Check, ListsEachPairWithItsLinesAndExitsWithThree) {
                                                                    {"--check", "--ranges", file},
                                                                    {"--ranges", "--view", "top", file},
                                                                    {"--check", "--pose", "2=10", file}})
-        EXPECT_EQ(run(args).status, 2) << args.size();
+        EXPECT_EQ(export_run(args).status, 2) << args.size();
     EXPECT_FALSE(std::filesystem::exists(dir / "out.obj"));
 }
 
@@ -347,7 +425,7 @@ TEST(Check, HostileFilesAreRefusedOrBoundedAsElsewhere) {
         ASSERT_NE(at, std::string::npos);
         t.replace(at, 44, "rotate: +x 0 0 " + bad);
         std::ofstream(file) << t;
-        const RunResult r = run({"--ranges", file});
+        const ExportRun r = export_run({"--ranges", file});
         EXPECT_EQ(r.status, 1) << bad;
         EXPECT_NE(r.err.find("line "), std::string::npos) << r.err;
     }

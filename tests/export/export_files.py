@@ -6,6 +6,7 @@ need. roundtrip.py, step_check.py and gltf_check.py share them, and the
 list of failures that each check adds to.
 """
 import re
+import subprocess
 
 failures = []
 
@@ -79,6 +80,7 @@ def bbox(points):
 
 
 def box_bbox(boxes):
+    """The bounding box of boxes given as (lo, hi); None for no box."""
     return bbox([b[0] for b in boxes] + [b[1] for b in boxes])
 
 
@@ -110,3 +112,10 @@ def read_obj(path):
                 material = w[1]
                 materials.append(material)
     return {"objects": objects, "vertices": vertices, "faces": faces, "materials": materials}
+
+
+def generate_layout(bench_scale, boxes, cif):
+    """Writes bench-scale's generated layout of about `boxes` boxes to `cif`."""
+    with open(cif, "w") as f:
+        r = subprocess.run([bench_scale, "--layout", str(boxes)], stdout=f, text=True)
+    check(r.returncode == 0, "bench-scale --layout %s failed" % boxes)

@@ -14,39 +14,21 @@
 #include "export/cli.h"
 #include "export/kavrit.h"
 #include "export/output_file.h"
+#include "tests/export/kavrit_writer.h"
 #include "tests/export/test_support.h"
 
 using namespace kavrit;
 namespace fs = std::filesystem;
+using kavrit_test::export_run;
+using kavrit_test::ExportRun;
+using kavrit_test::free_block;
+using kavrit_test::kavrit_text;
 using kavrit_test::read_file;
 using kavrit_test::ScratchDir;
 
 namespace {
 
 const std::string DATA = KAVRIT_TEST_DATA;
-
-// A kavrit file naming `cif_name` with one free block per entry of `boxes`
-// (a box line each), numbered 1, 2, ...
-std::string kavrit_text(const std::string& cif_name, const std::vector<std::string>& boxes) {
-    std::string t = "#\n# cif input file: " + cif_name + "\n#\n";
-    for (std::size_t i = 0; i < boxes.size(); ++i) {
-        const std::string n = std::to_string(i + 1);
-        t += "\n# structure " + n + " start -----------------\n{\n  anchor: false\n  rotate: +y 0.00 0.00 0.00\n\n  " +
-             boxes[i] + "\n}\n# structure " + n + " end -----------------\n";
-    }
-    return t + "#\n# end of kavrit file\n";
-}
-
-struct ExportRun {
-    int status;
-    std::string err;
-};
-
-ExportRun export_to(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = run_export(args, out, err);
-    return {status, err.str()};
-}
 
 }  // namespace
 
@@ -75,9 +57,9 @@ TEST(ValidUtf8, KeepsWellFormedSequencesAndReplacesEveryOtherByte) {
 TEST(ExportFaults, NameThatIsNotUtf8GoesIntoJsonAsValidText) {
     ScratchDir dir("kavrit-export-faults");
     const std::string input = dir / "in.kavrit";
-    std::ofstream(input) << kavrit_text("m\xb5-\xff.cif", {"4.0 2.0 1.0 2.0 1.0 0.5"});
+    std::ofstream(input) << kavrit_text({free_block("4.0 2.0 1.0 2.0 1.0 0.5")}, "m\xb5-\xff.cif");
     for (const std::string name : {"m.glb", "m.html"}) {
-        const ExportRun r = export_to({input, dir / name});
+        const ExportRun r = export_run({input, dir / name});
         ASSERT_EQ(r.status, 0) << name << ": " << r.err;
         const std::string written = read_file(dir / name);
         EXPECT_NE(written.find("m?-?.cif"), std::string::npos) << name;
@@ -116,7 +98,7 @@ TEST(ExportFaults, CoordinatesBeyondTheFormatEndTheRunWithoutOutput) {
         std::vector<std::string> args = c.options;
         args.push_back(DATA + "/hinged_summary.kavrit");
         args.push_back(dir / c.output);
-        const ExportRun r = export_to(args);
+        const ExportRun r = export_run(args);
         const std::string what = c.output + " 1e" + std::to_string(c.options[1].size() - 1);
         EXPECT_EQ(r.status, c.status) << what << ": " << r.err;
         EXPECT_EQ(fs::exists(dir / c.output), c.status == 0) << what;
@@ -133,8 +115,8 @@ TEST(ExportFaults, FileWhosePictureOverflowsIsRefusedWithStatus1) {
     ScratchDir dir("kavrit-export-faults");
     const std::string tiny = "0." + std::string(315, '0') + "5";
     const std::string input = dir / "tiny.kavrit";
-    std::ofstream(input) << kavrit_text("t.cif", {tiny + " " + tiny + " 1.0 0.0 0.0 0.0"});
-    const ExportRun r = export_to({"--view", "top", input, dir / "t.svg"});
+    std::ofstream(input) << kavrit_text({free_block(tiny + " " + tiny + " 1.0 0.0 0.0 0.0")}, "t.cif");
+    const ExportRun r = export_run({"--view", "top", input, dir / "t.svg"});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("tiny.kavrit: a coordinate of the .svg output would be"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(dir / "t.svg"));
@@ -180,14 +162,13 @@ TEST(OutputFiles, FifoIsWrittenThroughAndStays) {
 // The repeated number is found however far apart the blocks lie, and the
 // message names the first block's start line: block k starts at line 5 + 9 (k - 1).
 TEST(KavritReaderFaults, RepeatedNumberFarApartNamesTheFirstBlock) {
-    std::vector<std::string> boxes(3000, "1.0 1.0 1.0 0.0 0.0 0.5");
-    std::string text = kavrit_text("far.cif", boxes);
+    std::vector<std::string> blocks(3000, free_block("1.0 1.0 1.0 0.0 0.0 0.5"));
+    std::string text = kavrit_text(blocks, "far.cif");
     const std::string last = "# structure 3000 start";
     text.replace(text.find(last), last.size(), "# structure 7 start");
     text.replace(text.find("# structure 3000 end"), 20, "# structure 7 end");
-    std::istringstream in(text);
     try {
-        read_kavrit(in);
+        kavrit_test::parse(text);
         FAIL() << "a repeated structure number was read";
     } catch (const ParseError& e) {
         EXPECT_EQ(e.line(), 5 + 9 * 2999);

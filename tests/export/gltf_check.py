@@ -20,15 +20,9 @@ import subprocess
 import sys
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source folder
-from export_files import read_kavrit  # noqa: E402  the kavrit file read here, not by the program
-
-failures = []
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print("FAIL: " + what)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+# the kavrit file read here, not by the program
+from export_files import box_bbox, check, failures, generate_layout, read_kavrit  # noqa: E402
 
 
 def read_glb(path):
@@ -41,6 +35,16 @@ def read_glb(path):
     return json.loads(data[20:20 + chunk_length])
 
 
+def structure_nodes(gltf):
+    """The index of each node named structure_N, by N."""
+    by_number = {}
+    for i, n in enumerate(gltf["nodes"]):
+        m = re.fullmatch(r"structure_(\d+)", n.get("name", ""))
+        if m:
+            by_number[int(m.group(1))] = i
+    return by_number
+
+
 def check_tree(gltf, chains, label):
     nodes = gltf["nodes"]
     scene = gltf["scenes"][gltf.get("scene", 0)]
@@ -51,12 +55,9 @@ def check_tree(gltf, chains, label):
         for c in n.get("children", []):
             check(c not in parent_of, label + ": node %d has one parent" % c)
             parent_of[c] = i
-    by_number = {}
-    for i, n in enumerate(nodes):
-        m = re.fullmatch(r"structure_(\d+)", n.get("name", ""))
-        if m:
-            by_number[int(m.group(1))] = i
-            check(n.get("extras", {}).get("structure") == int(m.group(1)), label + ": extras of " + n["name"])
+    by_number = structure_nodes(gltf)
+    for number, i in by_number.items():
+        check(nodes[i].get("extras", {}).get("structure") == number, label + ": extras of " + nodes[i]["name"])
     check(sorted(by_number) == sorted(chains), label + ": one node per structure")
     for number, chain in chains.items():
         if number not in by_number:
@@ -90,11 +91,7 @@ def check_positions(gltf, structures, label):
     nodes = gltf["nodes"]
     root = gltf["scenes"][gltf.get("scene", 0)]["nodes"][0]
     parent_of = {c: i for i, n in enumerate(nodes) for c in n.get("children", [])}
-    by_number = {}
-    for i, n in enumerate(nodes):
-        m = re.fullmatch(r"structure_(\d+)", n.get("name", ""))
-        if m:
-            by_number[int(m.group(1))] = i
+    by_number = structure_nodes(gltf)
     for s in structures:
         node = by_number.get(s["number"])
         boxes = s["boxes"] + ([s["reflector"]] if s["reflector"] else [])
@@ -108,17 +105,18 @@ def check_positions(gltf, structures, label):
             t = nodes[at].get("translation", [0, 0, 0])
             offset = [offset[k] + t[k] for k in range(3)]
             at = parent_of.get(at)
-        lo = [float("inf")] * 3
-        hi = [float("-inf")] * 3
         if "mesh" not in nodes[node]:
             check(False, label + ": structure %d has no mesh" % s["number"])
             continue
-        for prim in gltf["meshes"][nodes[node]["mesh"]]["primitives"]:
-            acc = gltf["accessors"][prim["attributes"]["POSITION"]]
-            lo = [min(lo[k], acc["min"][k] + offset[k]) for k in range(3)]
-            hi = [max(hi[k], acc["max"][k] + offset[k]) for k in range(3)]
-        want_lo = [min(b[0][k] for b in boxes) for k in range(3)]
-        want_hi = [max(b[1][k] for b in boxes) for k in range(3)]
+        accessors = [gltf["accessors"][prim["attributes"]["POSITION"]]
+                     for prim in gltf["meshes"][nodes[node]["mesh"]]["primitives"]]
+        placed = [([a["min"][k] + offset[k] for k in range(3)], [a["max"][k] + offset[k] for k in range(3)])
+                  for a in accessors]
+        if not placed:
+            check(False, label + ": structure %d has a mesh without primitives" % s["number"])
+            continue
+        lo, hi = box_bbox(placed)
+        want_lo, want_hi = box_bbox(boxes)
         close = all(abs(a - b) <= 1e-3 * max(1.0, abs(b)) for a, b in zip(lo + hi, want_lo + want_hi))
         check(close, label + ": structure %d lies at %s..%s, its boxes at %s..%s" %
               (s["number"], lo, hi, want_lo, want_hi))
@@ -144,9 +142,7 @@ def main():
     os.makedirs(a.work, exist_ok=True)
     if a.generate:
         a.cif = os.path.join(a.work, "generated_%s.cif" % a.generate[1])
-        with open(a.cif, "w") as f:
-            r = subprocess.run([a.generate[0], "--layout", a.generate[1]], stdout=f, text=True)
-        check(r.returncode == 0, "bench-scale --layout failed")
+        generate_layout(a.generate[0], a.generate[1], a.cif)
     kavrits = []
     if a.cif:
         # Short names in the work folder: cif2kavrit keeps names of up to 79 characters.
@@ -184,6 +180,8 @@ def main():
         sys.stdout.write(r.stdout)
         sys.stderr.write(r.stderr)
         check(r.returncode == 0, "glTF validator: errors or warnings")
+    for f in failures:
+        print("FAIL: " + f)
     print("%d glTF files, %d failures" % (len(glbs), len(failures)))
     return 1 if failures else 0
 

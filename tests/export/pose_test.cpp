@@ -12,13 +12,15 @@
 #include <sstream>
 
 #include "export/cli.h"
+#include "export/html_writer.h"
 #include "export/kavrit.h"
 #include "export/pose.h"
-#include "export/view.h"
 #include "tests/export/test_support.h"
 
 using namespace kavrit;
 namespace fs = std::filesystem;
+using kavrit_test::export_run;
+using kavrit_test::ExportRun;
 using kavrit_test::read_file;
 using kavrit_test::ScratchDir;
 
@@ -27,17 +29,6 @@ namespace {
 const std::string DATA = KAVRIT_TEST_DATA;
 const std::string EXAMPLE = KAVRIT_EXAMPLE_KAVRIT;  // examples/hinged_mirror.cif through cif2kavrit -s
 const double C30 = std::sqrt(3.0) / 2;
-
-struct Outcome {
-    int status;
-    std::string err;
-};
-
-Outcome export_file(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    int status = run_export(args, out, err);
-    return {status, err.str()};
-}
 
 // The vertices of each "o structure_N" object of an OBJ file, in order.
 std::map<int, std::vector<Vec3>> obj_vertices(const std::string& obj) {
@@ -118,14 +109,14 @@ TEST(PoseExample, MirrorPlateTurnsAboutItsHingeAndTheFrameStays) {
     const std::pair<const char*, Mapping> cases[] = {{"5=90", quarter}, {"5=-30", minus30}, {"5=450", quarter}};
     for (const auto& [pose, plate] : cases) {
         SCOPED_TRACE(pose);
-        ASSERT_EQ(export_file({"--pose", pose, EXAMPLE, dir / "posed.obj"}).status, 0);
+        ASSERT_EQ(export_run({"--pose", pose, EXAMPLE, dir / "posed.obj"}).status, 0);
         const std::string obj = read_file(dir / "posed.obj");
         expect_corners(kavrit, obj, 5, plate);
         for (int anchored : {1, 2, 3, 4}) expect_corners(kavrit, obj, anchored, STAYS);
     }
     // Two corners in plain numbers: the plate's big box runs from (30, 72, 3)
     // to (170, 118, 5); raised by 90 degrees it stands from y 31.5 to 29.5, z 41.5 to 87.5.
-    ASSERT_EQ(export_file({"--raise", "90", EXAMPLE, dir / "raised.obj"}).status, 0);
+    ASSERT_EQ(export_run({"--raise", "90", EXAMPLE, dir / "raised.obj"}).status, 0);
     auto v = obj_vertices(read_file(dir / "raised.obj"))[5];
     ASSERT_GE(v.size(), 8u);
     EXPECT_EQ(v[0], (Vec3{30, 31.5, 41.5}));
@@ -173,7 +164,7 @@ TEST(PoseChain, ChildrenTurnWithTheirParentsAboutMovedAxes) {
         std::vector<std::string> args = c.options;
         args.push_back(file);
         args.push_back(dir / "posed.obj");
-        ASSERT_EQ(export_file(args).status, 0);
+        ASSERT_EQ(export_run(args).status, 0);
         const std::string obj = read_file(dir / "posed.obj");
         expect_corners(kavrit, obj, 1, STAYS);
         expect_corners(kavrit, obj, 4, STAYS);
@@ -190,7 +181,7 @@ TEST(PoseChain, ZScaleStretchesBeforeTurning) {
     ScratchDir dir("kavrit-pose-test");
     const std::string file = DATA + "/plate_flap.kavrit";
     const std::string kavrit = read_file(file);
-    ASSERT_EQ(export_file({"--z-scale", "2", "--pose", "2=90", file, dir / "posed.obj"}).status, 0);
+    ASSERT_EQ(export_run({"--z-scale", "2", "--pose", "2=90", file, dir / "posed.obj"}).status, 0);
     const std::string obj = read_file(dir / "posed.obj");
     expect_corners(kavrit, obj, 2, [](const Vec3& p) { return Vec3{p[0], 14 - 2 * p[2], p[1] - 6}; });
     expect_corners(kavrit, obj, 1, [](const Vec3& p) { return Vec3{p[0], p[1], 2 * p[2]}; });
@@ -213,11 +204,11 @@ TEST(PoseFlat, TurnsThatComeBackGiveTheFlatExportExactly) {
             fs::create_directories(dir / "flat");
             fs::create_directories(dir / "posed");
             const std::string flat = dir / (std::string("flat/out.") + ext);
-            ASSERT_EQ(export_file({in.file, flat}).status, 0);
+            ASSERT_EQ(export_run({in.file, flat}).status, 0);
             for (const std::string& pose : in.poses) {
                 SCOPED_TRACE(in.file + " " + pose + " " + ext);
                 const std::string posed = dir / (std::string("posed/out.") + ext);
-                ASSERT_EQ(export_file({"--pose", pose, in.file, posed}).status, 0);
+                ASSERT_EQ(export_run({"--pose", pose, in.file, posed}).status, 0);
                 EXPECT_EQ(read_file(posed), read_file(flat));
             }
         }
@@ -251,7 +242,7 @@ TEST(PoseRefusals, MessagesAndStatus) {
             args.push_back(file);
             args.push_back(dir / "out.obj");
         }
-        Outcome r = export_file(args);
+        ExportRun r = export_run(args);
         EXPECT_EQ(r.status, c.status) << c.options[0] << " " << (c.options.size() > 1 ? c.options[1] : "");
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_FALSE(fs::exists(dir / "out.obj"));
@@ -291,114 +282,6 @@ TEST(HingeTree, RingsAreCutAndMissingParentsRefused) {
     }
 }
 
-namespace {
-
-// A box turned about the x axis through the origin, as its visible sides.
-std::vector<Face3> visible_sides(const View& view, const Vec3& lo, const Vec3& hi, double degrees) {
-    Affine turn = turn_about('x', {0, 0, 0}, degrees);
-    Cuboid c{lo, hi};
-    std::vector<Face3> out;
-    for (const BoxFace& f : BOX_FACES) {
-        Vec3 n{0, 0, 0};
-        n[f.axis] = f.side;
-        Face3 face{{}, turn.turn(n)};
-        if (nearness(view, face.normal) <= 1e-9) continue;
-        for (int k = 0; k < 4; ++k) face.corners[k] = turn.apply(corner(c, f.corners[k]));
-        out.push_back(face);
-    }
-    return out;
-}
-
-// Whether drawing `order` shows, at every point of a fine grid over the
-// picture, the side that is nearest there.
-bool shows_nearest(const View& view, const std::vector<Face3>& faces, const std::vector<std::size_t>& order) {
-    auto inside = [&](const Face3& f, Point2 q) {
-        int sign = 0;
-        for (int k = 0; k < 4; ++k) {
-            Point2 a = project(view, f.corners[k]), b = project(view, f.corners[(k + 1) % 4]);
-            double cr = (b.x - a.x) * (q.y - a.y) - (b.y - a.y) * (q.x - a.x);
-            if (std::fabs(cr) < 1e-9) return false;
-            int s = cr > 0 ? 1 : -1;
-            if (sign && s != sign) return false;
-            sign = s;
-        }
-        return true;
-    };
-    auto near_at = [&](const Face3& f, Point2 q) {
-        const Vec3& n = f.normal;
-        double d = n[0] * f.corners[0][0] + n[1] * f.corners[0][1] + n[2] * f.corners[0][2];
-        auto dot = [](const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; };
-        return (d - q.x * dot(n, view.right) - q.y * dot(n, view.up)) / dot(n, view.toward_viewer);
-    };
-    for (double x = -5; x <= 25; x += 0.37)
-        for (double y = -5; y <= 110; y += 0.37) {
-            Point2 q{x, y};
-            std::size_t painted = faces.size(), nearest = faces.size();
-            for (std::size_t i : order)
-                if (inside(faces[i], q)) painted = i;
-            for (std::size_t i = 0; i < faces.size(); ++i)
-                if (inside(faces[i], q) && (nearest == faces.size() || near_at(faces[i], q) > near_at(faces[nearest], q) + 1e-9))
-                    nearest = i;
-            if (painted != faces.size() && std::fabs(near_at(faces[painted], q) - near_at(faces[nearest], q)) > 1e-6)
-                return false;
-        }
-    return true;
-}
-
-}  // namespace
-
-// Seen from above, a plate 100 long tilted up by 30 degrees about the x
-// axis, and a small box under its high end.  The plate's centre lies at
-// z 25.9, the box's at 34, so drawing boxes by their centres puts the box
-// over the plate, although the plate lies above it (z 43 to 51 there).
-TEST(FaceOrder, TiltedPlateOverABoxBeneathItsHighEnd) {
-    for (ViewName v : {ViewName::top, ViewName::iso, ViewName::front, ViewName::side}) {
-        const View view = make_view(v);
-        std::vector<Face3> faces = visible_sides(view, {0, 0, 0}, {20, 100, 2}, 30);
-        const std::size_t plate_sides = faces.size();
-        for (const Face3& f : visible_sides(view, {5, 75, 30}, {15, 85, 38}, 0)) faces.push_back(f);
-        EXPECT_TRUE(shows_nearest(view, faces, face_order(view, faces))) << view_title(v);
-        if (v != ViewName::top) continue;
-        // The naive order from above: all sides of the box with the farther centre first.
-        std::vector<std::size_t> by_centre;
-        for (std::size_t i = plate_sides; i < faces.size(); ++i) by_centre.push_back(i);
-        for (std::size_t i = 0; i < plate_sides; ++i) by_centre.insert(by_centre.begin(), i);
-        EXPECT_FALSE(shows_nearest(view, faces, by_centre)) << "the case no longer catches a centre sort";
-    }
-}
-
-// A stack of 24 levels turned together by 30 degrees, every level hiding
-// part of all below it: whole plates 20 x 100 on even levels, four tiles
-// 20 x 20 on odd ones, so that sides of very different sizes overlap (the
-// pairs are found through a grid of the picture; whole plates span many of
-// its cells).  Each level lies above the one before, so the nearest side at
-// every point is that of the highest level there.
-TEST(FaceOrder, StackOfTurnedPlatesAndTilesOfMixedSizes) {
-    for (ViewName v : {ViewName::top, ViewName::iso, ViewName::front, ViewName::side}) {
-        const View view = make_view(v);
-        std::vector<Face3> faces;
-        for (int level = 0; level < 24; ++level) {
-            const double z = 3.0 * level;
-            if (level % 2 == 0) {
-                for (const Face3& f : visible_sides(view, {0, 0, z}, {20, 100, z + 1}, 30)) faces.push_back(f);
-                continue;
-            }
-            for (int tile = 0; tile < 4; ++tile)
-                for (const Face3& f : visible_sides(view, {0, 25.0 * tile, z}, {20, 25.0 * tile + 20, z + 1}, 30))
-                    faces.push_back(f);
-        }
-        EXPECT_TRUE(shows_nearest(view, faces, face_order(view, faces))) << view_title(v);
-        // Drawn in reverse the stack shows its lowest level: the check sees
-        // it.  From the side (+x) the levels are thin bands apart.
-        if (v == ViewName::side) continue;
-        std::vector<std::size_t> reversed = face_order(view, faces);
-        std::reverse(reversed.begin(), reversed.end());
-        EXPECT_FALSE(shows_nearest(view, faces, reversed)) << view_title(v);
-    }
-}
-
-#include "export/html_writer.h"
-
 // The page: a hinge entry per hinged structure with its parent, the turns of
 // the pose as the sliders' start, and a file name that cannot end a script
 // element early.
@@ -410,9 +293,7 @@ TEST(HtmlPage, HingesAndAHostileName) {
     request.degrees = {{3, 45}};
     request.raise = 30;
     const std::string page = make_html(layout, make_pose(layout, request));
-    std::size_t scripts = 0;
-    for (auto at = page.find("</script>"); at != std::string::npos; at = page.find("</script>", at + 1)) ++scripts;
-    EXPECT_EQ(scripts, 3u);  // the data, three.js, the page's own script
+    EXPECT_EQ(kavrit_test::count_of(page, "</script>"), 3u);  // the data, three.js, the page's own script
     EXPECT_NE(page.find("{\"number\":2,\"axis\":\"x\",\"degrees\":30,\"first_level\":true,\"parent\":null}"),
               std::string::npos);
     EXPECT_NE(page.find("{\"number\":3,\"axis\":\"y\",\"degrees\":45,\"first_level\":false,\"parent\":2}"),
@@ -437,28 +318,27 @@ TEST(HtmlPage, HingesAndAHostileName) {
 // (line 100, lower face z 3 at y 130: 97.5 beyond the axis, 1 above it)
 // meets the substrate when 97.5 sin t - cos t = 2.
 TEST(ExampleCollisions, MirrorPlateRaisedByNinetyStandsInItsPosts) {
-    std::ostringstream out, err;
-    EXPECT_EQ(run_export({"--check", "--raise", "90", EXAMPLE}, out, err), 3);
-    EXPECT_EQ(out.str(),
+    const ExportRun raised = export_run({"--check", "--raise", "90", EXAMPLE});
+    EXPECT_EQ(raised.status, 3);
+    EXPECT_EQ(raised.out,
               "structure 2, line 56 and structure 5, line 101: overlap 2.5 deep\n"
               "structure 2, line 57 and structure 5, line 101: overlap 2.5 deep\n"
               "structure 3, line 66 and structure 5, line 108: overlap 2.5 deep\n"
               "structure 3, line 67 and structure 5, line 108: overlap 2.5 deep\n"
               "4 colliding pairs\n");
-    std::ostringstream flat, flat_err;
-    EXPECT_EQ(run_export({"--check", EXAMPLE}, flat, flat_err), 0);
-    EXPECT_EQ(flat.str(), "no collisions\n");
+    const ExportRun flat = export_run({"--check", EXAMPLE});
+    EXPECT_EQ(flat.status, 0);
+    EXPECT_EQ(flat.out, "no collisions\n");
 
-    const double deg = 180 / std::numbers::pi;
-    const double up = (std::atan(2.5 / 3) - std::asin(1.5 / std::sqrt(15.25))) * deg;
+    const double up = (std::atan(2.5 / 3) - std::asin(1.5 / std::sqrt(15.25))) * kavrit_test::DEG;
     const double rho = std::hypot(97.5, 1.0);
-    const double down = (std::asin(2 / rho) + std::atan(1 / 97.5)) * deg;
+    const double down = (std::asin(2 / rho) + std::atan(1 / 97.5)) * kavrit_test::DEG;
     char expected[200];
     std::snprintf(expected, sizeof expected,
                   "structure 5 at 0.00\n  down: %.2f, structure 5, line 100 hits the substrate\n"
                   "  up:   %.2f, structure 5, line 101 hits structure 2, line 56\n",
                   down, up);
-    std::ostringstream ranges, ranges_err;
-    EXPECT_EQ(run_export({"--ranges", EXAMPLE}, ranges, ranges_err), 0);
-    EXPECT_NE(ranges.str().find(expected), std::string::npos) << ranges.str() << "\nexpected\n" << expected;
+    const ExportRun ranges = export_run({"--ranges", EXAMPLE});
+    EXPECT_EQ(ranges.status, 0);
+    EXPECT_NE(ranges.out.find(expected), std::string::npos) << ranges.out << "\nexpected\n" << expected;
 }

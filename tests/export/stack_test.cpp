@@ -13,6 +13,8 @@
 #include "tests/export/test_support.h"
 
 using namespace kavrit;
+using kavrit_test::export_run;
+using kavrit_test::ExportRun;
 using kavrit_test::read_file;
 using kavrit_test::ScratchDir;
 
@@ -120,17 +122,6 @@ TEST(Stack, RefusesAZValueOutsideItsLevels) {
     EXPECT_THROW(apply_stack(again, stack_of("1 0\n9 1\n"), "p"), StackError);  // z 0 lies below level 1
 }
 
-struct Outcome {
-    int status;
-    std::string err;
-};
-
-Outcome run(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = run_export(args, out, err);
-    return {status, err.str()};
-}
-
 TEST(Stack, CommandLine) {
     ScratchDir dir("kavrit-stack-test");
     const std::string stack = dir / "stack.txt";
@@ -138,13 +129,13 @@ TEST(Stack, CommandLine) {
     const std::string input = DATA + "/plate_flap.kavrit";
 
     // OBJ with the stack: structure 1's box, x 0..50... z 0 to 5 becomes 0 to 3.
-    ASSERT_EQ(run({"--stack", stack, input, dir / "a.obj"}).status, 0);
+    ASSERT_EQ(export_run({"--stack", stack, input, dir / "a.obj"}).status, 0);
     const std::string obj = read_file(dir / "a.obj");
     EXPECT_NE(obj.find("\nv -5 0 3\n"), std::string::npos) << obj.substr(0, 400);
     EXPECT_EQ(obj.find("\nv -5 0 5\n"), std::string::npos);
 
     // The same file with --stack=FILE gives the same bytes.
-    ASSERT_EQ(run({"--stack=" + stack, input, dir / "b.obj"}).status, 0);
+    ASSERT_EQ(export_run({"--stack=" + stack, input, dir / "b.obj"}).status, 0);
     std::string b = read_file(dir / "b.obj");
     const std::size_t mtl = b.find("mtllib b.mtl");
     ASSERT_NE(mtl, std::string::npos);
@@ -163,7 +154,7 @@ TEST(Stack, CommandLine) {
         {{"--stack", DATA + "/plate_flap.kavrit", input, dir / "c.obj"}, 1, "line 17: expected a level"},
     };
     for (const auto& r : refusals) {
-        const Outcome got = run(r.args);
+        const ExportRun got = export_run(r.args);
         EXPECT_EQ(got.status, r.status) << got.err;
         EXPECT_NE(got.err.find(r.message), std::string::npos) << got.err;
         EXPECT_FALSE(std::filesystem::exists(dir / "c.obj"));
@@ -172,13 +163,13 @@ TEST(Stack, CommandLine) {
 
     // A stack that stops below the anchor's top: refused, no file written.
     std::ofstream(dir / "low.txt") << "0 0\n4 1\n";
-    const Outcome low = run({"--stack", dir / "low.txt", input, dir / "c.glb"});
+    const ExportRun low = export_run({"--stack", dir / "low.txt", input, dir / "c.glb"});
     EXPECT_EQ(low.status, 1);
     EXPECT_NE(low.err.find("structure 1 (line 16 on): a box reaches z 5"), std::string::npos) << low.err;
     EXPECT_FALSE(std::filesystem::exists(dir / "c.glb"));
 
     // Without the STEP writer handed in, .step is a wrong command line.
-    EXPECT_EQ(run({input, dir / "c.step"}).status, 2);
+    EXPECT_EQ(export_run({input, dir / "c.step"}).status, 2);
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ import sys
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source folder
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from export_files import check, failures, read_kavrit, read_obj  # noqa: E402  (the tests' own reading of the files)
+from export_files import bbox, box_bbox, check, failures, generate_layout, read_kavrit, read_obj  # noqa: E402  (the tests' own reading of the files)
 
 try:
     import gmsh
@@ -129,13 +129,8 @@ def obj_boxes(path):
         edges = [sum((corners[k][a] - corners[0][a]) ** 2 for a in range(3)) ** 0.5 for k in (1, 2, 4)]
         if min(edges) > EMPTY:
             key = name + "_reflector" if material == "reflector" else name
-            boxes.setdefault(key, []).append(([min(p[a] for p in corners) for a in range(3)],
-                                              [max(p[a] for p in corners) for a in range(3)]))
+            boxes.setdefault(key, []).append(bbox(corners))
     return boxes
-
-
-def hull(boxes):
-    return ([min(b[0][a] for b in boxes) for a in range(3)], [max(b[1][a] for b in boxes) for a in range(3)])
 
 
 def overlap(b1, b2, margin=1e-6):
@@ -169,8 +164,10 @@ def main():
     os.makedirs(a.work, exist_ok=True)
     if a.generate:
         a.cif = os.path.join(a.work, "generated.cif")
-        with open(a.cif, "w") as f:
-            subprocess.run([a.generate[0], "--layout", a.generate[1]], stdout=f, check=True)
+        generate_layout(a.generate[0], a.generate[1], a.cif)
+        if failures:
+            print("FAIL:", failures[0])
+            return 1
     if a.cif:
         kavrit = os.path.join(a.work, "layout.kav")
         run([a.convert] + a.convert_options.split() + ["-o", kavrit, os.path.abspath(a.cif)], cwd=a.work)
@@ -205,7 +202,7 @@ def main():
             r = placed(s["reflector"], zmap)
             expected[name + "_reflector"] = (union_volume([r]), 1)
     obj_parts = obj_boxes(obj)
-    corners = {name: hull(boxes) for name, boxes in obj_parts.items()}
+    corners = {name: box_bbox(boxes) for name, boxes in obj_parts.items()}
 
     gmsh.initialize()
     gmsh.option.setNumber("General.Terminal", 0)
@@ -230,9 +227,7 @@ def main():
         measured = sum(gmsh.model.occ.getMass(3, t) for t in tags)
         check(abs(measured - volume) <= 1e-6 * volume,
               "%s: volume %.12g, union of its boxes %.12g" % (name, measured, volume))
-        bb = [gmsh.model.getBoundingBox(3, t) for t in tags]
-        lo = [min(b[a] for b in bb) for a in range(3)]
-        hi = [max(b[3 + a] for b in bb) for a in range(3)]
+        lo, hi = box_bbox([(b[:3], b[3:]) for b in (gmsh.model.getBoundingBox(3, t) for t in tags)])
         boxes_of[name] = (lo, hi)
         want = corners.get(name)
         check(want is not None, "%s: not in the OBJ" % name)
@@ -279,10 +274,8 @@ def main():
 
     if not a.no_mesh:
         # Coarse elements: the check is that every solid meshes, not how finely.
-        lo, hi = [float("inf")] * 3, [float("-inf")] * 3
-        for b in boxes_of.values():
-            lo = [min(lo[k], b[0][k]) for k in range(3)]
-            hi = [max(hi[k], b[1][k]) for k in range(3)]
+        if boxes_of:
+            lo, hi = box_bbox(list(boxes_of.values()))
         gmsh.option.setNumber("Mesh.MeshSizeMax", max(hi[k] - lo[k] for k in range(3)) / 8 if boxes_of else 1)
         try:
             gmsh.model.mesh.generate(3)

@@ -14,39 +14,23 @@
 #include "export/kavrit.h"
 #include "export/pose.h"
 #include "export/step_writer.h"
+#include "tests/export/kavrit_writer.h"
 #include "tests/export/test_support.h"
 
 using namespace kavrit;
+using kavrit_test::count_of;
+using kavrit_test::export_run;
+using kavrit_test::ExportRun;
+using kavrit_test::kavrit_text;
+using kavrit_test::parse;
 using kavrit_test::read_file;
 using kavrit_test::ScratchDir;
 
 namespace {
 
-// A kavrit file of the given structure blocks (the text between the braces).
-std::string kavrit_text(const std::vector<std::string>& blocks) {
-    std::string t = "\n#\n# cif input file: t.cif\n#\n";
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-        const std::string n = std::to_string(i + 1);
-        t += "\n# structure " + n + " start -----------------\n{\n" + blocks[i] + "}\n# structure " + n +
-             " end -----------------\n";
-    }
-    return t + "#\n# end of kavrit file\n";
-}
-
-Layout layout_of(const std::vector<std::string>& blocks) {
-    std::istringstream in(kavrit_text(blocks));
-    return read_kavrit(in);
-}
-
 std::string step_of(const std::vector<std::string>& blocks) {
-    const Layout layout = layout_of(blocks);
+    const Layout layout = parse(kavrit_text(blocks));
     return make_step(layout, flat_pose(layout));
-}
-
-int count(const std::string& text, const std::string& what) {
-    int n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
 }
 
 // An anchored L of two overlapping boxes with a reflector, a free bar, and a
@@ -64,12 +48,12 @@ TEST(Step, NamesColoursAndUnit) {
     EXPECT_EQ(step.rfind("ISO-10303-21;", 0), 0u);
     EXPECT_NE(step.find("AUTOMOTIVE_DESIGN"), std::string::npos);  // AP214
     EXPECT_NE(step.find("SI_UNIT(.MICRO.,.METRE.)"), std::string::npos);
-    EXPECT_EQ(count(step, "PRODUCT('structure_1',"), 1);
-    EXPECT_EQ(count(step, "PRODUCT('structure_1_reflector',"), 1);
-    EXPECT_EQ(count(step, "PRODUCT('structure_2',"), 1);
+    EXPECT_EQ(count_of(step, "PRODUCT('structure_1',"), 1u);
+    EXPECT_EQ(count_of(step, "PRODUCT('structure_1_reflector',"), 1u);
+    EXPECT_EQ(count_of(step, "PRODUCT('structure_2',"), 1u);
     // The edge-joined pair: the assembly and its two solids, all of that name.
-    EXPECT_EQ(count(step, "PRODUCT('structure_3',"), 3);
-    EXPECT_EQ(count(step, "MANIFOLD_SOLID_BREP"), 5);
+    EXPECT_EQ(count_of(step, "PRODUCT('structure_3',"), 3u);
+    EXPECT_EQ(count_of(step, "MANIFOLD_SOLID_BREP"), 5u);
     // The colours of the OBJ materials: anchored, reflector, free, hinged.
     // The kernel keeps colours in single precision.
     std::vector<std::array<double, 3>> written;
@@ -111,7 +95,7 @@ TEST(Step, UnionHasTheFacesOfItsOutline) {
     const std::size_t from = step.find(shell);
     ASSERT_NE(from, std::string::npos) << shell;
     const std::string faces = step.substr(from + shell.size(), step.find(')', from) - from - shell.size());
-    EXPECT_EQ(count(faces, "#"), 8) << faces;
+    EXPECT_EQ(count_of(faces, "#"), 8u) << faces;
 }
 
 TEST(Step, StructuresWithoutASolidAreNamed) {
@@ -138,19 +122,10 @@ TEST(Step, StructuresWithoutASolidAreNamed) {
     // A box without volume beside boxes with one holds no material: the
     // structure is the solid of the others.
     const std::string step = step_of({"  anchor: true\n\n  0.0 2.0 2.0 4.0 5.0 1.0\n  2.0 2.0 2.0 5.0 5.0 1.0\n"});
-    EXPECT_EQ(count(step, "MANIFOLD_SOLID_BREP"), 1);
+    EXPECT_EQ(count_of(step, "MANIFOLD_SOLID_BREP"), 1u);
 }
 
-struct Outcome {
-    int status;
-    std::string err;
-};
-
-Outcome run(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = run_export(args, out, err, make_step);
-    return {status, err.str()};
-}
+ExportRun run(const std::vector<std::string>& args) { return export_run(args, make_step); }
 
 TEST(Step, CommandLine) {
     ScratchDir dir("kavrit-step-test");
@@ -165,14 +140,14 @@ TEST(Step, CommandLine) {
 
     // Refused as for every format, or for want of a solid: status 1, the
     // file and the structure named, nothing written.
-    const Outcome none = run({flat, dir / "c.step"});
+    const ExportRun none = run({flat, dir / "c.step"});
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.err, "kavrit-export: " + flat + ": structure_2: none of its 1 box has a volume, so no solid can be made of it\n");
-    std::ostringstream o, obj_err;
-    EXPECT_EQ(run_export({bad, dir / "c.obj"}, o, obj_err), 1);
-    const Outcome refused = run({bad, dir / "c.step"});
+    const ExportRun obj = export_run({bad, dir / "c.obj"});
+    EXPECT_EQ(obj.status, 1);
+    const ExportRun refused = run({bad, dir / "c.step"});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err, obj_err.str());
+    EXPECT_EQ(refused.err, obj.err);
     EXPECT_FALSE(std::filesystem::exists(dir / "c.step"));
     EXPECT_FALSE(std::filesystem::exists(dir / "c.obj"));
 

@@ -16,6 +16,12 @@
 
 using namespace kavrit;
 namespace fs = std::filesystem;
+using kavrit_test::count_of;
+using kavrit_test::cross;
+using kavrit_test::dot;
+using kavrit_test::minus;
+using kavrit_test::export_run;
+using kavrit_test::ExportRun;
 using kavrit_test::read_file;
 using kavrit_test::ScratchDir;
 
@@ -36,12 +42,6 @@ std::vector<std::string> lines_starting(const std::string& text, const std::stri
     for (std::string line; std::getline(in, line);)
         if (line.rfind(prefix, 0) == 0) out.push_back(line);
     return out;
-}
-
-std::size_t count_of(const std::string& text, const std::string& what) {
-    std::size_t n = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
 }
 
 }  // namespace
@@ -80,10 +80,7 @@ TEST(StlWriter, TwelveOutwardTrianglesPerBox) {
         for (int v = 0; v < 3; ++v)
             for (int k = 0; k < 3; ++k) p[v][k] = f32(at + 12 + 12 * v + 4 * k);
         // The winding must agree with the stated outward normal.
-        Vec3 e1{p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
-        Vec3 e2{p[2][0] - p[0][0], p[2][1] - p[0][1], p[2][2] - p[0][2]};
-        Vec3 c{e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
-        EXPECT_GT(c[0] * n[0] + c[1] * n[1] + c[2] * n[2], 0) << "triangle " << t;
+        EXPECT_GT(dot(cross(minus(p[1], p[0]), minus(p[2], p[0])), n), 0) << "triangle " << t;
         EXPECT_EQ(std::fabs(n[0]) + std::fabs(n[1]) + std::fabs(n[2]), 1.0);
     }
 }
@@ -133,29 +130,31 @@ TEST(CommandLine, RefusesWrongUseWithStatus2) {
         {}, {good}, {"--colour", good, "x.svg"}, {"--view", "oblique", good, "x.svg"}, {good, "x.png"},
         {"--view", "top", good, "x.obj"}, {good, "x.svg", "y.svg"}, {good, "--view"}};
     for (const auto& args : wrong) {
-        std::ostringstream out, err;
-        EXPECT_EQ(run_export(args, out, err), 2) << (args.empty() ? "" : args[0]);
-        EXPECT_NE(err.str().find("usage: kavrit-export"), std::string::npos);
+        const ExportRun r = export_run(args);
+        EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
+        EXPECT_NE(r.err.find("usage: kavrit-export"), std::string::npos);
     }
-    std::ostringstream out, err;
-    EXPECT_EQ(run_export({"--help"}, out, err), 0);
-    EXPECT_NE(out.str().find("--view VIEW"), std::string::npos);
+    const ExportRun help = export_run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--view VIEW"), std::string::npos);
 }
 
 TEST(CommandLine, ExportsOrReportsTheFaultyLine) {
     ScratchDir dir("kavrit-export-test");
     const std::string obj = (dir.path() / "m.OBJ").string();
-    std::ostringstream out, err;
-    ASSERT_EQ(run_export({DATA + "/hinged_summary.kavrit", obj}, out, err), 0) << err.str();
+    const ExportRun written = export_run({DATA + "/hinged_summary.kavrit", obj});
+    ASSERT_EQ(written.status, 0) << written.err;
     EXPECT_TRUE(fs::exists(dir.path() / "m.mtl"));
     EXPECT_NE(read_file(obj).find("mtllib m.mtl\n"), std::string::npos);
 
     const fs::path bad = dir.path() / "bad.kavrit";
     std::ofstream(bad) << "#\n# cif input file: x.cif\n#\n\n# structure 1 start ---\n{\n  anchor: maybe\n";
     const fs::path svg = dir.path() / "bad.svg";
-    EXPECT_EQ(run_export({bad.string(), svg.string()}, out, err), 1);
-    EXPECT_NE(err.str().find("bad.kavrit: line 7: expected the anchor line"), std::string::npos) << err.str();
+    const ExportRun faulty = export_run({bad.string(), svg.string()});
+    EXPECT_EQ(faulty.status, 1);
+    EXPECT_NE(faulty.err.find("bad.kavrit: line 7: expected the anchor line"), std::string::npos) << faulty.err;
     EXPECT_FALSE(fs::exists(svg));
-    EXPECT_EQ(run_export({(dir.path() / "none.kavrit").string(), svg.string()}, out, err), 1);
-    EXPECT_NE(err.str().find("cannot open"), std::string::npos);
+    const ExportRun missing = export_run({(dir.path() / "none.kavrit").string(), svg.string()});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("cannot open"), std::string::npos);
 }

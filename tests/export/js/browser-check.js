@@ -9,30 +9,10 @@
 // --moved: a rectangle of the turning structure (layout coordinates, at
 // height Z); --still: a point of the anchored frame.
 "use strict";
-// Under CI everything the check needs is installed on purpose, so a missing
-// piece fails the check there instead of skipping it.
-const SKIP = process.env.CI ? 1 : 77;
 const fs = require("fs");
 const path = require("path");
-let puppeteer;
-try {
-  puppeteer = require("puppeteer-core");
-} catch (e) {
-  console.log("skipped: puppeteer-core is not installed (npm ci in tests/export/js)");
-  process.exit(SKIP);
-}
-
-function args() {
-  const a = {};
-  const v = process.argv.slice(2);
-  for (let i = 0; i + 1 < v.length; i += 2) a[v[i].replace(/^--/, "")] = v[i + 1];
-  for (const k of ["chromium", "page", "out", "turn", "moved", "still"])
-    if (!a[k]) {
-      console.error("browser-check: missing --" + k);
-      process.exit(2);
-    }
-  return a;
-}
+const harness = require("./browser-harness");
+const puppeteer = harness.loadPuppeteer();
 
 // Share of pixels in a rectangle of the picture that differ between two
 // pixel arrays by more than a little in some channel.
@@ -47,29 +27,19 @@ function changed(a, b, width, rect) {
   return total ? n / total : 0;
 }
 
-(async () => {
-  const o = args();
-  if (!fs.existsSync(o.chromium)) {
-    console.log("skipped: no Chromium at \"" + o.chromium + "\" (Debian package chromium)");
-    process.exit(SKIP);
-  }
+harness.main("browser-check", async () => {
+  const o = harness.parseArgs("browser-check", ["chromium", "page", "out", "turn", "moved", "still"]);
+  harness.needChromium(o.chromium);
   const [number, degrees] = o.turn.split("=").map(Number);
   const [mx0, my0, mx1, my1, mz] = o.moved.split(",").map(Number);
   const [sx, sy, sz] = o.still.split(",").map(Number);
   fs.mkdirSync(o.out, { recursive: true });
-  const browser = await puppeteer.launch({
-    executablePath: o.chromium,
-    headless: true,
-    args: ["--no-sandbox", "--enable-unsafe-swiftshader", "--use-angle=swiftshader", "--ignore-gpu-blocklist"],
-  });
+  const browser = await harness.launch(puppeteer, o.chromium);
   const problems = [];
   try {
     const page = await browser.newPage();
     await page.setViewport({ width: 900, height: 650 });
-    page.on("console", (m) => {
-      if (m.type() === "error") problems.push("console error: " + m.text());
-    });
-    page.on("pageerror", (e) => problems.push("page error: " + e.message));
+    harness.watchErrors(page, problems);
     page.on("requestfailed", (r) => problems.push("request failed: " + r.url()));
     await page.goto("file://" + path.resolve(o.page), { waitUntil: "load" });
     await page.waitForFunction("window.kavrit && window.kavrit.ready", { timeout: 20000 });
@@ -118,9 +88,5 @@ function changed(a, b, width, rect) {
   } finally {
     await browser.close();
   }
-  for (const p of problems) console.error("browser-check: " + p);
-  process.exit(problems.length ? 1 : 0);
-})().catch((e) => {
-  console.error("browser-check: " + (e && e.stack ? e.stack : e));
-  process.exit(1);
+  return problems;
 });

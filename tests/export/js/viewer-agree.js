@@ -11,33 +11,11 @@
 // "--pose 5=30,7=-12"); --random: N more cases, each turning up to four
 // hinged structures by random whole and fractional degrees.
 "use strict";
-const SKIP = process.env.CI ? 1 : 77;
 const fs = require("fs");
 const path = require("path");
 const { execFileSync, spawnSync } = require("child_process");
-let puppeteer;
-try {
-  puppeteer = require("puppeteer-core");
-} catch (e) {
-  console.log("skipped: puppeteer-core is not installed (npm ci in tests/export/js)");
-  process.exit(SKIP);
-}
-
-function args() {
-  const a = { pose: [] };
-  const v = process.argv.slice(2);
-  for (let i = 0; i + 1 < v.length; i += 2) {
-    const k = v[i].replace(/^--/, "");
-    if (k === "pose") a.pose.push(v[i + 1]);
-    else a[k] = v[i + 1];
-  }
-  for (const k of ["chromium", "export", "kavrit", "out"])
-    if (!a[k]) {
-      console.error("viewer-agree: missing --" + k);
-      process.exit(2);
-    }
-  return a;
-}
+const harness = require("./browser-harness");
+const puppeteer = harness.loadPuppeteer();
 
 // A small fixed generator, so that a failing case can be run again.
 function random(seed) {
@@ -59,12 +37,9 @@ function parseCheck(text) {
 }
 const boxKey = (b) => (b === "substrate" ? "substrate" : b.structure + ":" + b.line);
 
-(async () => {
-  const o = args();
-  if (!fs.existsSync(o.chromium)) {
-    console.log("skipped: no Chromium at \"" + o.chromium + "\" (Debian package chromium)");
-    process.exit(SKIP);
-  }
+harness.main("viewer-agree", async () => {
+  const o = harness.parseArgs("viewer-agree", ["chromium", "export", "kavrit", "out"], ["pose"]);
+  harness.needChromium(o.chromium);
   fs.mkdirSync(o.out, { recursive: true });
   const run = (extra) => spawnSync(o.export, extra, { encoding: "utf8", maxBuffer: 1 << 28 });
 
@@ -84,11 +59,7 @@ const boxKey = (b) => (b === "substrate" ? "substrate" : b.structure + ":" + b.l
     cases.push(["--pose", Array.from(turns, ([s, d]) => s + "=" + d).join(",")]);
   }
 
-  const browser = await puppeteer.launch({
-    executablePath: o.chromium,
-    headless: true,
-    args: ["--no-sandbox", "--enable-unsafe-swiftshader", "--use-angle=swiftshader", "--ignore-gpu-blocklist"],
-  });
+  const browser = await harness.launch(puppeteer, o.chromium);
   const problems = [];
   let pairsCompared = 0, endsCompared = 0;
   try {
@@ -106,8 +77,7 @@ const boxKey = (b) => (b === "substrate" ? "substrate" : b.structure + ":" + b.l
 
       const tab = await browser.newPage();
       await tab.setViewport({ width: 1100, height: 700 });
-      tab.on("console", (m) => { if (m.type() === "error") problems.push(what + ": console error: " + m.text()); });
-      tab.on("pageerror", (e) => problems.push(what + ": page error: " + e.message));
+      harness.watchErrors(tab, problems, what + ": ");
       await tab.goto("file://" + path.resolve(page), { waitUntil: "load" });
       await tab.waitForFunction("window.kavrit && window.kavrit.ready", { timeout: 60000 });
       await tab.waitForFunction("window.kavrit.rangesPending() === 0", { timeout: 120000 });
@@ -161,10 +131,6 @@ const boxKey = (b) => (b === "substrate" ? "substrate" : b.structure + ":" + b.l
   } finally {
     await browser.close();
   }
-  for (const p of problems.slice(0, 40)) console.error("viewer-agree: " + p);
   console.log(`${cases.length} poses: ${pairsCompared} colliding pairs and ${endsCompared} range ends compared, ${problems.length} disagreements`);
-  process.exit(problems.length ? 1 : 0);
-})().catch((e) => {
-  console.error("viewer-agree: " + (e && e.stack ? e.stack : e));
-  process.exit(1);
-});
+  return problems;
+}, 40);
