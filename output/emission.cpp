@@ -38,7 +38,7 @@ struct Emitter {
                 }
             }
         }
-        const common::Rect<std::int32_t> h = s.hinge(b).extent;
+        const common::Rect32 h = s.hinge(b).extent;
         const std::int64_t dx = std::int64_t{h.xmax} - h.xmin;
         const std::int64_t dy = std::int64_t{h.ymax} - h.ymin;
         // The centre is held in single precision: the sum is rounded to a float

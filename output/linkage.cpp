@@ -12,7 +12,7 @@ namespace {
 
 struct HingeKey {
     std::int16_t kind;
-    common::Rect<std::int32_t> extent;
+    common::Rect32 extent;
     bool operator==(const HingeKey&) const = default;
 };
 

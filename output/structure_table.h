@@ -20,7 +20,7 @@ class TextSink;
 
 struct HingeBox {
     std::int16_t kind = 0;  // 1 low hinge box, 2 high hinge box, 0 none
-    common::Rect<std::int32_t> extent;  // in x and y
+    common::Rect32 extent;  // in x and y
 };
 
 struct Structure {
